@@ -1,0 +1,91 @@
+#include "LangIdentifier.h"
+
+#include "Normalise.h"
+#include "NgramTable.h"
+
+const double g_ngramWeights[6] = {0, 7, 8, 4, 30, 40};
+
+namespace {
+const int kMaxNgram = 5;
+}
+
+CLangIdentifier::~CLangIdentifier()
+{
+    for (CLangProfile* profile : m_profiles)
+        delete profile;  // a null entry is skipped by delete itself
+    m_profiles.clear();
+}
+
+bool CLangIdentifier::LoadProfile(const char16_t* displayName, const void* blob, size_t size)
+{
+    CLangProfile* profile = new CLangProfile;
+    if (!profile->Load(displayName, blob, size) || m_profiles.size() >= size_t(kMaxProfiles)) {
+        delete profile;
+        return false;
+    }
+    m_profiles.push_back(profile);
+    return true;
+}
+
+const LangScore* CLangIdentifier::Identify(const char16_t* text)
+{
+    if (text == nullptr || text[0] == 0 || m_profiles.empty())
+        return nullptr;
+
+    size_t length = 0;
+    std::unique_ptr<char16_t[]> norm = NormaliseText(text, &length);
+    const double divisor = static_cast<double>(length);
+
+    m_results.resize(m_profiles.size(), LangScore{nullptr, 0.0});
+    char16_t* units = norm.get();
+    for (size_t i = 0; i < m_profiles.size(); ++i) {
+        const CLangProfile& profile = *m_profiles[i];
+        const CNgramTable& table = profile.m_table;
+        const double total = static_cast<double>(table.m_totalCount);
+        double sum = 0.0;
+        for (size_t p = 0; p < length; ++p) {
+            // Every key is a view into the buffer, cut after position p for the moment.
+            const char16_t saved = units[p + 1];
+            units[p + 1] = 0;
+            const int longest = p < kMaxNgram ? 1 : kMaxNgram;
+            for (int n = longest; n >= 1; --n) {
+                int32_t count;
+                if (table.Lookup(units + p + 1 - n, &count)) {
+                    const double term = static_cast<double>(count) / total + g_ngramWeights[n];
+                    sum = sum + term;
+                }
+            }
+            units[p + 1] = saved;
+        }
+        m_results[i].name = profile.m_displayName;
+        m_results[i].score = sum / divisor;
+    }
+    norm.reset();
+
+    SortResults();
+    ScaleResults();
+    return m_results.data();
+}
+
+void CLangIdentifier::SortResults()
+{
+    // Insertion sort with a strict comparison: equal scores keep catalogue order.
+    for (size_t i = 1; i < m_results.size(); ++i) {
+        for (size_t j = i; j >= 1 && m_results[j - 1].score < m_results[j].score; --j) {
+            const LangScore swap = m_results[j - 1];
+            m_results[j - 1] = m_results[j];
+            m_results[j] = swap;
+        }
+    }
+}
+
+void CLangIdentifier::ScaleResults()
+{
+    double max = 0.0;
+    for (const LangScore& result : m_results)
+        if (max < result.score)
+            max = result.score;
+    if (max > 0)
+        for (LangScore& result : m_results)
+            result.score = result.score / max;
+}

@@ -1,0 +1,50 @@
+// The identification engine: scores a text against every loaded profile and ranks the languages.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+class CLangProfile;
+
+struct LangScore
+{
+    const char16_t* name;  // borrowed: the profile's display name
+    double score;          // raw average while scoring; scaled so that the best is exactly 1.0
+};
+
+// Weight of a hit by n-gram length; length 0 is never used.
+extern const double g_ngramWeights[6];
+
+class CLangIdentifier
+{
+public:
+    // The loader never lets the list grow beyond this many profiles.
+    static constexpr int kMaxProfiles = 500;
+
+    CLangIdentifier() = default;
+    CLangIdentifier(const CLangIdentifier&) = delete;
+    CLangIdentifier& operator=(const CLangIdentifier&) = delete;
+    ~CLangIdentifier();
+
+    // Scores a NUL-terminated text against every profile. Returns the first of GetProfileCount()
+    // records ranked best first, or null (results untouched) for a null or empty text or when no
+    // profile is loaded. The records stay valid until the next call.
+    const LangScore* Identify(const char16_t* text);
+
+    int GetProfileCount() const { return static_cast<int>(m_profiles.size()); }
+    const CLangProfile* GetProfile(int index) const { return m_profiles[index]; }
+
+    // Loads a blob into a new profile and appends it (the list owns it from then on). False, with
+    // nothing kept, when the blob is rejected or the list already holds kMaxProfiles profiles.
+    bool LoadProfile(const char16_t* displayName, const void* blob, size_t size);
+
+    // Takes ownership of an already loaded profile and appends it, without any cap.
+    void AppendProfile(CLangProfile* profile) { m_profiles.push_back(profile); }
+
+private:
+    void SortResults();
+    void ScaleResults();
+
+    std::vector<CLangProfile*> m_profiles;  // owned, in load order
+    std::vector<LangScore> m_results;       // the last identification, best first
+};

@@ -1,0 +1,48 @@
+// Packed profile blobs: the zero-run packing and the n-gram hash that decides slot placement.
+//
+// A blob is a hash table written out slot by slot. All integers are little-endian.
+//
+//   offset size field           type
+//   0      4    magic           "LANG" (no terminator)
+//   4      4    slotCount       int32   slots of the hash table
+//   8      4    entryCount      int32   non-empty slots
+//   12     4    totalCount      int32   divisor of every count found while scoring
+//   16     4    keyAreaLength   int32   length of the key area in UTF-16 units (not bytes)
+//   20     4    unpackedLength  uint32  bytes the packed stream expands to
+//   24     ..   packed stream   bytes   to the end of the blob
+//
+// The payload (offset 20 to the end) unpacks to exactly 4 * slotCount + 2 * keyAreaLength bytes:
+// slotCount int32 counts (entry i is slot i's count, 0 for an empty slot), then the key area of
+// UTF-16LE units holding one item per slot in slot order: a single 0 for an empty slot, or the key's
+// non-zero units followed by one 0.
+//
+// Packed stream tokens: 0xFF 0x00 -> one 0xFF byte; 0xFF n (1..255) -> n zero bytes; any other byte
+// stands for itself.
+//
+// Placement: a key sits in the slot that linear probing from HashNgram(key) % slotCount reaches
+// before any empty slot; every table keeps at least one empty slot so that a probe always ends.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+// Hash of a NUL-terminated UTF-16 key: h = 30 * first unit, then h ^= (h << 5) + (h >> 3) + c for
+// every unit c, all in unsigned 32-bit arithmetic. An empty key hashes to 0.
+uint32_t HashNgram(const char16_t* key);
+
+// Same hash over `length` units that need not be terminated.
+uint32_t HashNgram(const char16_t* key, size_t length);
+
+// Unpacks a payload (the 4-byte unpackedLength followed by the packed stream). Fails on a payload of
+// 4 bytes or less, an unpackedLength of 0 or one the stream could never reach (each two-byte token
+// yields at most 255 bytes), an allocation failure, a trailing lone 0xFF, a stream that would write
+// past unpackedLength, and a stream that ends short of it. On success `out` owns the bytes.
+bool UnpackZeroRuns(const uint8_t* payload, size_t payloadLength,
+                    std::unique_ptr<uint8_t[]>& out, uint32_t& outLength);
+
+// Reads a little-endian 32-bit value.
+inline uint32_t ReadLe32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
