@@ -37,8 +37,7 @@ std::vector<uint8_t> PackZeroRuns(const std::vector<uint8_t>& data)
             }
             while (run > 0) {
                 const size_t piece = run > 255 ? 255 : run;
-                // A remainder of one zero after full pieces is still a run token: "0xFF 0x01" never
-                // appears for a lone zero byte, but a run cut into pieces keeps its shape.
+                // A remainder of one after full pieces of 255 is still written as a run token.
                 out.push_back(0xFF);
                 out.push_back(uint8_t(piece));
                 run -= piece;
@@ -50,7 +49,7 @@ std::vector<uint8_t> PackZeroRuns(const std::vector<uint8_t>& data)
 
 std::vector<BlobSlot> PlaceKeys(const std::vector<NgramCount>& keys, int32_t slotCount)
 {
-    std::vector<BlobSlot> slots(size_t(slotCount));
+    std::vector<BlobSlot> slots(static_cast<size_t>(slotCount));
     for (const NgramCount& k : keys) {
         uint32_t i = HashNgram(k.key.c_str()) % uint32_t(slotCount);
         while (!slots[i].key.empty())
