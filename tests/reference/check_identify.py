@@ -1,0 +1,261 @@
+#!/usr/bin/env python3
+"""Differential check of tm-identify against an independent implementation written here.
+
+Random profiles (random keys, counts, totals and slot counts, placed by linear probing) and random
+texts (line breaks, sentence marks, runs of spaces, escapes, CJK, surrogate pairs, invalid UTF-8)
+are scored by both; the --scores output must agree byte for byte, and so must --best.
+
+usage: check_identify.py TM_IDENTIFY [--seed N] [--rounds N]
+"""
+import argparse
+import os
+import random
+import struct
+import subprocess
+import sys
+import tempfile
+
+WEIGHTS = [0.0, 7.0, 8.0, 4.0, 30.0, 40.0]
+NAMES = [("アフリカーンス語 (Afrikaans)", "AFRIKAANS"), ("アルバニア語 (Albanian)", "ALBANIAN"),
+         ("アラビア語 (Arabic)", "ARABIC"), ("ブルガリア語 (Bulgarian)", "BULGARIAN"),
+         ("カタルーニャ語 (Catalan)", "CATALAN"), ("中国語(簡体字) (Chinese)", "CHINESE_SIMPLIFIED"),
+         ("中国語(繁体字) (Chinese)", "CHINESE_TRADITIONAL"), ("チェコ語 (Czech)", "CZECH"),
+         ("デンマーク語 (Danish)", "DANISH"), ("オランダ語 (Dutch)", "DUTCH"),
+         ("英語 (English)", "ENGLISH")]
+
+
+def units(s):
+    b = s.encode("utf-16-le", "surrogatepass")
+    return [b[i] | b[i + 1] << 8 for i in range(0, len(b), 2)]
+
+
+def hash_ngram(key):
+    h = (30 * key[0]) & 0xFFFFFFFF
+    for c in key:
+        h ^= ((h << 5) + (h >> 3) + c) & 0xFFFFFFFF
+    return h
+
+
+def pack(data):
+    out = bytearray()
+    i = 0
+    while i < len(data):
+        b = data[i]
+        if b == 0xFF:
+            out += b"\xff\x00"
+            i += 1
+        elif b:
+            out.append(b)
+            i += 1
+        else:
+            run = 0
+            while i + run < len(data) and data[i + run] == 0:
+                run += 1
+            i += run
+            if run == 1:
+                out.append(0)
+                continue
+            while run:
+                piece = min(run, 255)
+                out += bytes([0xFF, piece])
+                run -= piece
+    return bytes(out)
+
+
+def make_profile(rng, alphabet):
+    keys = {}
+    for _ in range(rng.randint(1, 60)):
+        key = tuple(rng.choice(alphabet) for _ in range(rng.randint(1, 5)))
+        keys[key] = rng.randint(1, 5000)
+    slots = rng.randint(len(keys) + 1, 3 * len(keys) + 5)
+    table = [None] * slots
+    for key, count in keys.items():
+        i = hash_ngram(key) % slots
+        while table[i] is not None:
+            i = (i + 1) % slots
+        table[i] = (key, count)
+    total = rng.randint(1, 100000)
+    counts = b"".join(struct.pack("<i", t[1] if t else 0) for t in table)
+    area = b"".join((b"".join(struct.pack("<H", u) for u in t[0]) if t else b"") + b"\0\0" for t in table)
+    data = counts + area
+    blob = b"LANG" + struct.pack("<iiiiI", slots, len(keys), total, len(area) // 2, len(data)) + pack(data)
+    return blob, table, total
+
+
+def lookup(profile, key):
+    table = profile[1]
+    i = hash_ngram(key) % len(table)
+    for _ in range(len(table)):
+        if table[i] is None:
+            return None
+        if table[i][0] == key:
+            return table[i][1]
+        i = (i + 1) % len(table)
+    return None
+
+
+def normalise(text):
+    out = [0x2E, 0x20]
+    prev = 0x20
+    for c in text:
+        if c in (0x0A, 0x0D, 0x20):
+            c = 0x20
+        elif c in (0x21, 0x3F, 0x2E):
+            c = 0x2E
+        else:
+            out.append(c)
+            prev = c
+            continue
+        if c != prev:
+            out.append(c)
+            prev = c
+    return out
+
+
+def identify(profiles, text):
+    if not text or not profiles:
+        return None
+    norm = normalise(text)
+    d = float(len(norm))
+    results = []
+    for name, profile in profiles:
+        total = float(profile[2])
+        s = 0.0
+        for p in range(len(norm)):
+            for n in ([1] if p < 5 else [5, 4, 3, 2, 1]):
+                c = lookup(profile, tuple(norm[p - n + 1:p + 1]))
+                if c is not None:
+                    s = s + (float(c) / total + WEIGHTS[n])
+        results.append([name, s / d])
+    for i in range(1, len(results)):
+        j = i
+        while j >= 1 and results[j - 1][1] < results[j][1]:
+            results[j - 1], results[j] = results[j], results[j - 1]
+            j -= 1
+    m = 0.0
+    for r in results:
+        if m < r[1]:
+            m = r[1]
+    if m > 0:
+        for r in results:
+            r[1] = r[1] / m
+    return results
+
+
+def verdict(results):
+    if results is None:
+        return False, "判定不能"
+    s = lambda k: results[k][1] if k < len(results) else 0.0
+    top = s(0)
+    if not any(top - s(k) >= 0.01 for k in (1, 2, 3)):
+        return False, "判定不能"
+    pct = lambda v: int(v * 100.0 + 0.5)
+    text = results[0][0]
+    if top - s(1) <= 0.1:
+        text += "[%d]" % pct(top)
+    i = 1
+    while i < len(results) and top - s(i) <= 0.1:
+        text += " か %s[%d]" % (results[i][0], pct(s(i)))
+        if len(units(text)) > 224:
+            break
+        i += 1
+    return True, text
+
+
+def decode_line(raw):
+    raw = raw.split(b"\0", 1)[0]
+    out = bytearray()
+    i = 0
+    while i < len(raw):
+        if raw[i:i + 1] == b"\\" and i + 1 < len(raw) and raw[i + 1:i + 2] in (b"n", b"r", b"t", b"\\"):
+            out += {b"n": b"\n", b"r": b"\r", b"t": b"\t", b"\\": b"\\"}[raw[i + 1:i + 2]]
+            i += 2
+        else:
+            out += raw[i:i + 1]
+            i += 1
+    return units(out.decode("utf-8", "replace"))
+
+
+def random_text(rng, alphabet):
+    pieces = []
+    for _ in range(rng.randint(0, 40)):
+        r = rng.random()
+        if r < 0.55:
+            c = rng.choice(alphabet)
+            pieces.append("\U0001F600" if 0xD800 <= c <= 0xDFFF else chr(c))
+        elif r < 0.65:
+            pieces.append(rng.choice([" ", "  ", "\\n", "\\r\\n", "\\t", "\\\\", "\\q", "\\"]))
+        elif r < 0.75:
+            pieces.append(rng.choice([".", "!", "?", "!?", "...", ". .", "。", "！"]))
+        elif r < 0.85:
+            pieces.append(rng.choice(["中国", "日本語", "😀", "\U00020000", "é", "Ж"]))
+        else:
+            pieces.append(rng.choice(["the", "abc", "ab", " abcd", "de"]))
+    text = "".join(pieces).encode("utf-8")
+    if rng.random() < 0.1:
+        text += rng.choice([b"\xff", b"\xe4\xb8", b"\xed\xa0\x80", b"\xc0\xaf", b"\xf4\x90\x80\x80"])
+    if rng.random() < 0.03:
+        text += b"\0tail"
+    if rng.random() < 0.1:
+        text += b"\r"
+    return text
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("tm_identify")
+    ap.add_argument("--seed", type=int, default=1)
+    ap.add_argument("--rounds", type=int, default=40)
+    args = ap.parse_args()
+    rng = random.Random(args.seed)
+    failures = 0
+    for round_ in range(args.rounds):
+        alphabet = units("abcde .") + [0x4E2D, 0x56FD, 0x65E5, 0xD83D, 0xDE00, 0x00E9, 0x3002]
+        with tempfile.TemporaryDirectory() as folder:
+            profiles = []
+            for display, resource in NAMES[:rng.randint(1, len(NAMES))]:
+                if rng.random() < 0.1:
+                    continue  # a missing file is skipped like a language that failed to load
+                blob, table, total = make_profile(rng, alphabet)
+                open(os.path.join(folder, resource + ".bin"), "wb").write(blob)
+                profiles.append((display, (blob, table, total), resource))
+            lines = [random_text(rng, alphabet) for _ in range(30)]
+            data = b"\n".join(lines) + (b"\n" if rng.random() < 0.5 else b"")
+            if round_ % 5 == 0:
+                data = b"\xef\xbb\xbf" + data
+            expected_scores, expected_best = [], []
+            body = data[3:] if data.startswith(b"\xef\xbb\xbf") else data
+            raw_lines = body.split(b"\n")
+            if body.endswith(b"\n"):
+                raw_lines.pop()
+            for i, raw in enumerate(raw_lines):
+                if raw.endswith(b"\r") and (i < len(raw_lines) - 1 or body.endswith(b"\n")):
+                    raw = raw[:-1]
+                results = identify([(d, p) for d, p, _ in profiles], decode_line(raw))
+                named, text = verdict(results)
+                line = text
+                if results is not None:
+                    line += "".join("\t%s=%.17g" % (n, s) for n, s in results)
+                expected_scores.append(line)
+                best = "UNKNOWN"
+                if named:
+                    best = next(r for d, _, r in profiles if d == results[0][0])
+                expected_best.append(best)
+            for mode, expected in (("--scores", expected_scores), ("--best", expected_best)):
+                got = subprocess.run([args.tm_identify, "--profiles", folder, mode], input=data,
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, check=True).stdout
+                got_lines = got.decode("utf-8").split("\n")[:-1]
+                if got_lines != expected:
+                    failures += 1
+                    for g, e in zip(got_lines, expected):
+                        if g != e:
+                            print("round %d %s\n  expected: %r\n  got:      %r" % (round_, mode, e, g))
+                            break
+                    else:
+                        print("round %d %s: %d lines, expected %d" % (round_, mode, len(got_lines), len(expected)))
+    print("%d passed, %d failed" % (args.rounds - failures, failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
