@@ -1,0 +1,164 @@
+// The committed profiles: every blob is accepted and consistent, identifies plain text of its
+// language, and is exactly what the builder makes of the corpus (skipped where the corpus is absent).
+#include "LangIdentifier.h"
+#include "LanguageTable.h"
+#include "NgramTable.h"
+#include "ProfileBuilder.h"
+#include "Verdict.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<uint8_t> ReadBlob(int language)
+{
+    std::ifstream file(std::string(TM_PROFILE_DIR) + "/" + ResourceName(language) + ".bin",
+                       std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+bool CorpusPresent()
+{
+    std::ifstream probe(std::string(TM_CORPUS_DIR) + "/ENGLISH.txt");
+    return bool(probe);
+}
+
+TEST(CommittedProfiles, EveryBlobLoadsAndFindsEachOfItsKeys)
+{
+    size_t totalBytes = 0;
+    for (int language = 0; language < kLanguageCount; ++language) {
+        SCOPED_TRACE(ResourceName(language));
+        const std::vector<uint8_t> blob = ReadBlob(language);
+        ASSERT_FALSE(blob.empty());
+        totalBytes += blob.size();
+        CNgramTable table;
+        ASSERT_TRUE(table.Load(blob.data(), blob.size()));
+
+        // Every key is reachable by a probe from its start slot (the placement rule), keys are
+        // 1 to 5 units, empty slots hold 0, and at least one slot is empty.
+        int empty = 0;
+        int64_t unigramSum = 0;
+        for (int i = 0; i < table.m_slotCount; ++i) {
+            const NgramSlot& slot = table.m_slots[i];
+            if (slot.key == nullptr) {
+                ++empty;
+                EXPECT_EQ(slot.count, 0);
+                continue;
+            }
+            const size_t length = std::char_traits<char16_t>::length(slot.key);
+            EXPECT_GE(length, 1u);
+            EXPECT_LE(length, 5u);
+            EXPECT_GT(slot.count, 0);
+            if (length == 1)
+                unigramSum += slot.count;
+            int32_t count = -1;
+            ASSERT_TRUE(table.Lookup(slot.key, &count));
+            EXPECT_EQ(count, slot.count);
+        }
+        EXPECT_GT(empty, 0);
+        EXPECT_GT(int64_t(table.m_totalCount), unigramSum);
+    }
+    EXPECT_LE(totalBytes, 12u * 1000 * 1000);
+}
+
+TEST(CommittedProfiles, IdentifyPlainSentences)
+{
+    CLangIdentifier identifier;
+    for (int language = 0; language < kLanguageCount; ++language) {
+        const std::vector<uint8_t> blob = ReadBlob(language);
+        ASSERT_TRUE(identifier.LoadProfile(LanguageTable[language].displayName, blob.data(), blob.size()));
+    }
+    const struct {
+        const char16_t* text;
+        const char16_t* verdict;
+    } cases[] = {
+        {u"The quick brown fox jumps over the lazy dog.", u"英語 (English)"},
+        {u"Die Datei konnte nicht gespeichert werden.", u"ドイツ語 (German)"},
+        {u"Impossible d'ouvrir le fichier demandé.", u"フランス語 (French)"},
+        {u"Не удалось открыть файл.", u"ロシア語 (Russian)"},
+        {u"ファイルを開けませんでした。", u"日本語 (Japanese)"},
+        {u"Η εκτύπωση ολοκληρώθηκε με επιτυχία.", u"ギリシア語 (Greek)"},
+        {u"파일을 열 수 없습니다.", u"朝鮮語 (Korean)"},
+        {u"Nie można otworzyć pliku.", u"ポーランド語 (Polish)"},
+    };
+    std::u16string verdict;
+    for (const auto& c : cases) {
+        const LangScore* results = identifier.Identify(c.text);
+        ASSERT_TRUE(FormatVerdict(results, identifier.GetProfileCount(), verdict));
+        EXPECT_EQ(std::u16string(results[0].name), std::u16string(c.verdict));
+    }
+}
+
+TEST(ProfileBuilder, DevelopmentSplitHoldsOutEveryTenthBlock)
+{
+    const size_t lines = 4000;
+    size_t held = 0;
+    for (size_t i = 0; i < lines; ++i)
+        held += IsDevelopmentLine(i, lines) ? 1 : 0;
+    EXPECT_EQ(held, 400u);
+    EXPECT_FALSE(IsDevelopmentLine(699, lines));
+    EXPECT_TRUE(IsDevelopmentLine(700, lines));
+    EXPECT_TRUE(IsDevelopmentLine(799, lines));
+    EXPECT_FALSE(IsDevelopmentLine(800, lines));
+    EXPECT_FALSE(IsDevelopmentLine(0, 1));  // a one-line file keeps its line for training
+}
+
+TEST(ProfileBuilder, CapitalsMapOneUnitToOne)
+{
+    EXPECT_EQ(ToCapitals(u"Grüße, café!", false), u"GRÜßE, CAFÉ!");  // ß has no one-unit capital
+    EXPECT_EQ(ToCapitals(u"istanbul ılık", true), u"İSTANBUL ILIK");
+    EXPECT_EQ(ToCapitals(u"istanbul", false), u"ISTANBUL");
+    EXPECT_EQ(ToCapitals(u"λόγος ής", false), u"ΛΌΓΟΣ ΉΣ");
+    EXPECT_EQ(ToCapitals(u"ёжик їжак ґанок", false), u"ЁЖИК ЇЖАК ҐАНОК");
+    EXPECT_EQ(ToCapitals(u"șțăâî łźżčř", false), u"ȘȚĂÂÎ ŁŹŻČŘ");
+    EXPECT_EQ(ToCapitals(u"tiếng việt ơư đ", false), u"TIẾNG VIỆT ƠƯ Đ");
+    EXPECT_EQ(ToCapitals(u"中文 123 ÿ", false), u"中文 123 Ÿ");
+}
+
+TEST(ProfileBuilder, CorpusFilesDecodeAsUtf16Lines)
+{
+    const std::string path = testing::TempDir() + "tm_corpus_decode.txt";
+    {
+        std::ofstream file(path, std::ios::binary);
+        // "a", CR LF, "é", LF, a stray continuation byte, "x", U+1F600, no final LF.
+        file << "a\r\n\xC3\xA9\n\x80x\xF0\x9F\x98\x80";
+    }
+    std::vector<std::u16string> lines;
+    ASSERT_TRUE(ReadCorpusFile(path, lines));
+    std::remove(path.c_str());
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], u"a");
+    EXPECT_EQ(lines[1], u"é");
+    EXPECT_EQ(lines[2], std::u16string(u"\uFFFDx") + char16_t(0xD83D) + char16_t(0xDE00));
+    EXPECT_FALSE(ReadCorpusFile(path, lines));
+}
+
+TEST(ProfileBuilder, RebuildsTheCommittedBlobsByteForByte)
+{
+    if (!CorpusPresent())
+        GTEST_SKIP() << "training corpus not found at " << TM_CORPUS_DIR
+                     << " (set TM_CORPUS_DIR to check the committed profiles against it)";
+    std::vector<std::vector<uint8_t>> blobs;
+    std::string error;
+    ASSERT_TRUE(BuildProfiles(TM_CORPUS_DIR, BuildRecipe(), 2, blobs, error)) << error;
+    ASSERT_EQ(blobs.size(), size_t(kLanguageCount));
+    for (int language = 0; language < kLanguageCount; ++language) {
+        const std::vector<uint8_t> committed = ReadBlob(language);
+        const std::vector<uint8_t>& built = blobs[language];
+        size_t first = 0;
+        while (first < committed.size() && first < built.size() && committed[first] == built[first])
+            ++first;
+        EXPECT_TRUE(committed == built)
+            << ResourceName(language) << ".bin differs from the rebuilt blob at byte " << first
+            << " (committed " << committed.size() << " bytes, rebuilt " << built.size()
+            << "); run tm-build-profiles to update the profiles";
+    }
+}
+
+}  // namespace

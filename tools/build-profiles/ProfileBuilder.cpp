@@ -1,0 +1,462 @@
+#include "ProfileBuilder.h"
+
+#include "LanguageTable.h"
+#include "Normalise.h"
+#include "ProfileWriter.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+namespace {
+
+const int kMaxNgram = 5;
+
+// An n-gram of 1 to 5 units packed into two integers: units 0 to 3 in `hi` (unit 0 in the top 16
+// bits), unit 4 in `lo`, missing units 0. No unit of a prepared text is 0, so the length is the
+// number of non-zero units, and comparing (hi, lo) as numbers orders keys like comparing them unit by
+// unit with a prefix first.
+struct PackedKey
+{
+    uint64_t hi = 0;
+    uint32_t lo = 0;
+
+    bool operator==(const PackedKey& other) const { return hi == other.hi && lo == other.lo; }
+    bool operator<(const PackedKey& other) const
+    {
+        return hi != other.hi ? hi < other.hi : lo < other.lo;
+    }
+};
+
+std::u16string UnpackKey(const PackedKey& key)
+{
+    std::u16string text;
+    for (int i = 0; i < 4; ++i) {
+        const char16_t c = char16_t(key.hi >> (48 - 16 * i));
+        if (c == 0)
+            return text;
+        text.push_back(c);
+    }
+    if (key.lo != 0)
+        text.push_back(char16_t(key.lo));
+    return text;
+}
+
+// Occurrences of one n-gram: in all of the training text, and in its ordinary lines only (the
+// upper-cased copies excluded).
+struct NgramEntry
+{
+    PackedKey key;  // hi == 0 marks an unused cell
+    uint32_t count = 0;
+    uint32_t ordinary = 0;
+};
+
+// Open-addressing counter of packed n-grams. Its cell order never reaches a blob: every selection
+// sorts with a full tie-break.
+class CNgramCounter
+{
+public:
+    CNgramCounter() : m_cells(size_t(1) << 20) {}
+
+    void Add(const PackedKey& key, bool ordinary)
+    {
+        if (2 * (m_used + 1) > m_cells.size())
+            Grow();
+        NgramEntry& cell = Find(m_cells, key);
+        if (cell.key.hi == 0) {
+            cell.key = key;
+            ++m_used;
+        }
+        ++cell.count;
+        if (ordinary)
+            ++cell.ordinary;
+    }
+
+    const std::vector<NgramEntry>& Cells() const { return m_cells; }
+
+private:
+    static NgramEntry& Find(std::vector<NgramEntry>& cells, const PackedKey& key)
+    {
+        const size_t mask = cells.size() - 1;
+        uint64_t h = (key.hi ^ (uint64_t(key.lo) * 0x9E3779B97F4A7C15ull)) * 0xFF51AFD7ED558CCDull;
+        size_t i = size_t(h ^ (h >> 29)) & mask;
+        while (cells[i].key.hi != 0 && !(cells[i].key == key))
+            i = (i + 1) & mask;
+        return cells[i];
+    }
+
+    void Grow()
+    {
+        std::vector<NgramEntry> bigger(m_cells.size() * 2);
+        for (const NgramEntry& cell : m_cells)
+            if (cell.key.hi != 0)
+                Find(bigger, cell.key) = cell;
+        m_cells.swap(bigger);
+    }
+
+    std::vector<NgramEntry> m_cells;  // a power of two in size, at most half full
+    size_t m_used = 0;
+};
+
+// Counts every n-gram of 1 to 5 units of a prepared text.
+void CountNgrams(const char16_t* text, size_t length, bool ordinary, CNgramCounter& counter)
+{
+    for (size_t start = 0; start < length; ++start) {
+        PackedKey key;
+        for (int n = 1; n <= kMaxNgram && start + n <= length; ++n) {
+            const char16_t c = text[start + n - 1];
+            if (n <= 4)
+                key.hi |= uint64_t(c) << (64 - 16 * n);
+            else
+                key.lo = c;
+            counter.Add(key, ordinary);
+        }
+    }
+}
+
+struct RankedKey
+{
+    PackedKey key;
+    uint32_t rankCount;  // what the ranking sorts by
+    uint32_t count;      // what the blob stores: every occurrence in the training text
+};
+
+// Highest count first, ties broken by the key.
+bool RanksBefore(const RankedKey& a, const RankedKey& b)
+{
+    return a.rankCount != b.rankCount ? a.rankCount > b.rankCount : a.key < b.key;
+}
+
+// The first `limit` keys of a ranking, in ranking order.
+std::vector<RankedKey> TopKeys(std::vector<RankedKey> candidates, size_t limit)
+{
+    limit = std::min(limit, candidates.size());
+    std::partial_sort(candidates.begin(), candidates.begin() + limit, candidates.end(), RanksBefore);
+    candidates.resize(limit);
+    return candidates;
+}
+
+// Everything the selection needs to know about one language.
+struct LanguageCounts
+{
+    std::vector<RankedKey> ordinary;  // ranked by ordinary occurrences, longer than any budget
+    std::vector<RankedKey> capital;   // keys seen only in upper-cased copies, ranked
+    int64_t totalCount = 0;           // units of the prepared training text, copies included
+    bool ok = false;
+};
+
+bool IsSmallScript(int language)
+{
+    const std::string name = ResourceName(language);
+    return name == "GREEK" || name == "HEBREW" || name == "KOREAN" || name == "THAI";
+}
+
+int Budget(int keys, int language, const BuildRecipe& recipe)
+{
+    if (!IsSmallScript(language))
+        return keys;
+    return int(std::lround(keys * recipe.smallShare));
+}
+
+// Cleaning of a corpus line before it is prepared like scored text. Each rule:
+// - a byte-order mark (U+FEFF) is dropped wherever it stands: it is invisible and never typed;
+// - other control characters than tab (U+0000 to U+001F, U+007F) become spaces, so that no key holds
+//   one (a pasted text carries none but tabs and line breaks);
+// - lines that are empty or all spaces after that are skipped; they hold no n-gram but the marker.
+// Everything else (digits, punctuation, symbols, letter case) stays: scored text keeps them too.
+bool CleanLine(const std::u16string& line, std::u16string& clean)
+{
+    clean.clear();
+    bool any = false;
+    for (char16_t c : line) {
+        if (c == 0xFEFF)
+            continue;
+        if ((c < 0x20 && c != u'\t') || c == 0x7F)
+            c = u' ';
+        if (c != u' ')
+            any = true;
+        clean.push_back(c);
+    }
+    return any;
+}
+
+LanguageCounts CountLanguage(const std::string& corpusDir, int language, const BuildRecipe& recipe)
+{
+    LanguageCounts result;
+    std::vector<std::u16string> lines;
+    if (!ReadCorpusFile(corpusDir + "/" + ResourceName(language) + ".txt", lines))
+        return result;
+
+    const bool turkish = ResourceName(language) == "TURKEY";
+    CNgramCounter counter;
+    std::u16string clean;
+    size_t trainingIndex = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (IsDevelopmentLine(i, lines.size()) || !CleanLine(lines[i], clean))
+            continue;
+        size_t length = 0;
+        std::unique_ptr<char16_t[]> prepared = NormaliseText(clean.c_str(), &length);
+        CountNgrams(prepared.get(), length, true, counter);
+        result.totalCount += int64_t(length);
+
+        // An upper-cased copy of every n-th line teaches the profile text typed in capitals.
+        ++trainingIndex;
+        if (recipe.capitalEvery > 0 && trainingIndex % size_t(recipe.capitalEvery) == 0) {
+            const std::u16string capitals = ToCapitals(clean, turkish);
+            if (capitals != clean) {
+                prepared = NormaliseText(capitals.c_str(), &length);
+                CountNgrams(prepared.get(), length, false, counter);
+                result.totalCount += int64_t(length);
+            }
+        }
+    }
+
+    std::vector<RankedKey> ordinary;
+    std::vector<RankedKey> capital;
+    const uint32_t minCount = uint32_t(std::max(1, recipe.minCount));
+    for (const NgramEntry& cell : counter.Cells()) {
+        if (cell.key.hi == 0)
+            continue;
+        if (cell.ordinary >= minCount)
+            ordinary.push_back({cell.key, cell.ordinary, cell.count});
+        else if (cell.ordinary == 0 && cell.count >= minCount)
+            capital.push_back({cell.key, cell.count, cell.count});
+    }
+    // Room for the keys that the cross-language rule removes.
+    const size_t ordinaryRoom = size_t(Budget(recipe.ordinaryKeys, language, recipe)) * 3 / 2 + 1000;
+    result.ordinary = TopKeys(std::move(ordinary), ordinaryRoom);
+    result.capital = TopKeys(std::move(capital), size_t(Budget(recipe.capitalKeys, language, recipe)));
+    result.ok = true;
+    return result;
+}
+
+// Keys that are in the top sets of at least `limit` languages, sorted.
+std::vector<PackedKey> SharedKeys(const std::vector<LanguageCounts>& languages,
+                                  const BuildRecipe& recipe)
+{
+    std::vector<PackedKey> all;
+    for (int language = 0; language < int(languages.size()); ++language) {
+        const std::vector<RankedKey>& ranking = languages[language].ordinary;
+        const size_t top = std::min(ranking.size(), size_t(Budget(recipe.ordinaryKeys, language, recipe)));
+        for (size_t i = 0; i < top; ++i)
+            all.push_back(ranking[i].key);
+    }
+    std::sort(all.begin(), all.end());
+    std::vector<PackedKey> shared;
+    for (size_t i = 0; i < all.size();) {
+        size_t j = i;
+        while (j < all.size() && all[j] == all[i])
+            ++j;
+        if (int(j - i) >= recipe.sharedLimit)
+            shared.push_back(all[i]);
+        i = j;
+    }
+    return shared;
+}
+
+std::vector<uint8_t> WriteProfile(const LanguageCounts& counts, int language,
+                                  const std::vector<PackedKey>& shared, const BuildRecipe& recipe)
+{
+    std::vector<RankedKey> chosen;
+    const size_t budget = size_t(Budget(recipe.ordinaryKeys, language, recipe));
+    for (const RankedKey& k : counts.ordinary) {
+        if (chosen.size() == budget)
+            break;
+        if (!std::binary_search(shared.begin(), shared.end(), k.key))
+            chosen.push_back(k);
+    }
+    chosen.insert(chosen.end(), counts.capital.begin(), counts.capital.end());
+
+    // Inserted by stored count, highest first, so that frequent keys sit nearest their start slot.
+    std::vector<RankedKey> order = chosen;
+    for (RankedKey& k : order)
+        k.rankCount = k.count;
+    std::sort(order.begin(), order.end(), RanksBefore);
+    std::vector<NgramCount> keys;
+    keys.reserve(order.size());
+    for (const RankedKey& k : order)
+        keys.push_back({UnpackKey(k.key), int32_t(k.count)});
+
+    const int32_t slots = NextPrimeAbove(int32_t(std::ceil(recipe.slotFactor * double(keys.size()))));
+    return WriteBlob(PlaceKeys(keys, slots), int32_t(counts.totalCount));
+}
+
+}  // namespace
+
+bool ReadCorpusFile(const std::string& path, std::vector<std::u16string>& lines)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return false;
+    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (file.bad())
+        return false;
+
+    lines.clear();
+    std::u16string line;
+    size_t i = 0;
+    while (i < bytes.size()) {
+        const uint8_t b = uint8_t(bytes[i]);
+        if (b == '\n') {
+            lines.push_back(line);
+            line.clear();
+            ++i;
+            continue;
+        }
+        if (b == '\r') {  // a CR LF line end counts as one line end
+            ++i;
+            continue;
+        }
+        // Decode one UTF-8 sequence; anything malformed becomes U+FFFD and one byte is skipped.
+        int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
+        uint32_t cp = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
+        bool valid = extra >= 0 && i + extra < bytes.size();
+        for (int k = 1; valid && k <= extra; ++k) {
+            const uint8_t c = uint8_t(bytes[i + k]);
+            valid = (c >> 6) == 2;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        if (valid) {
+            const uint32_t minimum[] = {0, 0x80, 0x800, 0x10000};
+            valid = cp >= minimum[extra] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+        }
+        if (!valid) {
+            line.push_back(u'\uFFFD');
+            ++i;
+            continue;
+        }
+        i += size_t(extra) + 1;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            line.push_back(char16_t(0xD800 + (cp >> 10)));
+            line.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
+        } else {
+            line.push_back(char16_t(cp));
+        }
+    }
+    if (!line.empty())
+        lines.push_back(line);
+    return true;
+}
+
+bool IsDevelopmentLine(size_t index, size_t lineCount)
+{
+    const size_t block = size_t(uint64_t(index) * 40 / uint64_t(lineCount));
+    return block % 10 == 7;
+}
+
+namespace {
+
+char16_t CapitalOf(char16_t c, bool turkish)
+{
+    if (c >= u'a' && c <= u'z')
+        return turkish && c == u'i' ? char16_t(0x0130) : char16_t(c - 0x20);
+    if (c < 0x00E0)
+        return c;
+    if (c <= 0x00FE)
+        return c == 0x00F7 ? c : char16_t(c - 0x20);
+    if (c == 0x00FF)
+        return 0x0178;
+    if (c == 0x0131)  // dotless i
+        return u'I';
+    // Latin Extended-A: pairs with the capital first, except two runs with the small letter first.
+    if ((c >= 0x0100 && c <= 0x012F) || (c >= 0x0132 && c <= 0x0137) || (c >= 0x014A && c <= 0x0177))
+        return (c & 1) ? char16_t(c - 1) : c;
+    if ((c >= 0x0139 && c <= 0x0148) || (c >= 0x0179 && c <= 0x017E))
+        return (c & 1) ? c : char16_t(c - 1);
+    if (c == 0x01A1 || c == 0x01B0)  // Vietnamese ơ ư
+        return char16_t(c - 1);
+    if (c >= 0x0200 && c <= 0x0233 && c != 0x0220 && c != 0x0221)  // Romanian ș ț among them
+        return (c & 1) ? char16_t(c - 1) : c;
+    // Greek.
+    if (c == 0x03AC)
+        return 0x0386;
+    if (c >= 0x03AD && c <= 0x03AF)
+        return char16_t(c - 0x25);
+    if (c == 0x03C2)  // final sigma
+        return 0x03A3;
+    if (c >= 0x03B1 && c <= 0x03CB)
+        return char16_t(c - 0x20);
+    if (c == 0x03CC)
+        return 0x038C;
+    if (c == 0x03CD || c == 0x03CE)
+        return char16_t(c - 0x3F);
+    // Cyrillic.
+    if (c >= 0x0430 && c <= 0x044F)
+        return char16_t(c - 0x20);
+    if (c >= 0x0450 && c <= 0x045F)
+        return char16_t(c - 0x50);
+    if ((c >= 0x0460 && c <= 0x0481) || (c >= 0x048A && c <= 0x04BF) || (c >= 0x04D0 && c <= 0x052F))
+        return (c & 1) ? char16_t(c - 1) : c;
+    if (c >= 0x04C1 && c <= 0x04CE)
+        return (c & 1) ? c : char16_t(c - 1);
+    // Latin Extended Additional (Vietnamese among them).
+    if ((c >= 0x1E00 && c <= 0x1E95) || (c >= 0x1EA0 && c <= 0x1EFF))
+        return (c & 1) ? char16_t(c - 1) : c;
+    return c;
+}
+
+}  // namespace
+
+std::u16string ToCapitals(const std::u16string& text, bool turkish)
+{
+    std::u16string out = text;
+    for (char16_t& c : out)
+        c = CapitalOf(c, turkish);
+    return out;
+}
+
+bool HasLetterCase(int language)
+{
+    const std::string name = ResourceName(language);
+    for (const char* uncased : {"ARABIC", "CHINESE_SIMPLIFIED", "CHINESE_TRADITIONAL", "HEBREW",
+                                "JAPANESE", "KOREAN", "PERSIAN", "THAI"})
+        if (name == uncased)
+            return false;
+    return true;
+}
+
+std::string ResourceName(int language)
+{
+    std::string name;
+    for (const char16_t* p = LanguageTable[language].resourceName; *p != 0; ++p)
+        name.push_back(char(*p));
+    return name;
+}
+
+bool BuildProfiles(const std::string& corpusDir, const BuildRecipe& recipe, int threads,
+                   std::vector<std::vector<uint8_t>>& blobs, std::string& error)
+{
+    // Counting is independent per language and runs on the workers; each result lands in its own
+    // row, so the outcome does not depend on which worker took which language.
+    std::vector<LanguageCounts> counts(kLanguageCount);
+    std::atomic<int> next(0);
+    auto worker = [&]() {
+        for (int language = next++; language < kLanguageCount; language = next++)
+            counts[language] = CountLanguage(corpusDir, language, recipe);
+    };
+    std::vector<std::thread> pool;
+    for (int t = 1; t < std::max(1, threads); ++t)
+        pool.emplace_back(worker);
+    worker();
+    for (std::thread& t : pool)
+        t.join();
+
+    for (int language = 0; language < kLanguageCount; ++language) {
+        if (!counts[language].ok) {
+            error = "cannot read " + corpusDir + "/" + ResourceName(language) + ".txt";
+            return false;
+        }
+    }
+
+    std::vector<PackedKey> shared;
+    if (recipe.sharedLimit > 0)
+        shared = SharedKeys(counts, recipe);
+    blobs.clear();
+    for (int language = 0; language < kLanguageCount; ++language)
+        blobs.push_back(WriteProfile(counts[language], language, shared, recipe));
+    return true;
+}
