@@ -20,15 +20,18 @@ struct Outcome
 // Scores for the names English, German, Dutch, then "L3", "L4", ... as needed.
 Outcome Verdict(const std::vector<double>& scores)
 {
-    static std::vector<std::u16string> extra;
+    // Names of the further records, made once so that their storage never moves.
+    static const std::vector<std::u16string> extra = [] {
+        std::vector<std::u16string> names;
+        for (int i = 0; i < 64; ++i)
+            names.push_back(u"L" + std::u16string(1, char16_t(u'0' + i % 10)));
+        return names;
+    }();
     std::vector<LangScore> records;
     for (size_t i = 0; i < scores.size(); ++i) {
         const char16_t* name = i == 0 ? kEnglish : i == 1 ? kGerman : i == 2 ? kDutch : nullptr;
-        if (name == nullptr) {
-            while (extra.size() <= i)
-                extra.push_back(u"L" + std::u16string(1, char16_t(u'0' + extra.size() % 10)));
+        if (name == nullptr)
             name = extra[i].c_str();
-        }
         records.push_back({name, scores[i]});
     }
     Outcome outcome;
