@@ -1,0 +1,69 @@
+#include "AboutBox.h"
+
+#include "../res/resource.h"
+
+#include <shellapi.h>
+
+#define TM_WIDEN2(text) L##text
+#define TM_WIDEN(text) TM_WIDEN2(text)
+
+HFONT g_linkFont = nullptr;
+OpenAddressFunction g_openAddress = ShellExecuteW;
+const wchar_t g_homePage[] = TM_WIDEN(TM_HOME_PAGE);
+
+namespace {
+
+void OnInitAbout(HWND dialog)
+{
+    LOGFONTW font = {};
+    HFONT dialogFont = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+    GetObjectW(dialogFont, sizeof(font), &font);
+    font.lfUnderline = 1;
+    g_linkFont = CreateFontIndirectW(&font);
+    SendMessageW(GetDlgItem(dialog, IDC_LINK), WM_SETFONT, reinterpret_cast<WPARAM>(g_linkFont), FALSE);
+}
+
+// The link is blue on the dialog's own background; every other static keeps the system colours.
+INT_PTR OnLinkColour(HDC dc)
+{
+    SetTextColor(dc, RGB(0, 0, 255));
+    SetBkMode(dc, TRANSPARENT);
+    return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
+}
+
+void OnAboutCommand(HWND dialog, WORD id, WORD code)
+{
+    if (id == IDOK || id == IDCANCEL)
+        EndDialog(dialog, id);
+    else if (id == IDC_LINK && code == STN_CLICKED)  // a double click (STN_DBLCLK) opens nothing more
+        g_openAddress(nullptr, L"open", g_homePage, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitAbout(dialog);
+        return TRUE;  // the dialog manager gives the focus to the default button
+    case WM_CTLCOLORSTATIC:
+        if (reinterpret_cast<HWND>(lParam) == GetDlgItem(dialog, IDC_LINK))
+            return OnLinkColour(reinterpret_cast<HDC>(wParam));
+        return FALSE;
+    case WM_SETCURSOR:
+        if (reinterpret_cast<HWND>(wParam) != GetDlgItem(dialog, IDC_LINK))
+            return FALSE;
+        SetCursor(LoadCursorW(nullptr, IDC_HAND));
+        SetWindowLongPtrW(dialog, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+    case WM_COMMAND:
+        OnAboutCommand(dialog, LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_DESTROY:
+        DeleteObject(g_linkFont);
+        g_linkFont = nullptr;
+        return TRUE;
+    }
+    return FALSE;
+}

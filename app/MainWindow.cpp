@@ -1,0 +1,316 @@
+// The main window: the input box, the identify button and the result label, the three options and
+// the About entry of the system menu, the layout, the identify command and the brief inverted flash of
+// a verdict.
+#include "Tonguemeter.h"
+
+#include "AboutBox.h"
+#include "Strings.h"
+#include "Verdict.h"
+#include "../res/resource.h"
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+const DWORD kTextStyle =
+    WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL;  // lines wrap
+const DWORD kJudgeStyle = WS_CHILD | WS_VISIBLE | WS_DISABLED | WS_CLIPSIBLINGS | BS_PUSHBUTTON;
+const DWORD kResultStyle =
+    WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_BORDER | ES_READONLY | ES_AUTOHSCROLL;
+
+// The edit control takes only 32,767 units of typed or pasted text by default and cuts the rest off
+// silently; the input box takes as much as memory allows.
+const LPARAM kTextLimit = 0x7FFFFFFE;
+
+const UINT kFlashMilliseconds = 500;
+
+HWND CreateControl(const CTonguemeter& app, DWORD exStyle, const wchar_t* className, const wchar_t* text,
+                   DWORD style, int id)
+{
+    return CreateWindowExW(exStyle, className, text, style, 0, 0, 0, 0, app.m_hWnd,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), app.m_hInstance, nullptr);
+}
+
+// The button keeps this size for the life of the window; the layout only moves it.
+void SizeJudgeButton(const CTonguemeter& app)
+{
+    HDC dc = GetDC(app.m_hJudge);
+    HGDIOBJ previous = SelectObject(dc, app.m_hFont);
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    MoveWindow(app.m_hJudge, 0, 0, 2 * metrics.tmMaxCharWidth + 32, metrics.tmHeight + 12, FALSE);
+    SelectObject(dc, previous);
+    ReleaseDC(app.m_hJudge, dc);
+}
+
+void AppendSystemMenu(const CTonguemeter& app)
+{
+    HMENU menu = GetSystemMenu(app.m_hWnd, FALSE);
+    auto checked = [](bool on) { return on ? MF_CHECKED : MF_UNCHECKED; };
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING | checked(app.m_alwaysOnTop), IDM_ALWAYSONTOP, TM_TEXT_ALWAYS_ON_TOP);
+    AppendMenuW(menu, MF_STRING | checked(app.m_translucent), IDM_TRANSLUCENT, TM_TEXT_TRANSLUCENT);
+    AppendMenuW(menu, MF_STRING | checked(app.m_auto), IDM_AUTO, TM_TEXT_AUTO);
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, IDM_ABOUT, TM_TEXT_ABOUT_MENU);
+}
+
+BYTE TranslucentAlpha(const CTonguemeter& app)
+{
+    return static_cast<BYTE>(app.m_opacityPercent * 255 / 100);
+}
+
+void SetCheckMark(HWND window, UINT command, bool on)
+{
+    CheckMenuItem(GetSystemMenu(window, FALSE), command, on ? MF_CHECKED : MF_UNCHECKED);
+}
+
+void OnCommand(CTonguemeter& app, WORD id, WORD code)
+{
+    if (id == IDC_TEXT && code == EN_CHANGE)
+        EnableWindow(app.m_hJudge, GetWindowTextLengthW(app.m_hText) > 0);
+    else if (id == IDC_JUDGE)
+        app.Judge();
+}
+
+// True for the four own commands, whatever their four low bits; the platform's go on to
+// DefWindowProcW.
+bool OnSysCommand(CTonguemeter& app, WPARAM wParam)
+{
+    switch (wParam & 0xFFF0) {
+    case IDM_ALWAYSONTOP:
+        if (app.SetAlwaysOnTop(!app.m_alwaysOnTop))
+            SetCheckMark(app.m_hWnd, IDM_ALWAYSONTOP, app.m_alwaysOnTop);
+        return true;
+    case IDM_TRANSLUCENT:
+        if (app.SetTranslucent(!app.m_translucent))
+            SetCheckMark(app.m_hWnd, IDM_TRANSLUCENT, app.m_translucent);
+        return true;
+    case IDM_AUTO:
+        app.m_auto = !app.m_auto;
+        SetCheckMark(app.m_hWnd, IDM_AUTO, app.m_auto);
+        return true;
+    case IDM_ABOUT:
+        DialogBoxParamW(app.m_hInstance, MAKEINTRESOURCEW(IDD_ABOUT), app.m_hWnd, AboutDlgProc, 0);
+        return true;
+    }
+    return false;
+}
+
+// The flash lasts one period of the timer; the timer is not needed again until the next verdict.
+void OnFlashTimer(CTonguemeter& app)
+{
+    KillTimer(app.m_hWnd, IDT_FLASH);
+    app.m_flashing = false;
+    InvalidateRect(app.m_hResult, nullptr, TRUE);
+}
+
+// Inverse video for the result label: face-coloured text on a text-coloured ground.
+HBRUSH FlashColours(CTonguemeter& app, HDC dc)
+{
+    const COLORREF text = GetSysColor(COLOR_WINDOWTEXT);
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    if (app.m_hFlashBrush)
+        DeleteObject(app.m_hFlashBrush);
+    app.m_hFlashBrush = CreateSolidBrush(text);
+    SetTextColor(dc, face);
+    SetBkColor(dc, text);
+    return app.m_hFlashBrush;
+}
+
+}  // namespace
+
+bool CTonguemeter::Initialize()
+{
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = m_hInstance;
+    windowClass.hIcon = LoadIconW(m_hInstance, MAKEINTRESOURCEW(IDI_APP));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = TM_CLASS_NAME;
+    if (!RegisterClassW(&windowClass))
+        return false;
+    LoadSettings();
+    return true;
+}
+
+// The bounds are used as read from the settings, never corrected against the screen.
+bool CTonguemeter::CreateMainWindow()
+{
+    DWORD exStyle = 0;
+    if (m_alwaysOnTop)
+        exStyle |= WS_EX_TOPMOST;
+    if (m_translucent)
+        exStyle |= WS_EX_LAYERED;
+    HWND window = CreateWindowExW(exStyle, TM_CLASS_NAME, TM_WINDOW_TITLE, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                                  m_windowLeft, m_windowTop, m_windowWidth, m_windowHeight, nullptr, nullptr,
+                                  m_hInstance, this);
+    return window != nullptr;
+}
+
+LRESULT CALLBACK CTonguemeter::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CREATE) {
+        auto* app = static_cast<CTonguemeter*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        if (!app)
+            return -1;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
+        app->m_hWnd = window;
+        return app->OnCreate() ? 0 : -1;
+    }
+    // Messages such as WM_GETMINMAXINFO and WM_NCCREATE arrive before WM_CREATE stores the object.
+    auto* app = reinterpret_cast<CTonguemeter*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!app)
+        return DefWindowProcW(window, message, wParam, lParam);
+
+    switch (message) {
+    case WM_DESTROY:
+        app->OnDestroy();
+        app->m_hWnd = nullptr;
+        PostQuitMessage(0);
+        return 0;
+    case WM_SIZE:
+        app->OnSize(LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_COMMAND:
+        OnCommand(*app, LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_SYSCOMMAND:
+        if (OnSysCommand(*app, wParam))
+            return 0;
+        break;
+    case WM_TIMER:
+        if (wParam == IDT_FLASH)
+            OnFlashTimer(*app);
+        return 0;
+    case WM_CTLCOLORSTATIC:
+        if (reinterpret_cast<HWND>(lParam) == app->m_hResult && app->m_flashing)
+            return reinterpret_cast<LRESULT>(FlashColours(*app, reinterpret_cast<HDC>(wParam)));
+        break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool CTonguemeter::OnCreate()
+{
+    m_hFont = CreateFontIndirectW(&m_messageFont);
+    m_hText = CreateControl(*this, WS_EX_CLIENTEDGE, L"EDIT", L"", kTextStyle, IDC_TEXT);
+    if (!m_hText)
+        return false;
+    SendMessageW(m_hText, WM_SETFONT, reinterpret_cast<WPARAM>(m_hFont), FALSE);
+    SendMessageW(m_hText, EM_SETLIMITTEXT, kTextLimit, 0);
+
+    m_hJudge = CreateControl(*this, 0, L"BUTTON", TM_TEXT_JUDGE, kJudgeStyle, IDC_JUDGE);
+    SizeJudgeButton(*this);
+    SendMessageW(m_hJudge, WM_SETFONT, reinterpret_cast<WPARAM>(m_hFont), FALSE);
+
+    m_hResult = CreateControl(*this, 0, L"EDIT", L"", kResultStyle, IDC_RESULT);
+    SendMessageW(m_hResult, WM_SETFONT, reinterpret_cast<WPARAM>(m_hFont), FALSE);
+
+    // The window was created with WS_EX_LAYERED when it starts translucent.
+    if (m_translucent)
+        SetLayeredWindowAttributes(m_hWnd, 0, TranslucentAlpha(*this), LWA_ALPHA);
+
+    AppendSystemMenu(*this);
+
+    // A failed registration leaves a window that simply accepts no drops.
+    m_dropTarget = new CDropTarget;
+    m_dropTarget->m_eventHandler = this;
+    RegisterDragDrop(m_hWnd, m_dropTarget);
+    return true;
+}
+
+void CTonguemeter::OnDestroy()
+{
+    RevokeDragDrop(m_hWnd);
+    if (m_dropTarget) {
+        m_dropTarget->Release();
+        m_dropTarget = nullptr;
+    }
+    if (m_hFont) {
+        DeleteObject(m_hFont);
+        m_hFont = nullptr;
+    }
+    if (m_hFlashBrush) {
+        DeleteObject(m_hFlashBrush);
+        m_hFlashBrush = nullptr;
+    }
+    SaveSettings();
+}
+
+// The input box fills the client area above a strip as tall as the button; the button sits at the
+// strip's left end and the result label fills the rest. A client area lower than the button pushes
+// the button partly above the top.
+void CTonguemeter::OnSize(int width, int height)
+{
+    RECT button = {};
+    GetWindowRect(m_hJudge, &button);
+    const int buttonWidth = button.right - button.left;
+    const int buttonHeight = button.bottom - button.top;
+    const int y = height - buttonHeight;
+    MoveWindow(m_hJudge, 0, y, buttonWidth, buttonHeight, TRUE);
+    MoveWindow(m_hResult, buttonWidth, y, std::max(width - buttonWidth, 0), buttonHeight, TRUE);
+    MoveWindow(m_hText, 0, 0, width, std::max(y, 0), TRUE);
+}
+
+// Runs to its end inside the button's WM_COMMAND or inside a drop; the wait cursor is the only
+// feedback meanwhile.
+void CTonguemeter::Judge()
+{
+    HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    const int length = GetWindowTextLengthW(m_hText);
+    // A single unit is never identified, although the button is enabled for it.
+    if (length > 1) {
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        SetWindowTextW(m_hResult, TM_TEXT_JUDGING);
+        GetWindowTextW(m_hText, &text[0], length + 1);
+
+        const LangScore* results = m_identifier.Identify(AsUtf16(text.c_str()));
+        std::u16string verdict;
+        const bool named = FormatVerdict(results, m_identifier.GetProfileCount(), verdict);
+        SetWindowTextW(m_hResult, AsWide(verdict.c_str()));
+        if (named) {
+            // Setting the running timer again starts its period anew: every verdict flashes 500 ms.
+            m_flashing = true;
+            InvalidateRect(m_hResult, nullptr, TRUE);
+            SetTimer(m_hWnd, IDT_FLASH, kFlashMilliseconds, nullptr);
+        }
+    }
+    SetCursor(previous);
+}
+
+bool CTonguemeter::SetAlwaysOnTop(bool on)
+{
+    if (on == m_alwaysOnTop)
+        return true;
+    if (!SetWindowPos(m_hWnd, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE))
+        return false;
+    m_alwaysOnTop = on;
+    return true;
+}
+
+// The toggle relies on WS_EX_LAYERED matching m_translucent, which the window keeps from its creation.
+bool CTonguemeter::SetTranslucent(bool on)
+{
+    if (on == m_translucent)
+        return true;
+    SetWindowLongPtrW(m_hWnd, GWL_EXSTYLE, GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE) ^ WS_EX_LAYERED);
+    if (on)
+        SetLayeredWindowAttributes(m_hWnd, 0, TranslucentAlpha(*this), LWA_ALPHA);
+    m_translucent = on;
+    return true;
+}
+
+// The text is valid only during the call; the edit box keeps its own copy.
+void CTonguemeter::OnDropText(const wchar_t* text)
+{
+    if (!text || !text[0])
+        return;
+    SetWindowTextW(m_hText, text);
+    SendMessageW(m_hText, EM_SETSEL, 0, -1);
+    EnableWindow(m_hJudge, TRUE);
+    if (m_auto)
+        Judge();
+}

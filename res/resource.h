@@ -1,0 +1,31 @@
+// Resource and control ids, and the maker's texts shown in the About box and the version resource.
+// Read by both the resource compiler and C++, so it holds nothing but #define lines.
+#pragma once
+
+// Icon group of the window class and the About box.
+#define IDI_APP             1
+
+// About box (dialog 10) and its link control.
+#define IDD_ABOUT           10
+#define IDC_LINK            100
+
+// Controls of the main window.
+#define IDC_TEXT            100
+#define IDC_JUDGE           101
+#define IDC_RESULT          102
+
+// Own system-menu commands; the platform keeps the four low bits of a system command for itself.
+#define IDM_ALWAYSONTOP     0xE010
+#define IDM_TRANSLUCENT     0xE020
+#define IDM_AUTO            0xE030
+#define IDM_ABOUT           0xE040
+
+// The flash timer of the result label.
+#define IDT_FLASH           1
+
+// The maker: one place for the home page, the copyright line and the company name.
+#define TM_HOME_PAGE        "https://tonguemeter.example.org/"
+#define TM_COPYRIGHT        "Copyright (C) 2026 Tonguemeter developers"
+#define TM_COMPANY          "Tonguemeter developers"
+// The name line of the About box; the copyright line follows it after one line feed.
+#define TM_NAME_LINE        "Tonguemeter ver.0.1.0"
