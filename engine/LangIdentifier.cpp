@@ -3,6 +3,8 @@
 #include "Normalise.h"
 #include "NgramTable.h"
 
+#include <algorithm>
+
 const double g_ngramWeights[6] = {0, 7, 8, 4, 30, 40};
 
 namespace {
@@ -29,36 +31,63 @@ bool CLangIdentifier::LoadProfile(const char16_t* displayName, const void* blob,
 
 const LangScore* CLangIdentifier::Identify(const char16_t* text)
 {
+    return Score(text, Path::Index);
+}
+
+const LangScore* CLangIdentifier::IdentifyByLookups(const char16_t* text)
+{
+    return Score(text, Path::Lookups);
+}
+
+void CLangIdentifier::BuildIndex()
+{
+    m_index.Build(m_profiles);
+    m_sums.assign(m_profiles.size(), 0.0);
+}
+
+const LangScore* CLangIdentifier::Score(const char16_t* text, Path path)
+{
     if (text == nullptr || text[0] == 0 || m_profiles.empty())
         return nullptr;
+    if (path == Path::Index && !m_index.IsBuiltFor(m_profiles.size()))
+        BuildIndex();
 
     size_t length = 0;
     std::unique_ptr<char16_t[]> norm = NormaliseText(text, &length);
     const double divisor = static_cast<double>(length);
-
     m_results.resize(m_profiles.size(), LangScore{nullptr, 0.0});
-    char16_t* units = norm.get();
-    for (size_t i = 0; i < m_profiles.size(); ++i) {
-        const CLangProfile& profile = *m_profiles[i];
-        const CNgramTable& table = profile.m_table;
-        const double total = static_cast<double>(table.m_totalCount);
-        double sum = 0.0;
-        for (size_t p = 0; p < length; ++p) {
-            // Every key is a view into the buffer, cut after position p for the moment.
-            const char16_t saved = units[p + 1];
-            units[p + 1] = 0;
-            const int longest = p < kMaxNgram ? 1 : kMaxNgram;
-            for (int n = longest; n >= 1; --n) {
-                int32_t count;
-                if (table.Lookup(units + p + 1 - n, &count)) {
-                    const double term = static_cast<double>(count) / total + g_ngramWeights[n];
-                    sum = sum + term;
-                }
-            }
-            units[p + 1] = saved;
+
+    if (path == Path::Index) {
+        std::fill(m_sums.begin(), m_sums.end(), 0.0);
+        m_index.AddHits(norm.get(), length, m_sums.data());
+        for (size_t i = 0; i < m_profiles.size(); ++i) {
+            m_results[i].name = m_profiles[i]->m_displayName;
+            m_results[i].score = m_sums[i] / divisor;
         }
-        m_results[i].name = profile.m_displayName;
-        m_results[i].score = sum / divisor;
+    } else {
+        char16_t* units = norm.get();
+        for (size_t i = 0; i < m_profiles.size(); ++i) {
+            const CLangProfile& profile = *m_profiles[i];
+            const CNgramTable& table = profile.m_table;
+            const double total = static_cast<double>(table.m_totalCount);
+            double sum = 0.0;
+            for (size_t p = 0; p < length; ++p) {
+                // Every key is a view into the buffer, cut after position p for the moment.
+                const char16_t saved = units[p + 1];
+                units[p + 1] = 0;
+                const int longest = p < kMaxNgram ? 1 : kMaxNgram;
+                for (int n = longest; n >= 1; --n) {
+                    int32_t count;
+                    if (table.Lookup(units + p + 1 - n, &count)) {
+                        const double term = static_cast<double>(count) / total + g_ngramWeights[n];
+                        sum = sum + term;
+                    }
+                }
+                units[p + 1] = saved;
+            }
+            m_results[i].name = profile.m_displayName;
+            m_results[i].score = sum / divisor;
+        }
     }
     norm.reset();
 

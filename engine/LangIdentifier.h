@@ -1,6 +1,8 @@
 // The identification engine: scores a text against every loaded profile and ranks the languages.
 #pragma once
 
+#include "NgramIndex.h"
+
 #include <cstddef>
 #include <vector>
 
@@ -28,8 +30,17 @@ public:
 
     // Scores a NUL-terminated text against every profile. Returns the first of GetProfileCount()
     // records ranked best first, or null (results untouched) for a null or empty text or when no
-    // profile is loaded. The records stay valid until the next call.
+    // profile is loaded. The records stay valid until the next call. Uses the merged index, built
+    // here if the loader did not build it.
     const LangScore* Identify(const char16_t* text);
+
+    // The same scores, to the bit, by looking every n-gram up in every profile's own table: the
+    // reference the index is checked and measured against.
+    const LangScore* IdentifyByLookups(const char16_t* text);
+
+    // Builds the merged index of all loaded profiles; the loader calls it once at the end.
+    void BuildIndex();
+    size_t GetIndexBytes() const { return m_index.MemoryBytes(); }
 
     int GetProfileCount() const { return static_cast<int>(m_profiles.size()); }
     const CLangProfile* GetProfile(int index) const { return m_profiles[index]; }
@@ -42,9 +53,13 @@ public:
     void AppendProfile(CLangProfile* profile) { m_profiles.push_back(profile); }
 
 private:
+    enum class Path { Index, Lookups };
+    const LangScore* Score(const char16_t* text, Path path);
     void SortResults();
     void ScaleResults();
 
     std::vector<CLangProfile*> m_profiles;  // owned, in load order
     std::vector<LangScore> m_results;       // the last identification, best first
+    CNgramIndex m_index;                    // all profiles' n-grams, for one probe per n-gram
+    std::vector<double> m_sums;             // per-profile sums, reused between calls
 };

@@ -70,12 +70,13 @@ bool CNgramTable::Load(const void* blob, size_t size)
     for (int32_t i = 0; i < slotCount; ++i)
         m_slots[i].count = ReadInt32(counts + 4 * size_t(i));
 
-    // The key area is walked unit by unit from little-endian bytes; it need not be aligned.
+    // The key area becomes the table's key pool; the walk below checks that every slot finds its
+    // item and every key its closing 0 inside the area.
     const uint8_t* keyArea = counts + 4 * size_t(slotCount);
     const size_t areaUnits = size_t(keyAreaLength);
-    auto unitAt = [keyArea](size_t i) {
-        return char16_t(keyArea[2 * i] | keyArea[2 * i + 1] << 8);
-    };
+    m_keyPool = new char16_t[areaUnits];
+    for (size_t u = 0; u < areaUnits; ++u)
+        m_keyPool[u] = char16_t(keyArea[2 * u] | keyArea[2 * u + 1] << 8);
     size_t cursor = 0;
     int32_t keysFound = 0;
     for (int32_t i = 0; i < slotCount; ++i) {
@@ -83,21 +84,18 @@ bool CNgramTable::Load(const void* blob, size_t size)
             Clear();
             return false;
         }
-        if (unitAt(cursor) == 0) {
+        if (m_keyPool[cursor] == 0) {
             ++cursor;
             continue;
         }
         size_t end = cursor;
-        while (end < areaUnits && unitAt(end) != 0)
+        while (end < areaUnits && m_keyPool[end] != 0)
             ++end;
         if (end == areaUnits) {
             Clear();
             return false;
         }
-        char16_t* key = new char16_t[end - cursor + 1];
-        for (size_t u = cursor; u <= end; ++u)
-            key[u - cursor] = unitAt(u);
-        m_slots[i].key = key;
+        m_slots[i].key = m_keyPool + cursor;
         ++keysFound;
         cursor = end + 1;
     }
@@ -128,6 +126,8 @@ void CNgramTable::Clear()
 {
     delete[] m_slots;
     m_slots = nullptr;
+    delete[] m_keyPool;
+    m_keyPool = nullptr;
     m_slotCount = 0;
     m_entryCount = 0;
     m_totalCount = 0;

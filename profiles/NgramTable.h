@@ -7,13 +7,8 @@
 // One slot of the open-addressing table; a null key marks an empty slot.
 struct NgramSlot
 {
-    char16_t* key = nullptr;  // owned, NUL-terminated
-    int32_t count = 0;        // for an empty slot whatever the blob held; never reported
-
-    NgramSlot() = default;
-    NgramSlot(const NgramSlot&) = delete;
-    NgramSlot& operator=(const NgramSlot&) = delete;
-    ~NgramSlot() { delete[] key; }
+    const char16_t* key = nullptr;  // NUL-terminated, inside the table's key pool
+    int32_t count = 0;              // for an empty slot whatever the blob held; never reported
 };
 
 // Hash table from n-gram (NUL-terminated UTF-16 string) to count, with linear probing. Built once
@@ -44,6 +39,8 @@ public:
     int32_t m_entryCount = 0;   // as the blob's header declared it
     int32_t m_totalCount = 0;   // > 0 in a loaded table; scoring divides every count by it
     NgramSlot* m_slots = nullptr;  // owned array of m_slotCount slots, in the blob's slot order
+    char16_t* m_keyPool = nullptr; // owned copy of the blob's key area; every slot's key points into
+                                   // it, so a table costs two allocations instead of one per key
 };
 
 // One loaded language: a copy of its display name and its n-gram table.

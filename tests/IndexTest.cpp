@@ -1,0 +1,101 @@
+// The merged index must give the same records, bit for bit, as looking every n-gram up in every
+// profile's own table.
+#include "LangIdentifier.h"
+#include "LanguageTable.h"
+#include "ProfileFormat.h"
+#include "TestBlobs.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace {
+
+void ExpectSamePaths(CLangIdentifier& identifier, const std::u16string& text)
+{
+    const int count = identifier.GetProfileCount();
+    const LangScore* viaLookups = identifier.IdentifyByLookups(text.c_str());
+    ASSERT_NE(viaLookups, nullptr);
+    const std::vector<LangScore> expected(viaLookups, viaLookups + count);
+    const LangScore* viaIndex = identifier.Identify(text.c_str());
+    ASSERT_NE(viaIndex, nullptr);
+    for (int i = 0; i < count; ++i) {
+        ASSERT_EQ(viaIndex[i].name, expected[i].name) << "rank " << i;
+        ASSERT_EQ(viaIndex[i].score, expected[i].score) << "rank " << i;
+    }
+}
+
+std::u16string RandomText(std::mt19937& rng, const std::u16string& alphabet, size_t maxLength)
+{
+    std::uniform_int_distribution<size_t> length(1, maxLength), pick(0, alphabet.size() - 1);
+    std::u16string text;
+    for (size_t n = length(rng); text.size() < n;)
+        text += alphabet[pick(rng)];
+    return text;
+}
+
+// The start slot of a key's probe.
+int32_t SlotOf(const char16_t* key, int32_t slots)
+{
+    return int32_t(HashNgram(key) % uint32_t(slots));
+}
+
+}  // namespace
+
+TEST(CNgramIndex, AgreesWithLookupsOnOddTables)
+{
+    const int32_t slots = 13;
+    // A key stored where its probe never reaches it: an empty slot lies between its start slot
+    // and the slot it sits in. A duplicated key: the probe finds the first copy, count 5.
+    std::vector<BlobSlot> odd(slots);
+    const int32_t unreachableHome = SlotOf(u"ab", slots);
+    odd[size_t((unreachableHome + 2) % slots)] = {u"ab", 9};
+    const int32_t duplicateHome = SlotOf(u"b", slots);
+    odd[size_t(duplicateHome)] = {u"b", 5};
+    odd[size_t((duplicateHome + 1) % slots)] = {u"b", 50};
+    // Plus ordinary keys where there is room, one longer than any n-gram that is looked up.
+    for (const NgramCount& extra : {NgramCount{u"a", 3}, NgramCount{u"abcdef", 4}, NgramCount{u". a", 6}})
+        if (odd[size_t(SlotOf(extra.key.c_str(), slots))].key.empty())
+            odd[size_t(SlotOf(extra.key.c_str(), slots))] = {extra.key, extra.count};
+    const std::vector<uint8_t> oddBlob = WriteBlob(odd, 77);
+
+    CLangIdentifier identifier;
+    ASSERT_TRUE(identifier.LoadProfile(u"odd", oddBlob.data(), oddBlob.size()));
+    const std::vector<uint8_t> plain = MakeBlob({{u"ab", 2}, {u"b", 1}, {u" a", 4}, {u"abcde", 1}}, 40, 11);
+    ASSERT_TRUE(identifier.LoadProfile(u"plain", plain.data(), plain.size()));
+    ASSERT_TRUE(identifier.LoadProfile(u"plain again", plain.data(), plain.size()));
+
+    std::mt19937 rng(5);
+    for (int i = 0; i < 300; ++i)
+        ExpectSamePaths(identifier, RandomText(rng, u"abcdef .!\n", 40));
+}
+
+TEST(CNgramIndex, AgreesWithLookupsOnTheRealProfiles)
+{
+    CLangIdentifier identifier;
+    for (const LanguageRow& row : LanguageTable) {
+        std::string path = TM_PROFILE_DIR "/";
+        for (const char16_t* c = row.resourceName; *c != 0; ++c)
+            path += char(*c);
+        std::ifstream in(path + ".bin", std::ios::binary);
+        const std::vector<char> blob((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_TRUE(identifier.LoadProfile(row.displayName, blob.data(), blob.size())) << path;
+    }
+    identifier.BuildIndex();
+    // Letters of several scripts, spaces and sentence marks, mixed at random, and a few real
+    // sentences so that long n-grams hit too.
+    const std::u16string alphabet =
+        u"etaoinshrdlucmfwypvbgkjqxzETAOINäöüéèçñåøæłšžčřőűăşğ  .,!?\nабвгдежзийклмнопрстуфхцчшщыэюяі"
+        u"αβγδεζηθλμνπρστωאבגדהוזחטיכלמנسلامعليكمالعربيةの日本語中國国文章한국어ภาษาไทย";
+    std::mt19937 rng(11);
+    for (int i = 0; i < 200; ++i)
+        ExpectSamePaths(identifier, RandomText(rng, alphabet, 400));
+    for (const char16_t* sentence :
+         {u"The committee will consider the proposal at its next meeting.",
+          u"Die Kommission wird den Vorschlag in ihrer nächsten Sitzung prüfen.",
+          u"Комиссия рассмотрит предложение на следующем заседании.",
+          u"委員会は次回の会合でその提案を検討する。", u"委员会将在下次会议上审议该提案。"})
+        ExpectSamePaths(identifier, sentence);
+}
