@@ -183,6 +183,7 @@ int main(int argc, char** argv)
         else
             failed += (failed.empty() ? "" : " ") + name;
     }
+    identifier.BuildIndex();
     if (!failed.empty())
         std::fprintf(stderr, "tm-identify: not loaded from %s: %s\n", dir.c_str(), failed.c_str());
 
