@@ -1,0 +1,143 @@
+// Identification of real prose against the 42 real profiles, through the merged index and through
+// the per-profile lookups side by side, and the time and memory to load and index the profiles.
+//
+// The prose is English running text from the training corpus (TM_CORPUS_DIR/ENGLISH.txt, lines
+// joined by line feeds, cut to the first N UTF-16 units); bench/cld2-bench.js cuts the same texts.
+#include "LangIdentifier.h"
+#include "LanguageTable.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::string Narrow(const char16_t* text)
+{
+    std::string out;
+    for (; *text != 0; ++text)
+        out += char(*text);
+    return out;
+}
+
+bool LoadAll(CLangIdentifier& identifier)
+{
+    for (const LanguageRow& row : LanguageTable) {
+        std::ifstream in(std::string(TM_PROFILE_DIR) + "/" + Narrow(row.resourceName) + ".bin", std::ios::binary);
+        const std::vector<char> blob((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!identifier.LoadProfile(row.displayName, blob.data(), blob.size()))
+            return false;
+    }
+    return true;
+}
+
+// UTF-8 to UTF-16 for the corpus text (well-formed by construction).
+std::u16string Widen(const std::string& s)
+{
+    std::u16string out;
+    for (size_t i = 0; i < s.size();) {
+        const unsigned char b = static_cast<unsigned char>(s[i]);
+        uint32_t cp;
+        int extra;
+        if (b < 0x80) { cp = b; extra = 0; }
+        else if (b < 0xE0) { cp = b & 0x1F; extra = 1; }
+        else if (b < 0xF0) { cp = b & 0x0F; extra = 2; }
+        else { cp = b & 0x07; extra = 3; }
+        for (int k = 1; k <= extra && i + k < s.size(); ++k)
+            cp = cp << 6 | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+        i += 1 + extra;
+        if (cp >= 0x10000) {
+            out += char16_t(0xD800 + ((cp - 0x10000) >> 10));
+            out += char16_t(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            out += char16_t(cp);
+        }
+    }
+    return out;
+}
+
+const std::u16string& Prose()
+{
+    static const std::u16string prose = [] {
+        std::ifstream in(std::string(TM_CORPUS_DIR) + "/ENGLISH.txt", std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::u16string text = Widen(bytes);
+        while (!text.empty() && text.size() < 1000000)
+            text += text;  // the corpus file is shorter than a million units
+        return text;
+    }();
+    return prose;
+}
+
+CLangIdentifier* Identifier()
+{
+    static CLangIdentifier* identifier = [] {
+        auto* loaded = new CLangIdentifier;
+        if (!LoadAll(*loaded)) {
+            delete loaded;
+            return static_cast<CLangIdentifier*>(nullptr);
+        }
+        loaded->BuildIndex();
+        return loaded;
+    }();
+    return identifier;
+}
+
+template <bool kIndex>
+void BM_Prose(benchmark::State& state)
+{
+    CLangIdentifier* identifier = Identifier();
+    const size_t length = size_t(state.range(0));
+    if (identifier == nullptr || Prose().size() < length) {
+        state.SkipWithError("profiles or corpus text not found");
+        return;
+    }
+    const std::u16string text = Prose().substr(0, length);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(kIndex ? identifier->Identify(text.c_str())
+                                        : identifier->IdentifyByLookups(text.c_str()));
+    state.counters["units/s"] = benchmark::Counter(double(state.iterations()) * double(length),
+                                                   benchmark::Counter::kIsRate);
+}
+BENCHMARK_TEMPLATE(BM_Prose, true)->Name("Prose/index")->Arg(30)->Arg(300)->Arg(3000)->Arg(1000000)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_TEMPLATE(BM_Prose, false)->Name("Prose/lookups")->Arg(30)->Arg(300)->Arg(3000)->Arg(1000000)
+    ->Unit(benchmark::kMicrosecond);
+
+size_t ResidentBytes()
+{
+    long pages = 0, resident = 0;
+    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return size_t(resident) * size_t(sysconf(_SC_PAGESIZE));
+}
+
+void BM_LoadAndIndex(benchmark::State& state)
+{
+    size_t tables = 0, index = 0;
+    for (auto _ : state) {
+        const size_t before = ResidentBytes();
+        CLangIdentifier identifier;
+        if (!LoadAll(identifier)) {
+            state.SkipWithError("profiles not found");
+            return;
+        }
+        tables = ResidentBytes() - before;
+        identifier.BuildIndex();
+        index = identifier.GetIndexBytes();
+        benchmark::DoNotOptimize(identifier.GetProfileCount());
+    }
+    state.counters["tables_MB"] = double(tables) / 1e6;
+    state.counters["index_MB"] = double(index) / 1e6;
+}
+BENCHMARK(BM_LoadAndIndex)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace
