@@ -55,8 +55,13 @@ private:
     std::vector<Entry> m_entries;      // open addressing, power-of-two size, linear probing
     uint32_t m_mask = 0;
     int m_shift = 64;                  // 64 - log2 of the size: the home slot is the top bits
-    std::vector<double> m_terms;       // count / total + weight, grouped by key, profiles in order
-    std::vector<uint16_t> m_profiles;  // the profile of each term
+    struct Posting
+    {
+        double term;       // count / total + weight
+        uint32_t profile;  // index into the profile list
+    };
+
+    std::vector<Posting> m_postings;   // grouped by key; each key's in profile order
     size_t m_profileCount = 0;
     bool m_built = false;
 };
