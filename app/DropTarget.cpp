@@ -64,8 +64,14 @@ STDMETHODIMP_(ULONG) CDropTarget::AddRef()
 STDMETHODIMP_(ULONG) CDropTarget::Release()
 {
     const LONG count = InterlockedDecrement(&m_refCount);
-    if (count == 0)
+    if (count == 0) {
+        // The object is always exactly a CDropTarget: its destructor is private and nothing derives
+        // from it, so the missing virtual destructor does no harm.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdelete-non-virtual-dtor"
         delete this;  // nothing of the object may be touched after this
+#pragma GCC diagnostic pop
+    }
     return count;
 }
 

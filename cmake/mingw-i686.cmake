@@ -19,4 +19,6 @@ set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse -ffp-contract=off")
 set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse -ffp-contract=off")
 # Fully static: no libgcc, libstdc++ or winpthread DLL beside the programs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_RC_FLAGS_INIT "-c 65001")
