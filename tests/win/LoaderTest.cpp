@@ -70,6 +70,8 @@ protected:
         ASSERT_EQ(1, watcher.m_seenCount);
         EXPECT_STREQ(TM_TEXT_LOAD_WARNING, watcher.m_seen[0].text);
         EXPECT_EQ(m_window.m_hWnd, watcher.m_seen[0].owner);
+        EXPECT_EQ(LoadIconW(nullptr, IDI_WARNING), watcher.m_seen[0].icon);
+        EXPECT_FALSE(watcher.m_seen[0].hasCancel);  // OK only
         EXPECT_NE(L'\0', watcher.m_seen[0].caption[0]);  // the platform's default caption
         EXPECT_STREQ(TM_TEXT_INITIALISING, watcher.m_seen[0].labelText);
         EXPECT_EQ(TM_TEXT_INIT_ERROR, WindowText(m_window.m_hLabel));

@@ -154,6 +154,15 @@ LRESULT CALLBACK CMessageBoxWatcher::CbtProc(int code, WPARAM wParam, LPARAM lPa
                 GetDlgItemTextW(box, 0xFFFF, seen.text, 256);
                 GetWindowTextW(box, seen.caption, 256);
                 seen.owner = GetWindow(box, GW_OWNER);
+                // The icon control: 20 on Windows, 0x440 in wine's template.
+                for (int id : {20, 0x440})
+                    if (GetDlgItem(box, id) != nullptr)
+                        seen.icon = reinterpret_cast<HICON>(
+                            SendDlgItemMessageW(box, id, STM_GETICON, 0, 0));
+                // The box itself is not shown yet: look at the button's own style.
+                HWND cancel = GetDlgItem(box, IDCANCEL);
+                seen.hasCancel =
+                    cancel != nullptr && (GetWindowLongW(cancel, GWL_STYLE) & WS_VISIBLE) != 0;
                 if (g_watcher->m_hLabel != nullptr)
                     GetWindowTextW(g_watcher->m_hLabel, seen.labelText, 256);
             }

@@ -39,6 +39,8 @@ public:
         wchar_t text[256];
         wchar_t caption[256];
         HWND owner;
+        HICON icon;  // the icon the box shows
+        bool hasCancel;
         wchar_t labelText[256];
     };
 
