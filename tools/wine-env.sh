@@ -45,7 +45,7 @@ tm_wine_start_xvfb() {
             export DISPLAY=":$n"
             return 0
         fi
-        kill "$pid" 2>/dev/null   # lost a race for this display: try the next one
+        kill "$pid" 2>/dev/null || true   # lost a race for this display: try the next one
     done
     echo "wine-env: no free X display found" >&2
     return 1
@@ -111,12 +111,12 @@ tm_wine_keep_alive() {
 # Stops the helpers, wineserver and Xvfb that were started for this build folder.
 tm_wine_cleanup() {
     if [ -f "$tm_wine_state/keepalive.pid" ]; then
-        kill -- "-$(cat "$tm_wine_state/keepalive.pid")" 2>/dev/null
+        kill -- "-$(cat "$tm_wine_state/keepalive.pid")" 2>/dev/null || true
         rm -f "$tm_wine_state/keepalive.pid"
     fi
-    wineserver -k 2>/dev/null
+    wineserver -k 2>/dev/null || true
     if [ -f "$tm_wine_state/xvfb.pid" ]; then
-        kill "$(cat "$tm_wine_state/xvfb.pid")" 2>/dev/null
+        kill "$(cat "$tm_wine_state/xvfb.pid")" 2>/dev/null || true
         rm -f "$tm_wine_state/xvfb.pid" "$tm_wine_state/xvfb.display"
     fi
     return 0
