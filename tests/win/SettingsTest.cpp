@@ -95,12 +95,13 @@ TEST_F(SettingsTest, NoFileGivesTheDefaultsAndSavingWritesSevenKeysInOrder)
 TEST_F(SettingsTest, NonZeroOptionsReadAsOnAndAreWrittenAsOne)
 {
     WriteIni("[Other]\r\nKeep=me\r\n[Settings]\r\nAlwaysOnTop=5\r\nTranslucent=-1\r\nAuto=0\r\n"
-             "Extra=7\r\n");
+             "Extra=7\r\nWindowWidth=0\r\nWindowHeight=-20\r\n");
     m_app.LoadSettings();
     EXPECT_TRUE(m_app.m_alwaysOnTop);
     EXPECT_TRUE(m_app.m_translucent);
     EXPECT_FALSE(m_app.m_auto);
-    ExpectBounds(m_app, 0, 0, 400, 160);  // missing keys keep the defaults
+    // Missing keys keep the defaults; sizes out of any sensible range are taken as they are.
+    ExpectBounds(m_app, 0, 0, 0, -20);
 
     SaveWithWindowAt(0, 0, 400, 160);
     const std::vector<std::string> lines = IniLines();
