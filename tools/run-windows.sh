@@ -33,15 +33,13 @@ fi
 exe="$build/app/Tonguemeter.exe"
 demo="$build/tools/demo/tm-demo.exe"
 
-user_display="${DISPLAY:-}"
-# The prefix with Japanese font replacements and the settings for running without a window
-# manager; this also starts a virtual display and wine's helpers.
-. "$root/tools/wine-env.sh" "$build"
+# The prefix inside the build folder, with Japanese font replacements and the settings for running
+# without a window manager.
+. "$root/tools/wine-env.sh" "$build" --no-start
 
-if [ -n "$user_display" ]; then
-    # A real display: run the program there, in the prepared prefix.
-    tm_wine_cleanup
-    export DISPLAY="$user_display"
+if [ -n "${DISPLAY:-}" ]; then
+    # A real display: run the program there until the user closes it.
+    tm_wine_prepare_prefix
     set +e
     wine "$exe"
     code=$?
@@ -49,6 +47,9 @@ if [ -n "$user_display" ]; then
     exit $code
 fi
 
+tm_wine_start_xvfb
+tm_wine_prepare_prefix
+tm_wine_keep_alive
 trap tm_wine_cleanup EXIT
 wine "$exe" </dev/null >/dev/null 2>&1 &
 program=$!
