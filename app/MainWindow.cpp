@@ -171,6 +171,14 @@ LRESULT CALLBACK CTonguemeter::WindowProc(HWND window, UINT message, WPARAM wPar
         app->m_hWnd = nullptr;
         PostQuitMessage(0);
         return 0;
+    case WM_NCDESTROY:
+        // Wine sends no WM_DESTROY to a window whose WM_CREATE failed, only this; the teardown (font,
+        // settings) must happen all the same. No message loop runs after a failed creation.
+        if (app->m_hWnd == window) {
+            app->OnDestroy();
+            app->m_hWnd = nullptr;
+        }
+        break;
     case WM_SIZE:
         app->OnSize(LOWORD(lParam), HIWORD(lParam));
         return 0;

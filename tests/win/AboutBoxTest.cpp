@@ -376,7 +376,10 @@ TEST(Resources, ManifestAsksForCommonControls6)
     EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos);
     EXPECT_NE(manifest.find("processorArchitecture=\"x86\" publicKeyToken=\"6595b64144ccf1df\""), std::string::npos);
     EXPECT_NE(manifest.find("<description>Language identifier</description>"), std::string::npos);
-    // The manifest took effect: the controls come from common controls 6.
+    // The manifest took effect: a button comes from common controls 6.
+    HWND button = CreateWindowExW(0, L"BUTTON", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_NE(button, nullptr);
+    DestroyWindow(button);
     HMODULE comctl = GetModuleHandleW(L"comctl32.dll");
     wchar_t path[MAX_PATH] = {};
     if (comctl)

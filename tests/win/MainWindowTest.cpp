@@ -392,6 +392,29 @@ TEST(MainWindow, DropWithOptionOnIdentifiesAtOnceButNeverOneUnit)
     EXPECT_FALSE(app->m_flashing);
 }
 
+// Refuses the creation of the first window with control id 100 on this thread.
+LRESULT CALLBACK VetoInputBox(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND && reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->hMenu == reinterpret_cast<HMENU>(100))
+        return 1;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST(MainWindow, WithoutItsInputBoxTheWindowIsNotCreatedButSettingsAreWritten)
+{
+    HHOOK hook = nullptr;
+    CTestApp app([&](CTonguemeter&) { hook = SetWindowsHookExW(WH_CBT, VetoInputBox, nullptr, GetCurrentThreadId()); });
+    UnhookWindowsHookEx(hook);
+    EXPECT_EQ(app->m_hWnd, nullptr);
+    EXPECT_EQ(app->m_hText, nullptr);
+    EXPECT_EQ(app->m_hJudge, nullptr);  // nothing after the input box was made
+    EXPECT_EQ(app->m_dropTarget, nullptr);
+    EXPECT_EQ(app->m_hFont, nullptr);   // deleted by the teardown of the partly built window
+    wchar_t value[16] = {};
+    GetPrivateProfileStringW(L"Settings", L"WindowWidth", L"missing", value, 16, CTestApp::IniPath().c_str());
+    EXPECT_STREQ(value, L"400");
+}
+
 TEST(MainWindow, ClassWindowWithoutApplicationObjectIsRefused)
 {
     CTestApp app;
