@@ -75,12 +75,14 @@ bool WaitFor(Condition done, double seconds)
 class CRunningProgram
 {
 public:
-    explicit CRunningProgram(const std::wstring& folder, const wchar_t* arguments = L"")
+    explicit CRunningProgram(const std::wstring& folder, const wchar_t* arguments = L"", WORD showCommand = SW_SHOWNORMAL)
     {
         const std::wstring exe = folder + L"Tonguemeter.exe";
         std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = showCommand;
         LARGE_INTEGER frequency, start, ready;
         QueryPerformanceFrequency(&frequency);
         QueryPerformanceCounter(&start);
@@ -498,6 +500,20 @@ TEST(EndToEnd, RealOleDragOfTextIsTakenAndIdentified)
     const std::wstring verdict = RemoteText(program.m_hResult);
     EXPECT_TRUE(StartsWith(verdict, sample.language)) << CRunningProgram::Narrow(verdict);
     EXPECT_EQ(program.Close(), 0);
+}
+
+TEST(EndToEnd, StartedMinimisedItLoadsAndSavesItsRestoredBounds)
+{
+    const std::wstring folder = FreshFolder(L"e2e-minimised");
+    CRunningProgram program(folder, L"", SW_SHOWMINIMIZED);
+    ASSERT_TRUE(program.m_ready);  // the profiles were loaded although the window is minimised
+    EXPECT_TRUE(IsIconic(program.m_hWnd));
+    EXPECT_TRUE(StartsWith(program.Identify(kSamples[0].text), kSamples[0].language));
+    EXPECT_EQ(program.Close(), 0);
+    const std::vector<std::string> expected = {"[Settings]",      "WindowLeft=0",     "WindowTop=0",
+                                               "WindowWidth=400", "WindowHeight=160", "AlwaysOnTop=0",
+                                               "Translucent=0",   "Auto=0"};
+    EXPECT_EQ(IniLines(folder), expected);
 }
 
 int main(int argc, char** argv)
