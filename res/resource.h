@@ -23,9 +23,10 @@
 // The flash timer of the result label.
 #define IDT_FLASH           1
 
-// The maker: one place for the home page, the copyright line and the company name.
-#define TM_HOME_PAGE        "https://tonguemeter.example.org/"
-#define TM_COPYRIGHT        "Copyright (C) 2026 Tonguemeter developers"
+// The maker: one place for the home page, the copyright line and the company name. The About box
+// gives the link 96 and the copyright line 120 dialog units: longer texts would wrap out of sight.
+#define TM_HOME_PAGE        "https://tm.example.org/"
+#define TM_COPYRIGHT        "Copyright (C) 2026 Tonguemeter"
 #define TM_COMPANY          "Tonguemeter developers"
 // The name line of the About box; the copyright line follows it after one line feed.
 #define TM_NAME_LINE        "Tonguemeter ver.0.1.0"

@@ -162,7 +162,7 @@ TEST(AboutTemplate, ClassicDialogWithExactHeaderAndControls)
         {WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 56, 40, 48, 14, IDOK, L"BUTTON", L"OK"},
         {WS_CHILD | WS_VISIBLE | SS_ICON, 8, 8, 16, 16, -1, L"STATIC", L"#1"},
         {WS_CHILD | WS_VISIBLE | WS_GROUP | SS_CENTER, 32, 8, 120, 16, -1, L"STATIC",
-         L"Tonguemeter ver.0.1.0\nCopyright (C) 2026 Tonguemeter developers"},
+         L"Tonguemeter ver.0.1.0\nCopyright (C) 2026 Tonguemeter"},
         {WS_CHILD | WS_VISIBLE | WS_GROUP | SS_NOTIFY | SS_CENTER, 44, 24, 96, 9, IDC_LINK, L"STATIC", g_homePage},
     };
     for (int i = 0; i < 4; ++i) {
@@ -216,6 +216,20 @@ TEST_F(AboutBox, ShowsItsTextsAndAnUnderlinedLinkFont)
         EXPECT_EQ(GetWindowLongPtrW(dialog, DWLP_MSGRESULT), TRUE);
         EXPECT_EQ(AboutDlgProc(dialog, WM_SETCURSOR, reinterpret_cast<WPARAM>(dialog), HTCLIENT), FALSE);
 
+        // The name, copyright and link texts show whole in their controls.
+        for (HWND control : {GetWindow(link, GW_HWNDPREV), link}) {
+            RECT client = {}, needed = {};
+            GetClientRect(control, &client);
+            needed.right = client.right;
+            HDC textDc = GetDC(control);
+            HGDIOBJ old = SelectObject(textDc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+            const std::wstring text = WindowText(control);
+            DrawTextW(textDc, text.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
+            SelectObject(textDc, old);
+            ReleaseDC(control, textDc);
+            EXPECT_LE(needed.right, client.right) << GetDlgCtrlID(control);
+            EXPECT_LE(needed.bottom, client.bottom) << GetDlgCtrlID(control);
+        }
         SendMessageW(dialog, WM_COMMAND, IDOK, 0);
     });
     EXPECT_EQ(result, IDOK);
@@ -324,7 +338,7 @@ TEST(Resources, VersionResourceAsReleased)
         {L"FileDescription", L"Tonguemeter"},
         {L"FileVersion", L"0.1.0"},
         {L"InternalName", L"Tonguemeter"},
-        {L"LegalCopyright", L"Copyright (C) 2026 Tonguemeter developers"},
+        {L"LegalCopyright", L"Copyright (C) 2026 Tonguemeter"},
         {L"OriginalFilename", L"Tonguemeter.exe"},
         {L"ProductName", L"Tonguemeter"},
         {L"ProductVersion", L"0.1.0"},
