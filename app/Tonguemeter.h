@@ -13,7 +13,8 @@ public:
     explicit CTonguemeter(HINSTANCE instance);
     ~CTonguemeter() override;
 
-    // Start-up (Main.cpp): registers the window class, then reads the settings.
+    // Start-up (MainWindow.cpp, beside the window procedure): registers the window class, then reads
+    // the settings.
     bool Initialize();
     bool CreateMainWindow();
 
