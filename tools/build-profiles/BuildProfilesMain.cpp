@@ -5,7 +5,7 @@
 // CORPUS_DIR defaults to the corpus folder beside the repository, --out to res/profiles of the
 // repository. The recipe options override the shipped recipe for experiments:
 //   --keys N --capital-keys N --capital-every N --shared N --min-count N --slot-factor F
-//   --small-share F
+//   --length-percent P1,P2,P3,P4,P5 --share NAME=F,... --split blocks|lines
 #include "LanguageTable.h"
 #include "ProfileBuilder.h"
 
@@ -24,7 +24,9 @@ int Usage()
     std::fprintf(stderr,
                  "usage: tm-build-profiles [CORPUS_DIR] [--out DIR] [--threads N]\n"
                  "       [--keys N] [--capital-keys N] [--capital-every N] [--shared N]\n"
-                 "       [--min-count N] [--slot-factor F] [--small-share F]\n");
+                 "       [--min-count N] [--slot-factor F] [--share NAME=F,...]\n"
+                 "       [--length-percent P1,P2,P3,P4,P5]\n"
+                 "       [--split blocks|lines]\n");
     return 2;
 }
 
@@ -45,32 +47,59 @@ int main(int argc, char** argv)
     bool corpusGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg.rfind("--", 0) == 0 && !hasValue)
-            return Usage();
-        if (arg == "--out")
-            outDir = argv[++i];
-        else if (arg == "--threads")
-            threads = std::atoi(argv[++i]);
-        else if (arg == "--keys")
-            recipe.ordinaryKeys = std::atoi(argv[++i]);
-        else if (arg == "--capital-keys")
-            recipe.capitalKeys = std::atoi(argv[++i]);
-        else if (arg == "--capital-every")
-            recipe.capitalEvery = std::atoi(argv[++i]);
-        else if (arg == "--shared")
-            recipe.sharedLimit = std::atoi(argv[++i]);
-        else if (arg == "--min-count")
-            recipe.minCount = std::atoi(argv[++i]);
-        else if (arg == "--slot-factor")
-            recipe.slotFactor = std::atof(argv[++i]);
-        else if (arg == "--small-share")
-            recipe.smallShare = std::atof(argv[++i]);
-        else if (arg.rfind("--", 0) == 0 || corpusGiven)
-            return Usage();
-        else {
+        if (arg.rfind("--", 0) != 0) {
+            if (corpusGiven)
+                return Usage();
             corpusDir = arg;
             corpusGiven = true;
+            continue;
+        }
+        if (i + 1 >= argc)
+            return Usage();
+        const char* value = argv[++i];
+        if (arg == "--out") {
+            outDir = value;
+        } else if (arg == "--threads") {
+            threads = std::atoi(value);
+        } else if (arg == "--keys") {
+            recipe.ordinaryKeys = std::atoi(value);
+        } else if (arg == "--capital-keys") {
+            recipe.capitalKeys = std::atoi(value);
+        } else if (arg == "--capital-every") {
+            recipe.capitalEvery = std::atoi(value);
+        } else if (arg == "--shared") {
+            recipe.sharedLimit = std::atoi(value);
+        } else if (arg == "--min-count") {
+            recipe.minCount = std::atoi(value);
+        } else if (arg == "--slot-factor") {
+            recipe.slotFactor = std::atof(value);
+        } else if (arg == "--split") {
+            recipe.split = std::string(value) == "lines" ? SplitRule::Lines : SplitRule::Blocks;
+        } else if (arg == "--length-percent") {
+            // five comma-separated percentages, for lengths 1 to 5
+            for (int n = 1; n <= 5; ++n) {
+                recipe.lengthPercent[n] = std::atoi(value);
+                value = std::strchr(value, ',');
+                if ((value == nullptr) != (n == 5))
+                    return Usage();
+                value = value ? value + 1 : value;
+            }
+        } else if (arg == "--share") {
+            // NAME=F[,NAME=F...]; the list given replaces the shipped one
+            recipe.shares.clear();
+            const std::string list = value;
+            for (size_t pos = 0; pos < list.size();) {
+                size_t end = list.find(',', pos);
+                end = end == std::string::npos ? list.size() : end;
+                const std::string item = list.substr(pos, end - pos);
+                const size_t eq = item.find('=');
+                if (eq == std::string::npos)
+                    return Usage();
+                recipe.shares.push_back({item.substr(0, eq), std::atof(item.c_str() + eq + 1)});
+                pos = end + 1;
+            }
+        } else {
+            return Usage();
         }
     }
     if (recipe.ordinaryKeys < 1 || recipe.slotFactor <= 1.0 || threads < 1)

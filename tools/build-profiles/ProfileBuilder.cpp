@@ -31,6 +31,14 @@ struct PackedKey
     }
 };
 
+int KeyLength(const PackedKey& key)
+{
+    int n = 0;
+    while (n < 4 && char16_t(key.hi >> (48 - 16 * n)) != 0)
+        ++n;
+    return n == 4 && key.lo != 0 ? 5 : n;
+}
+
 std::u16string UnpackKey(const PackedKey& key)
 {
     std::u16string text;
@@ -45,14 +53,17 @@ std::u16string UnpackKey(const PackedKey& key)
     return text;
 }
 
-// Occurrences of one n-gram: in all of the training text, and in its ordinary lines only (the
-// upper-cased copies excluded).
+// Occurrences of one n-gram: in all of the training text; in its ordinary lines only; and in the
+// upper-cased copies of lines where it holds a unit that upper-casing changed.
 struct NgramEntry
 {
     PackedKey key;  // hi == 0 marks an unused cell
     uint32_t count = 0;
     uint32_t ordinary = 0;
+    uint32_t capital = 0;
 };
+
+enum class Occurrence { Ordinary, Copy, Capital };
 
 // Open-addressing counter of packed n-grams. Its cell order never reaches a blob: every selection
 // sorts with a full tie-break.
@@ -61,7 +72,7 @@ class CNgramCounter
 public:
     CNgramCounter() : m_cells(size_t(1) << 20) {}
 
-    void Add(const PackedKey& key, bool ordinary)
+    void Add(const PackedKey& key, Occurrence kind)
     {
         if (2 * (m_used + 1) > m_cells.size())
             Grow();
@@ -71,8 +82,10 @@ public:
             ++m_used;
         }
         ++cell.count;
-        if (ordinary)
+        if (kind == Occurrence::Ordinary)
             ++cell.ordinary;
+        else if (kind == Occurrence::Capital)
+            ++cell.capital;
     }
 
     const std::vector<NgramEntry>& Cells() const { return m_cells; }
@@ -101,18 +114,27 @@ private:
     size_t m_used = 0;
 };
 
-// Counts every n-gram of 1 to 5 units of a prepared text.
-void CountNgrams(const char16_t* text, size_t length, bool ordinary, CNgramCounter& counter)
+// Counts every n-gram of 1 to 5 units of a prepared text. For an upper-cased copy `original` is the
+// prepared line it was made from (same length, since upper-casing maps unit for unit): n-grams that
+// hold a changed unit count as capital occurrences. For an ordinary line it is null.
+void CountNgrams(const char16_t* text, size_t length, const char16_t* original,
+                 CNgramCounter& counter)
 {
     for (size_t start = 0; start < length; ++start) {
         PackedKey key;
+        bool changed = false;
         for (int n = 1; n <= kMaxNgram && start + n <= length; ++n) {
             const char16_t c = text[start + n - 1];
             if (n <= 4)
                 key.hi |= uint64_t(c) << (64 - 16 * n);
             else
                 key.lo = c;
-            counter.Add(key, ordinary);
+            if (original == nullptr) {
+                counter.Add(key, Occurrence::Ordinary);
+                continue;
+            }
+            changed = changed || c != original[start + n - 1];
+            counter.Add(key, changed ? Occurrence::Capital : Occurrence::Copy);
         }
     }
 }
@@ -120,7 +142,7 @@ void CountNgrams(const char16_t* text, size_t length, bool ordinary, CNgramCount
 struct RankedKey
 {
     PackedKey key;
-    uint32_t rankCount;  // what the ranking sorts by
+    uint64_t rankCount;  // what the ranking sorts by
     uint32_t count;      // what the blob stores: every occurrence in the training text
 };
 
@@ -143,22 +165,18 @@ std::vector<RankedKey> TopKeys(std::vector<RankedKey> candidates, size_t limit)
 struct LanguageCounts
 {
     std::vector<RankedKey> ordinary;  // ranked by ordinary occurrences, longer than any budget
-    std::vector<RankedKey> capital;   // keys seen only in upper-cased copies, ranked
+    std::vector<RankedKey> capital;   // ranked by capital occurrences, longer than the budget
     int64_t totalCount = 0;           // units of the prepared training text, copies included
     bool ok = false;
 };
 
-bool IsSmallScript(int language)
-{
-    const std::string name = ResourceName(language);
-    return name == "GREEK" || name == "HEBREW" || name == "KOREAN" || name == "THAI";
-}
-
 int Budget(int keys, int language, const BuildRecipe& recipe)
 {
-    if (!IsSmallScript(language))
-        return keys;
-    return int(std::lround(keys * recipe.smallShare));
+    const std::string name = ResourceName(language);
+    for (const auto& share : recipe.shares)
+        if (share.first == name)
+            return int(std::lround(keys * share.second));
+    return keys;
 }
 
 // Cleaning of a corpus line before it is prepared like scored text. Each rule:
@@ -191,24 +209,28 @@ LanguageCounts CountLanguage(const std::string& corpusDir, int language, const B
         return result;
 
     const bool turkish = ResourceName(language) == "TURKEY";
+    const bool capitalCopies = recipe.capitalEvery > 0 && HasLetterCase(language);
     CNgramCounter counter;
     std::u16string clean;
     size_t trainingIndex = 0;
     for (size_t i = 0; i < lines.size(); ++i) {
-        if (IsDevelopmentLine(i, lines.size()) || !CleanLine(lines[i], clean))
+        if (IsDevelopmentLine(i, lines.size(), recipe.split) || !CleanLine(lines[i], clean))
             continue;
         size_t length = 0;
         std::unique_ptr<char16_t[]> prepared = NormaliseText(clean.c_str(), &length);
-        CountNgrams(prepared.get(), length, true, counter);
+        CountNgrams(prepared.get(), length, nullptr, counter);
         result.totalCount += int64_t(length);
 
-        // An upper-cased copy of every n-th line teaches the profile text typed in capitals.
+        // An upper-cased copy of every n-th line teaches the profile text typed in capitals (only
+        // in scripts with letter case: elsewhere a copy would differ only in stray Latin words).
         ++trainingIndex;
-        if (recipe.capitalEvery > 0 && trainingIndex % size_t(recipe.capitalEvery) == 0) {
-            const std::u16string capitals = ToCapitals(clean, turkish);
-            if (capitals != clean) {
-                prepared = NormaliseText(capitals.c_str(), &length);
-                CountNgrams(prepared.get(), length, false, counter);
+        if (capitalCopies && trainingIndex % size_t(recipe.capitalEvery) == 0) {
+            // Preparing never looks at letter case, so the copy of the prepared line is the
+            // prepared copy of the line.
+            const std::u16string original(prepared.get(), length);
+            const std::u16string capitals = ToCapitals(original, turkish);
+            if (capitals != original) {
+                CountNgrams(capitals.c_str(), length, original.c_str(), counter);
                 result.totalCount += int64_t(length);
             }
         }
@@ -220,15 +242,18 @@ LanguageCounts CountLanguage(const std::string& corpusDir, int language, const B
     for (const NgramEntry& cell : counter.Cells()) {
         if (cell.key.hi == 0)
             continue;
-        if (cell.ordinary >= minCount)
-            ordinary.push_back({cell.key, cell.ordinary, cell.count});
-        else if (cell.ordinary == 0 && cell.count >= minCount)
-            capital.push_back({cell.key, cell.count, cell.count});
+        if (cell.ordinary >= minCount) {
+            const uint64_t weight = uint64_t(recipe.lengthPercent[KeyLength(cell.key)]);
+            ordinary.push_back({cell.key, uint64_t(cell.ordinary) * weight, cell.count});
+        }
+        if (cell.capital >= minCount)
+            capital.push_back({cell.key, cell.capital, cell.count});
     }
     // Room for the keys that the cross-language rule removes.
-    const size_t ordinaryRoom = size_t(Budget(recipe.ordinaryKeys, language, recipe)) * 3 / 2 + 1000;
+    const size_t ordinaryRoom = size_t(Budget(recipe.ordinaryKeys, language, recipe)) * 2 + 1000;
     result.ordinary = TopKeys(std::move(ordinary), ordinaryRoom);
-    result.capital = TopKeys(std::move(capital), size_t(Budget(recipe.capitalKeys, language, recipe)));
+    const size_t capitalRoom = size_t(Budget(recipe.capitalKeys, language, recipe)) * 2 + 1000;
+    result.capital = TopKeys(std::move(capital), recipe.capitalKeys > 0 ? capitalRoom : 0);
     result.ok = true;
     return result;
 }
@@ -268,7 +293,20 @@ std::vector<uint8_t> WriteProfile(const LanguageCounts& counts, int language,
         if (!std::binary_search(shared.begin(), shared.end(), k.key))
             chosen.push_back(k);
     }
-    chosen.insert(chosen.end(), counts.capital.begin(), counts.capital.end());
+
+    // Then the keys that capitals bring, skipping the ones already taken.
+    std::vector<PackedKey> taken;
+    for (const RankedKey& k : chosen)
+        taken.push_back(k.key);
+    std::sort(taken.begin(), taken.end());
+    const size_t capitalBudget = chosen.size() + size_t(Budget(recipe.capitalKeys, language, recipe));
+    for (const RankedKey& k : counts.capital) {
+        if (chosen.size() == capitalBudget)
+            break;
+        if (!std::binary_search(taken.begin(), taken.end(), k.key) &&
+            !std::binary_search(shared.begin(), shared.end(), k.key))
+            chosen.push_back(k);
+    }
 
     // Inserted by stored count, highest first, so that frequent keys sit nearest their start slot.
     std::vector<RankedKey> order = chosen;
@@ -342,8 +380,10 @@ bool ReadCorpusFile(const std::string& path, std::vector<std::u16string>& lines)
     return true;
 }
 
-bool IsDevelopmentLine(size_t index, size_t lineCount)
+bool IsDevelopmentLine(size_t index, size_t lineCount, SplitRule rule)
 {
+    if (rule == SplitRule::Lines)
+        return index % 10 == 7;
     const size_t block = size_t(uint64_t(index) * 40 / uint64_t(lineCount));
     return block % 10 == 7;
 }

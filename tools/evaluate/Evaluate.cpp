@@ -10,6 +10,8 @@
 //   tm-evaluate --dev-set [CORPUS_DIR] [--per-language N]
 //       Writes the development set: the held-out lines of the corpus (the builder never trains on
 //       them), as "NAME<TAB>text" lines, at most N per language (default 1500, evenly spread).
+//       --split lines takes every tenth line instead of every tenth block (for comparison; the
+//       builder must then be run with the same option).
 //
 // A text counts as correct when the verdict names a language and the best-ranked one is its label.
 #include "LangIdentifier.h"
@@ -94,7 +96,7 @@ bool MakeSample(std::u16string line, std::u16string& sample)
     return true;
 }
 
-int WriteDevelopmentSet(const std::string& corpusDir, size_t perLanguage)
+int WriteDevelopmentSet(const std::string& corpusDir, size_t perLanguage, SplitRule rule)
 {
     for (int language = 0; language < kLanguageCount; ++language) {
         const std::string name = ResourceName(language);
@@ -106,7 +108,7 @@ int WriteDevelopmentSet(const std::string& corpusDir, size_t perLanguage)
         std::vector<std::u16string> samples;
         std::u16string sample;
         for (size_t i = 0; i < lines.size(); ++i)
-            if (IsDevelopmentLine(i, lines.size()) && MakeSample(lines[i], sample))
+            if (IsDevelopmentLine(i, lines.size(), rule) && MakeSample(lines[i], sample))
                 samples.push_back(sample);
         const size_t n = std::min(perLanguage, samples.size());
         for (size_t k = 0; k < n; ++k)
@@ -285,7 +287,7 @@ int Usage()
 {
     std::fprintf(stderr,
                  "usage: tm-evaluate [--profiles DIR] [--capitals] [--mixed] [--errors] [--threads N] FILE\n"
-                 "       tm-evaluate --dev-set [CORPUS_DIR] [--per-language N]\n");
+                 "       tm-evaluate --dev-set [CORPUS_DIR] [--per-language N] [--split blocks|lines]\n");
     return 2;
 }
 
@@ -298,6 +300,7 @@ int main(int argc, char** argv)
     std::string file;
     bool devSet = false, capitals = false, mixed = false, showErrors = false;
     long perLanguage = 1500;
+    SplitRule rule = SplitRule::Blocks;
     int threads = std::max(1, int(std::thread::hardware_concurrency()));
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -305,6 +308,8 @@ int main(int argc, char** argv)
             devSet = true;
         } else if (arg == "--capitals") {
             capitals = true;
+        } else if (arg == "--split" && i + 1 < argc) {
+            rule = std::string(argv[++i]) == "lines" ? SplitRule::Lines : SplitRule::Blocks;
         } else if (arg == "--errors") {
             showErrors = true;
         } else if (arg == "--mixed") {
@@ -326,7 +331,7 @@ int main(int argc, char** argv)
     if (threads < 1 || perLanguage < 1)
         return Usage();
     if (devSet)
-        return WriteDevelopmentSet(file.empty() ? corpusDir : file, size_t(perLanguage));
+        return WriteDevelopmentSet(file.empty() ? corpusDir : file, size_t(perLanguage), rule);
     if (file.empty())
         return Usage();
     return Evaluate(file, profileDir, capitals, mixed, threads, showErrors);
