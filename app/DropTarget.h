@@ -13,7 +13,7 @@ public:
     {
     public:
         virtual ~CEventHandler() {}
-        virtual void OnDropText(const wchar_t* text) {}
+        virtual void OnDropText(const wchar_t* /*text*/) {}
     };
 
     // Count 1 for the creator; the object deletes itself on its last Release, so it lives on the
