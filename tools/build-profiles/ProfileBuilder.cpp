@@ -246,8 +246,10 @@ LanguageCounts CountLanguage(const std::string& corpusDir, int language, const B
             const uint64_t weight = uint64_t(recipe.lengthPercent[KeyLength(cell.key)]);
             ordinary.push_back({cell.key, uint64_t(cell.ordinary) * weight, cell.count});
         }
-        if (cell.capital >= minCount)
-            capital.push_back({cell.key, cell.capital, cell.count});
+        if (cell.capital >= minCount) {
+            const uint64_t weight = uint64_t(recipe.lengthPercent[KeyLength(cell.key)]);
+            capital.push_back({cell.key, uint64_t(cell.capital) * weight, cell.count});
+        }
     }
     // Room for the keys that the cross-language rule removes.
     const size_t ordinaryRoom = size_t(Budget(recipe.ordinaryKeys, language, recipe)) * 2 + 1000;
@@ -258,14 +260,16 @@ LanguageCounts CountLanguage(const std::string& corpusDir, int language, const B
     return result;
 }
 
-// Keys that are in the top sets of at least `limit` languages, sorted.
+// Keys that are in the top sets of at least `recipe.sharedLimit` languages, sorted: in the top
+// `keys` of the ordinary rankings, or of the capital rankings.
 std::vector<PackedKey> SharedKeys(const std::vector<LanguageCounts>& languages,
+                                  std::vector<RankedKey> LanguageCounts::*list, int keys,
                                   const BuildRecipe& recipe)
 {
     std::vector<PackedKey> all;
     for (int language = 0; language < int(languages.size()); ++language) {
-        const std::vector<RankedKey>& ranking = languages[language].ordinary;
-        const size_t top = std::min(ranking.size(), size_t(Budget(recipe.ordinaryKeys, language, recipe)));
+        const std::vector<RankedKey>& ranking = languages[language].*list;
+        const size_t top = std::min(ranking.size(), size_t(Budget(keys, language, recipe)));
         for (size_t i = 0; i < top; ++i)
             all.push_back(ranking[i].key);
     }
@@ -493,8 +497,14 @@ bool BuildProfiles(const std::string& corpusDir, const BuildRecipe& recipe, int 
     }
 
     std::vector<PackedKey> shared;
-    if (recipe.sharedLimit > 0)
-        shared = SharedKeys(counts, recipe);
+    if (recipe.sharedLimit > 0) {
+        shared = SharedKeys(counts, &LanguageCounts::ordinary, recipe.ordinaryKeys, recipe);
+        const std::vector<PackedKey> capital =
+            SharedKeys(counts, &LanguageCounts::capital, recipe.capitalKeys, recipe);
+        const size_t ordinaryEnd = shared.size();
+        shared.insert(shared.end(), capital.begin(), capital.end());
+        std::inplace_merge(shared.begin(), shared.begin() + ordinaryEnd, shared.end());
+    }
     blobs.clear();
     for (int language = 0; language < kLanguageCount; ++language)
         blobs.push_back(WriteProfile(counts[language], language, shared, recipe));

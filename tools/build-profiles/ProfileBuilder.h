@@ -18,13 +18,13 @@ enum class SplitRule { Blocks, Lines };
 // trigram hit weighs 4 against 30 and 40 for the 4- and 5-grams that it is part of) and 5-grams
 // favoured; a key in the top sets of 10 or more languages (the space, ". ", common letters and
 // digits) is left out everywhere, since it adds the same to all of them; each profile takes the
-// first 20,800 keys of what remains, plus 5,000 keys that text typed in capitals needs (learnt from
-// an upper-cased copy of every fourth training line). Languages alone in their script need far
+// first 20,800 keys of what remains, plus 4,500 keys that text typed in capitals needs (learnt from
+// an upper-cased copy of every fourth training line, ranked and thinned out the same way). Languages alone in their script need far
 // fewer keys, and the room they leave keeps all 42 blobs within 12 MB.
 struct BuildRecipe
 {
     int ordinaryKeys = 20800;  // keys taken from the language's own ranking
-    int capitalKeys = 5000;    // extra keys for capitals: ranked by their occurrences in the
+    int capitalKeys = 4500;    // extra keys for capitals: ranked by their occurrences in the
                                // upper-cased copies, where they hold an upper-cased unit
     int capitalEvery = 4;      // every n-th training line also enters upper-cased; 0 for none
     int sharedLimit = 10;      // a key in the top sets of this many languages or more is left out
