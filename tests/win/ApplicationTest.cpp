@@ -58,62 +58,15 @@ TEST(Application, DestructionFreesEveryProfile)
 
 namespace {
 
-// The slot of this program's import table through which it calls `function` of `dll`.
-void** FindImportSlot(const char* dll, const char* function)
-{
-    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
-    const IMAGE_NT_HEADERS* nt =
-        reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports =
-        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-         entry->Name != 0; ++entry) {
-        if (lstrcmpiA(reinterpret_cast<char*>(base + entry->Name), dll) != 0)
-            continue;
-        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
-        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
-        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                continue;
-            auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (lstrcmpA(reinterpret_cast<char*>(byName->Name), function) == 0)
-                return reinterpret_cast<void**>(&slots->u1.Function);
-        }
-    }
-    return nullptr;
-}
-
-// Points an import slot elsewhere for the life of the object.
-class CImportPatch
-{
-public:
-    CImportPatch(void** slot, void* replacement) : m_slot(slot), m_original(*slot)
-    {
-        Write(replacement);
-    }
-    ~CImportPatch() { Write(m_original); }
-    CImportPatch(const CImportPatch&) = delete;
-    CImportPatch& operator=(const CImportPatch&) = delete;
-
-private:
-    void Write(void* value)
-    {
-        DWORD protection;
-        VirtualProtect(m_slot, sizeof(void*), PAGE_READWRITE, &protection);
-        *m_slot = value;
-        VirtualProtect(m_slot, sizeof(void*), protection, &protection);
-    }
-
-    void** m_slot;
-    void* m_original;
-};
+using SystemParametersInfoFunction = BOOL(WINAPI*)(UINT, UINT, void*, UINT);
+SystemParametersInfoFunction g_realSystemParametersInfo = nullptr;
 
 // A platform that knows only the shorter NONCLIENTMETRICSW: it rejects the 504-byte request.
 BOOL WINAPI OlderSystemParametersInfoW(UINT action, UINT size, void* data, UINT flags)
 {
     if (action == SPI_GETNONCLIENTMETRICS && size == 504)
         return FALSE;
-    return SystemParametersInfoW(action, size, data, flags);
+    return g_realSystemParametersInfo(action, size, data, flags);
 }
 
 }  // namespace
@@ -126,6 +79,7 @@ TEST(Application, MessageFontFallsBackToTheStockGuiFont)
     ASSERT_NE(0, GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(stock), &stock));
 
     CImportPatch patch(slot, reinterpret_cast<void*>(&OlderSystemParametersInfoW));
+    g_realSystemParametersInfo = reinterpret_cast<SystemParametersInfoFunction>(patch.Original());
     CTonguemeter app(GetModuleHandleW(nullptr));
     EXPECT_EQ(0, memcmp(&stock, &app.m_messageFont, sizeof(LOGFONTW)));
 }

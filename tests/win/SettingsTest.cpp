@@ -144,6 +144,49 @@ TEST_F(SettingsTest, MaximisedOrMinimisedWindowSavesItsRestoredBounds)
     }
 }
 
+namespace {
+
+using GetMonitorInfoFunction = BOOL(WINAPI*)(HMONITOR, MONITORINFO*);
+GetMonitorInfoFunction g_realGetMonitorInfo = nullptr;
+
+// Monitor information as with a taskbar docked at the left (100 pixels) and top (50 pixels).
+BOOL WINAPI TaskbarAtLeftAndTop(HMONITOR monitor, MONITORINFO* info)
+{
+    if (!g_realGetMonitorInfo(monitor, info))
+        return FALSE;
+    info->rcWork.left = info->rcMonitor.left + 100;
+    info->rcWork.top = info->rcMonitor.top + 50;
+    return TRUE;
+}
+
+BOOL WINAPI FailingMonitorInfo(HMONITOR, MONITORINFO*)
+{
+    return FALSE;
+}
+
+}  // namespace
+
+// The restored rectangle is in workspace coordinates: the work area's offset is added, unless the
+// monitor information cannot be had. (Under wine the work area is the whole screen, so the window's
+// workspace and screen coordinates coincide and the offset is all the platform stand-in's.)
+TEST_F(SettingsTest, SavedPositionIncludesTheWorkAreaOffset)
+{
+    void** slot = FindImportSlot("user32.dll", "GetMonitorInfoW");
+    ASSERT_NE(nullptr, slot);
+    m_app.LoadSettings();
+    {
+        CImportPatch patch(slot, reinterpret_cast<void*>(&TaskbarAtLeftAndTop));
+        g_realGetMonitorInfo = reinterpret_cast<GetMonitorInfoFunction>(patch.Original());
+        SaveWithWindowAt(10, 20, 300, 150);
+    }
+    ExpectBounds(m_app, 110, 70, 300, 150);
+    {
+        CImportPatch patch(slot, reinterpret_cast<void*>(&FailingMonitorInfo));
+        SaveWithWindowAt(10, 20, 300, 150);
+    }
+    ExpectBounds(m_app, 10, 20, 300, 150);
+}
+
 // Tests run as root, so file permissions stop nothing: a folder that does not exist does.
 TEST_F(SettingsTest, UnwritableLocationFailsSilently)
 {

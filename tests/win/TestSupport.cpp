@@ -173,3 +173,47 @@ LRESULT CALLBACK CMessageBoxWatcher::CbtProc(int code, WPARAM wParam, LPARAM lPa
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
+
+// ---- Import patches
+
+void** FindImportSlot(const char* dll, const char* function)
+{
+    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+    const IMAGE_NT_HEADERS* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         entry->Name != 0; ++entry) {
+        if (lstrcmpiA(reinterpret_cast<char*>(base + entry->Name), dll) != 0)
+            continue;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
+        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
+                continue;
+            auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (lstrcmpA(reinterpret_cast<char*>(byName->Name), function) == 0)
+                return reinterpret_cast<void**>(&slots->u1.Function);
+        }
+    }
+    return nullptr;
+}
+
+CImportPatch::CImportPatch(void** slot, void* replacement) : m_slot(slot), m_original(*slot)
+{
+    Write(replacement);
+}
+
+CImportPatch::~CImportPatch()
+{
+    Write(m_original);
+}
+
+void CImportPatch::Write(void* value)
+{
+    DWORD protection;
+    VirtualProtect(m_slot, sizeof(void*), PAGE_READWRITE, &protection);
+    *m_slot = value;
+    VirtualProtect(m_slot, sizeof(void*), protection, &protection);
+}

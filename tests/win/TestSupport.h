@@ -58,3 +58,27 @@ private:
     HHOOK m_hHook;  // owned
     HWND m_hLabel;  // borrowed
 };
+
+// The slot of this program's import table through which it calls `function` of `dll`, or null.
+void** FindImportSlot(const char* dll, const char* function);
+
+// Points an import slot elsewhere for the life of the object: the program's calls of that function
+// reach the replacement, which can act as a platform that behaves differently.
+class CImportPatch
+{
+public:
+    CImportPatch(void** slot, void* replacement);
+    ~CImportPatch();
+    CImportPatch(const CImportPatch&) = delete;
+    CImportPatch& operator=(const CImportPatch&) = delete;
+
+    // The function the slot held before: a replacement calls the real function through this (a
+    // call by name would come back through the patched slot).
+    void* Original() const { return m_original; }
+
+private:
+    void Write(void* value);
+
+    void** m_slot;      // borrowed: inside the program's image
+    void* m_original;
+};
