@@ -1,21 +1,12 @@
 // One real drag and drop through OLE: a source in this thread drags text onto a registered window.
 // The edge cases are covered by calling the target directly (DropTargetTest.cpp).
 #include "DropTarget.h"
+#include "DropTestSupport.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <string>
-
 namespace {
-
-class CRecordingHandler : public CDropTarget::CEventHandler
-{
-public:
-    void OnDropText(const wchar_t* text) override { m_texts.push_back(text); }
-    std::vector<std::wstring> m_texts;
-};
 
 void SendButton(DWORD flags)
 {
@@ -32,29 +23,23 @@ void PumpMessages()
         DispatchMessageW(&msg);
 }
 
-// Offers one text through OLE's own data object.
-class CTextSource : public IDataObject, public IDropSource
+// The button goes up on OLE's first question, and the drop follows once OLE sees it up. A drag
+// that never ends is cancelled.
+class CDropSource : public IDropSource
 {
 public:
-    explicit CTextSource(const wchar_t* text) : m_text(text) {}
-
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override
     {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDataObject))
-            *out = static_cast<IDataObject*>(this);
-        else if (IsEqualIID(riid, IID_IDropSource))
-            *out = static_cast<IDropSource*>(this);
-        else {
-            *out = nullptr;
-            return E_NOINTERFACE;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDropSource)) {
+            *out = this;
+            return S_OK;
         }
-        return S_OK;
+        *out = nullptr;
+        return E_NOINTERFACE;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }  // lives on the test's stack
     STDMETHODIMP_(ULONG) Release() override { return 1; }
 
-    // IDropSource: the button goes up on the first question, and the drop follows once OLE sees it
-    // up. A drag that never ends is cancelled.
     STDMETHODIMP QueryContinueDrag(BOOL escape, DWORD keyState) override
     {
         if (escape || ++m_questions > 300)
@@ -67,49 +52,6 @@ public:
     }
     STDMETHODIMP GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
 
-    // IDataObject: Unicode text only.
-    STDMETHODIMP QueryGetData(FORMATETC* format) override
-    {
-        return format->cfFormat == CF_UNICODETEXT && (format->tymed & TYMED_HGLOBAL) ? S_OK
-                                                                                     : DV_E_FORMATETC;
-    }
-    STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override
-    {
-        if (QueryGetData(format) != S_OK)
-            return DV_E_FORMATETC;
-        const size_t bytes = (m_text.size() + 1) * sizeof(wchar_t);
-        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
-        std::memcpy(GlobalLock(block), m_text.c_str(), bytes);
-        GlobalUnlock(block);
-        medium->tymed = TYMED_HGLOBAL;
-        medium->hGlobal = block;
-        medium->pUnkForRelease = nullptr;  // the receiver frees the block
-        return S_OK;
-    }
-    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override
-    {
-        out->ptd = nullptr;
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC** out) override
-    {
-        *out = nullptr;
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override
-    {
-        return OLE_E_ADVISENOTSUPPORTED;
-    }
-    STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-    STDMETHODIMP EnumDAdvise(IEnumSTATDATA** out) override
-    {
-        *out = nullptr;
-        return OLE_E_ADVISENOTSUPPORTED;
-    }
-
-    std::wstring m_text;
     int m_questions = 0;
 };
 
@@ -132,11 +74,12 @@ TEST(OleDrag, TextDraggedOntoARegisteredWindowReachesTheHandler)
     SendButton(MOUSEEVENTF_LEFTDOWN);
     PumpMessages();
 
-    CTextSource source(L"Drag and drop ドラッグ");
+    CFakeDataObject data;
+    data.SetText(L"Drag and drop ドラッグ");
+    CDropSource source;
     DWORD effect = DROPEFFECT_NONE;
-    const HRESULT result = DoDragDrop(static_cast<IDataObject*>(&source),
-                                      static_cast<IDropSource*>(&source),
-                                      DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
+    const HRESULT result =
+        DoDragDrop(&data, &source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
     SendButton(MOUSEEVENTF_LEFTUP);  // in case the drag was cancelled with the button down
     PumpMessages();
 
@@ -144,6 +87,7 @@ TEST(OleDrag, TextDraggedOntoARegisteredWindowReachesTheHandler)
     EXPECT_EQ(DWORD(DROPEFFECT_COPY), effect);
     ASSERT_EQ(1u, handler.m_texts.size());
     EXPECT_EQ(L"Drag and drop ドラッグ", handler.m_texts[0]);
+    EXPECT_EQ(1, data.m_releaseCounter.m_releases);
 
     EXPECT_EQ(S_OK, RevokeDragDrop(window.m_hWnd));
     EXPECT_EQ(1, target->m_refCount);  // OLE gave back every reference it took
