@@ -2,14 +2,16 @@
 #
 #     . tools/wine-env.sh build-win      # Xvfb, prefix and helpers running, variables exported
 #     ...run wine programs or ctest...
-#     tm_wine_cleanup                    # stops what this shell started
+#     tm_wine_cleanup                    # stops what was started for this build folder
 #
 #     . tools/wine-env.sh build-win --no-start   # variables and functions only: start the parts
 #                                                # yourself (tm_wine_start_xvfb, ...prepare_prefix,
 #                                                # ...keep_alive), e.g. the prefix during a build
 #
-# Idempotent: sourcing it again in the same shell reuses the running Xvfb and the prepared prefix.
-# The prefix lives in <build>/wineprefix, so nothing is written to ~/.wine.
+# Idempotent: sourcing it again, in this shell or another, reuses the running Xvfb, helpers and the
+# prepared prefix (their process ids are kept in <build>/wine-state). The prefix lives in
+# <build>/wineprefix, so nothing is written to ~/.wine; run wine programs and ctest only with these
+# variables set, or wine creates ~/.wine and every window test fails for want of a display.
 
 mkdir -p "${1:?usage: . tools/wine-env.sh <build folder> [--no-start]}"
 tm_wine_build=$(cd "$1" && pwd)
