@@ -43,6 +43,8 @@ bool CTonguemeter::LoadLanguages()
             !m_identifier.LoadProfile(row.displayName, blob, size))
             failed = true;
     }
+    // All profiles are in: index their n-grams now, so the first identification does not pay.
+    m_identifier.BuildIndex();
 
     if (failed) {
         MessageBoxW(m_hWnd, TM_TEXT_LOAD_WARNING, nullptr, MB_OK | MB_ICONWARNING);
