@@ -15,23 +15,25 @@ enum class SplitRule { Blocks, Lines };
 // the command-line builder can override each field to try another recipe.
 //
 // The recipe in short: every language ranks its n-grams by count, with trigrams nearly last (a
-// trigram hit weighs 4 against 30 and 40 for the 4- and 5-grams that it is part of) and 5-grams
-// favoured; a key in the top sets of 10 or more languages (the space, ". ", common letters and
-// digits) is left out everywhere, since it adds the same to all of them; each profile takes the
-// first 20,800 keys of what remains, plus 4,500 keys that text typed in capitals needs (learnt from
-// an upper-cased copy of every fourth training line, ranked and thinned out the same way). Languages alone in their script need far
+// trigram hit weighs 4 against 30 and 40 for the 4- and 5-grams that it is part of) and 5-grams at
+// 40 % of their count (a 5-gram mostly repeats the evidence of the 4-grams inside it, and the room
+// buys more 4-grams, which match more text); a key in the top sets of 10 or more languages (the
+// space, ". ", common letters and digits) is left out everywhere, since it adds the same to all of
+// them; each profile takes the first 19,500 keys of what remains, plus 7,000 keys that text typed
+// in capitals needs (learnt from an upper-cased copy of every second training line, ranked and
+// thinned out the same way). Languages alone in their script need far
 // fewer keys, and the room they leave keeps all 42 blobs within 12 MB.
 struct BuildRecipe
 {
-    int ordinaryKeys = 20800;  // keys taken from the language's own ranking
-    int capitalKeys = 4500;    // extra keys for capitals: ranked by their occurrences in the
+    int ordinaryKeys = 19500;  // keys taken from the language's own ranking
+    int capitalKeys = 7000;    // extra keys for capitals: ranked by their occurrences in the
                                // upper-cased copies, where they hold an upper-cased unit
-    int capitalEvery = 4;      // every n-th training line also enters upper-cased; 0 for none
+    int capitalEvery = 2;      // every n-th training line also enters upper-cased; 0 for none
     int sharedLimit = 10;      // a key in the top sets of this many languages or more is left out
                                // of every profile (each refills from its own ranking); 0 for none
     int minCount = 2;          // keys seen fewer times than this are never taken
     double slotFactor = 2.5;   // slots: the smallest prime above slotFactor times the key count
-    int lengthPercent[6] = {0, 100, 100, 1, 100, 150};  // ranking weight by key length, percent
+    int lengthPercent[6] = {0, 100, 100, 1, 100, 40};  // ranking weight by key length, percent
     // Share of both key budgets for single languages (resource name, factor); others take 1.
     std::vector<std::pair<std::string, double>> shares = {
         {"GREEK", 0.3}, {"HEBREW", 0.3}, {"KOREAN", 0.3}, {"THAI", 0.3},
