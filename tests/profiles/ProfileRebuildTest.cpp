@@ -67,7 +67,7 @@ TEST(CommittedProfiles, EveryBlobLoadsAndFindsEachOfItsKeys)
     EXPECT_LE(totalBytes, 12u * 1000 * 1000);
 }
 
-TEST(CommittedProfiles, IdentifyPlainSentences)
+TEST(CommittedProfiles, IdentifyEverydaySentences)
 {
     CLangIdentifier identifier;
     for (int language = 0; language < kLanguageCount; ++language) {
@@ -86,6 +86,13 @@ TEST(CommittedProfiles, IdentifyPlainSentences)
         {u"Η εκτύπωση ολοκληρώθηκε με επιτυχία.", u"ギリシア語 (Greek)"},
         {u"파일을 열 수 없습니다.", u"朝鮮語 (Korean)"},
         {u"Nie można otworzyć pliku.", u"ポーランド語 (Polish)"},
+        // Typed in capitals, and with a URL and numbers around the words.
+        {u"DIE DATEI KONNTE NICHT GESPEICHERT WERDEN.", u"ドイツ語 (German)"},
+        {u"НЕ УДАЛОСЬ ОТКРЫТЬ ФАЙЛ.", u"ロシア語 (Russian)"},
+        {u"NO SE PUDO GUARDAR EL ARCHIVO.", u"スペイン語 (Spanish)"},
+        {u"Weitere Informationen finden Sie unter https://www.example.com/hilfe.",
+         u"ドイツ語 (German)"},
+        {u"Price: 12.50 EUR (incl. 19% VAT), order #4711.", u"英語 (English)"},
     };
     std::u16string verdict;
     for (const auto& c : cases) {
