@@ -164,8 +164,9 @@ std::vector<RankedKey> TopKeys(std::vector<RankedKey> candidates, size_t limit)
 // Everything the selection needs to know about one language.
 struct LanguageCounts
 {
-    std::vector<RankedKey> ordinary;  // ranked by ordinary occurrences, longer than any budget
-    std::vector<RankedKey> capital;   // ranked by capital occurrences, longer than the budget
+    std::vector<RankedKey> ordinary;  // ranked by ordinary occurrences times the length weight,
+                                      // longer than the budget
+    std::vector<RankedKey> capital;   // the same for capital occurrences
     int64_t totalCount = 0;           // units of the prepared training text, copies included
     bool ok = false;
 };

@@ -1,5 +1,11 @@
 // Building the 42 language profiles from the training corpus: reading and splitting the corpus,
 // counting the n-grams of the prepared text and choosing the keys of every profile.
+//
+// The training text of a language is its corpus file minus the development lines, each line cleaned
+// and prepared exactly like scored text (NormaliseText: the ". " marker, line breaks, sentence marks
+// and runs collapsed), plus the upper-cased copies of some lines. A key's count is the number of its
+// occurrences in that text; the profile's total count is the number of units of that text (every
+// one-unit n-gram), so count / total is the key's frequency per position.
 #pragma once
 
 #include <cstddef>
