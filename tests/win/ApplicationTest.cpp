@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <memory>
 
@@ -12,40 +13,23 @@ TEST(Application, FreshObjectHoldsTheDefaults)
 {
     CTonguemeter app(GetModuleHandleW(nullptr));
     EXPECT_EQ(GetModuleHandleW(nullptr), app.m_hInstance);
-    EXPECT_EQ(nullptr, app.m_hWnd);
-    EXPECT_EQ(nullptr, app.m_hText);
-    EXPECT_EQ(nullptr, app.m_hJudge);
-    EXPECT_EQ(nullptr, app.m_hResult);
-    EXPECT_EQ(0, app.m_windowLeft);
-    EXPECT_EQ(0, app.m_windowTop);
-    EXPECT_EQ(400, app.m_windowWidth);
-    EXPECT_EQ(160, app.m_windowHeight);
-    EXPECT_EQ(nullptr, app.m_hFont);
-    EXPECT_EQ(nullptr, app.m_dropTarget);
-    EXPECT_FALSE(app.m_alwaysOnTop);
-    EXPECT_FALSE(app.m_translucent);
+    // No window, font, drop target or brush yet.
+    EXPECT_TRUE(!app.m_hWnd && !app.m_hText && !app.m_hJudge && !app.m_hResult && !app.m_hFont &&
+                !app.m_dropTarget && !app.m_hFlashBrush);
+    EXPECT_EQ((std::array<int, 4>{0, 0, 400, 160}),
+              (std::array<int, 4>{app.m_windowLeft, app.m_windowTop, app.m_windowWidth, app.m_windowHeight}));
+    EXPECT_FALSE(app.m_alwaysOnTop || app.m_translucent || app.m_auto || app.m_flashing);
     EXPECT_EQ(80, app.m_opacityPercent);
-    EXPECT_FALSE(app.m_auto);
     EXPECT_EQ(0, app.m_identifier.GetProfileCount());
-    EXPECT_FALSE(app.m_flashing);
-    EXPECT_EQ(nullptr, app.m_hFlashBrush);
     // The message font is a real one, taken from the platform.
     EXPECT_NE(0, app.m_messageFont.lfHeight);
     EXPECT_NE(L'\0', app.m_messageFont.lfFaceName[0]);
 }
 
-TEST(Application, IsTheDropHandlerAtTheStartOfTheObject)
-{
-    CTonguemeter app(GetModuleHandleW(nullptr));
-    CDropTarget::CEventHandler* handler = &app;
-    EXPECT_EQ(static_cast<void*>(&app), static_cast<void*>(handler));
-}
-
-// Whether or not a window ever existed, destroying the object frees every profile it holds.
+// Without a window ever created, destroying the object frees every profile it holds.
 TEST(Application, DestructionFreesEveryProfile)
 {
-    const std::vector<uint8_t> blob =
-        WriteBlob(PlaceKeys({{u"a", 3}, {u"ab", 1}}, NextPrimeAbove(4)), 4);
+    const std::vector<uint8_t> blob = WriteBlob(PlaceKeys({{u"a", 3}, {u"ab", 1}}, NextPrimeAbove(4)), 4);
     const long before = LiveAllocations();
     auto app = std::make_unique<CTonguemeter>(GetModuleHandleW(nullptr));
     for (int i = 0; i < 5; ++i)
@@ -73,13 +57,11 @@ BOOL WINAPI OlderSystemParametersInfoW(UINT action, UINT size, void* data, UINT 
 
 TEST(Application, MessageFontFallsBackToTheStockGuiFont)
 {
-    void** slot = FindImportSlot("user32.dll", "SystemParametersInfoW");
-    ASSERT_NE(nullptr, slot);
     LOGFONTW stock = {};
     ASSERT_NE(0, GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(stock), &stock));
-
-    CImportPatch patch(slot, reinterpret_cast<void*>(&OlderSystemParametersInfoW));
-    g_realSystemParametersInfo = reinterpret_cast<SystemParametersInfoFunction>(patch.Original());
+    CImportPatch patch("user32.dll", "SystemParametersInfoW", reinterpret_cast<void*>(&OlderSystemParametersInfoW));
+    ASSERT_NE(nullptr, patch.m_slot);
+    g_realSystemParametersInfo = reinterpret_cast<SystemParametersInfoFunction>(patch.m_original);
     CTonguemeter app(GetModuleHandleW(nullptr));
     EXPECT_EQ(0, memcmp(&stock, &app.m_messageFont, sizeof(LOGFONTW)));
 }

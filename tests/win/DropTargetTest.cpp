@@ -1,13 +1,107 @@
-// The OLE drop target: reference counting, the effect rules and what a drop hands over.
+// The OLE drop target, called directly with a scripted data object: reference counting, the effect
+// rules and what a drop hands over. The real OLE drag of text is part of the end-to-end test.
 #include "DropTarget.h"
-#include "DropTestSupport.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <cwchar>
 #include <string>
+#include <vector>
 
 namespace {
+
+// Records every text handed over (copied, as a handler must).
+class CRecordingHandler : public CDropTarget::CEventHandler
+{
+public:
+    void OnDropText(const wchar_t* text) override { m_texts.push_back(text); }
+    std::vector<std::wstring> m_texts;
+};
+
+// Counts the releases of a medium that ReleaseStgMedium reports through pUnkForRelease.
+class CReleaseCounter : public IUnknown
+{
+public:
+    STDMETHODIMP QueryInterface(REFIID, void** out) override { *out = nullptr; return E_NOINTERFACE; }
+    STDMETHODIMP_(ULONG) AddRef() override { return 1; }
+    STDMETHODIMP_(ULONG) Release() override { return ++m_releases, 1; }
+    int m_releases = 0;
+};
+
+// A data object on the test's stack with scripted answers. GetData hands out a fresh copy of
+// m_bytes in global memory, released through m_releaseCounter; the object frees the blocks itself.
+class CFakeDataObject : public IDataObject
+{
+public:
+    ~CFakeDataObject()
+    {
+        for (HGLOBAL block : m_blocks)
+            GlobalFree(block);
+    }
+
+    // `units` UTF-16 units of `text`, which may lack the terminator or hold one inside.
+    void SetUnits(const wchar_t* text, size_t units)
+    {
+        m_bytes.assign(reinterpret_cast<const char*>(text), reinterpret_cast<const char*>(text + units));
+    }
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override
+    {
+        *out = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDataObject) ? this : nullptr;
+        return *out ? (AddRef(), S_OK) : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --m_refs; }
+
+    // Only Unicode text in global memory, asked for exactly.
+    STDMETHODIMP QueryGetData(FORMATETC* f) override
+    {
+        if (f->cfFormat != CF_UNICODETEXT || f->ptd != nullptr || f->dwAspect != DVASPECT_CONTENT ||
+            f->lindex != -1 || f->tymed != TYMED_HGLOBAL)
+            return DV_E_FORMATETC;
+        return m_queryResult;
+    }
+    STDMETHODIMP GetData(FORMATETC*, STGMEDIUM* medium) override
+    {
+        if (m_getDataResult != S_OK)
+            return m_getDataResult;
+        // The block is first made larger and filled with 'x' beyond the text, then shrunk in
+        // place: whatever reads past its end finds more text instead of a lucky NUL.
+        const size_t slack = 64 * sizeof(wchar_t);
+        HGLOBAL block = GlobalAlloc(m_discarded ? GMEM_MOVEABLE | GMEM_DISCARDABLE : GMEM_FIXED,
+                                    m_bytes.size() + slack);
+        wchar_t* units = static_cast<wchar_t*>(GlobalLock(block));
+        wmemset(units, L'x', (m_bytes.size() + slack) / sizeof(wchar_t));
+        if (!m_bytes.empty())
+            std::memcpy(units, m_bytes.data(), m_bytes.size());
+        GlobalUnlock(block);
+        block = GlobalReAlloc(block, m_bytes.size(), 0);
+        if (m_discarded)
+            block = GlobalDiscard(block);  // a discarded block cannot be locked
+        m_blocks.push_back(block);
+        medium->tymed = TYMED_HGLOBAL;
+        medium->hGlobal = block;
+        medium->pUnkForRelease = &m_releaseCounter;
+        return S_OK;
+    }
+    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override { out->ptd = nullptr; return E_NOTIMPL; }
+    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC** out) override { *out = nullptr; return E_NOTIMPL; }
+    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+    STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    STDMETHODIMP EnumDAdvise(IEnumSTATDATA** out) override { *out = nullptr; return OLE_E_ADVISENOTSUPPORTED; }
+
+    HRESULT m_queryResult = S_OK;
+    HRESULT m_getDataResult = S_OK;
+    bool m_discarded = false;
+    std::vector<char> m_bytes;
+    std::vector<HGLOBAL> m_blocks;
+    CReleaseCounter m_releaseCounter;
+    LONG m_refs = 1;
+};
 
 const POINTL kPoint = {10, 10};
 
@@ -31,7 +125,7 @@ protected:
 
 }  // namespace
 
-TEST(DropTargetObject, CountsReferencesAndDeletesItselfOnTheLast)
+TEST(DropTargetObject, CountsReferencesAnswersForItsTwoInterfacesAndDeletesItselfOnTheLast)
 {
     const long before = LiveAllocations();
     CDropTarget* target = new CDropTarget;
@@ -39,38 +133,30 @@ TEST(DropTargetObject, CountsReferencesAndDeletesItselfOnTheLast)
     EXPECT_EQ(nullptr, target->m_eventHandler);
     EXPECT_EQ(2u, target->AddRef());
     EXPECT_EQ(1u, target->Release());
+
+    for (REFIID iid : {IID_IUnknown, IID_IDropTarget}) {
+        void* out = nullptr;
+        EXPECT_EQ(S_OK, target->QueryInterface(iid, &out));
+        EXPECT_EQ(static_cast<void*>(target), out);
+    }
+    EXPECT_EQ(3, target->m_refCount);
+    for (REFIID iid : {IID_IDataObject, IID_IDropSource}) {
+        void* out = target;
+        EXPECT_EQ(E_NOINTERFACE, target->QueryInterface(iid, &out));
+        EXPECT_EQ(nullptr, out);
+    }
+    EXPECT_EQ(3, target->m_refCount);
+
+    EXPECT_EQ(2u, target->Release());
+    EXPECT_EQ(1u, target->Release());
     EXPECT_EQ(before + 1, LiveAllocations());
     EXPECT_EQ(0u, target->Release());
     EXPECT_EQ(before, LiveAllocations());
 }
 
-TEST(DropTargetObject, AnswersForIUnknownAndIDropTargetOnly)
-{
-    CDropTarget* target = new CDropTarget;
-    void* out = nullptr;
-    EXPECT_EQ(S_OK, target->QueryInterface(IID_IUnknown, &out));
-    EXPECT_EQ(static_cast<void*>(target), out);
-    EXPECT_EQ(2, target->m_refCount);
-    out = nullptr;
-    EXPECT_EQ(S_OK, target->QueryInterface(IID_IDropTarget, &out));
-    EXPECT_EQ(static_cast<void*>(target), out);
-    EXPECT_EQ(3, target->m_refCount);
-
-    out = target;
-    EXPECT_EQ(E_NOINTERFACE, target->QueryInterface(IID_IDataObject, &out));
-    EXPECT_EQ(nullptr, out);
-    EXPECT_EQ(E_NOINTERFACE, target->QueryInterface(IID_IDropSource, &out));
-    EXPECT_EQ(nullptr, out);
-    EXPECT_EQ(3, target->m_refCount);
-
-    target->Release();
-    target->Release();
-    EXPECT_EQ(0u, target->Release());
-}
-
 TEST_F(DropTargetTest, DragEffectIsCopyExactlyWhenTheSourceAnswersSOk)
 {
-    m_data.SetText(L"text");
+    m_data.SetUnits(L"text", 5);
     // The source allows only moving or linking; the target still asks for a copy.
     DWORD effect = DROPEFFECT_MOVE | DROPEFFECT_LINK;
     EXPECT_EQ(S_OK, m_target->DragEnter(&m_data, MK_LBUTTON, kPoint, &effect));
@@ -97,75 +183,48 @@ TEST_F(DropTargetTest, DragEffectIsCopyExactlyWhenTheSourceAnswersSOk)
     EXPECT_TRUE(m_handler.m_texts.empty());
 }
 
-TEST_F(DropTargetTest, DropHandsTheTextOverOnce)
+// Each block's text reaches the handler once, ending at the first terminator inside the block or at
+// the block's end: a source that omits the terminator must not make the target read past the block.
+TEST_F(DropTargetTest, DropHandsTheBlocksTextOverOnceAndNeverReadsPastTheBlock)
 {
-    m_data.SetText(L"Das ist ein Satz. これは文です。");
-    EXPECT_EQ(DWORD(DROPEFFECT_COPY), Drop(DROPEFFECT_MOVE));
-    ASSERT_EQ(1u, m_handler.m_texts.size());
-    EXPECT_EQ(L"Das ist ein Satz. これは文です。", m_handler.m_texts[0]);
-    EXPECT_EQ(1, m_data.m_releaseCounter.m_releases);
+    const wchar_t kSentence[] = L"Das ist ein Satz. これは文です。";
+    const struct { const wchar_t* text; size_t units; const wchar_t* expected; } cases[] = {
+        {kSentence, wcslen(kSentence) + 1, kSentence},
+        {L"", 1, L""},
+        {L"abc", 3, L"abc"},        // no terminator
+        {L"ab\0cd", 5, L"ab"},      // a terminator inside ends the text, as the format says
+        {L"", 0, L""},              // an empty block is an empty text
+    };
+    for (const auto& c : cases) {
+        m_handler.m_texts.clear();
+        m_data.SetUnits(c.text, c.units);
+        EXPECT_EQ(DWORD(DROPEFFECT_COPY), Drop(DROPEFFECT_MOVE));
+        EXPECT_EQ(m_handler.m_texts, std::vector<std::wstring>{c.expected}) << c.units;
+    }
+    EXPECT_EQ(5, m_data.m_releaseCounter.m_releases);
     EXPECT_EQ(1, m_data.m_refs);
 }
 
-TEST_F(DropTargetTest, DropOfEmptyTextStillReachesTheHandler)
+TEST_F(DropTargetTest, DropWithoutHandlerOrTextIsHarmlessAndReleasesWhatItGot)
 {
-    m_data.SetText(L"");
-    EXPECT_EQ(DWORD(DROPEFFECT_COPY), Drop());
-    ASSERT_EQ(1u, m_handler.m_texts.size());
-    EXPECT_EQ(L"", m_handler.m_texts[0]);
-}
-
-TEST_F(DropTargetTest, DropWithoutHandlerCopiesToNobody)
-{
+    m_data.SetUnits(L"text", 5);
     m_target->m_eventHandler = nullptr;
-    m_data.SetText(L"text");
     EXPECT_EQ(DWORD(DROPEFFECT_COPY), Drop());
-    EXPECT_TRUE(m_handler.m_texts.empty());
     EXPECT_EQ(1, m_data.m_releaseCounter.m_releases);
-}
+    m_target->m_eventHandler = &m_handler;
 
-TEST_F(DropTargetTest, DropIsRefusedWithoutUnicodeTextOrWhenGetDataFails)
-{
-    m_data.SetText(L"text");
+    // Refused without Unicode text or when GetData fails: nothing was handed over to release.
     m_data.m_queryResult = S_FALSE;
     EXPECT_EQ(DWORD(DROPEFFECT_NONE), Drop());
     m_data.m_queryResult = S_OK;
     m_data.m_getDataResult = E_OUTOFMEMORY;
     EXPECT_EQ(DWORD(DROPEFFECT_NONE), Drop());
-    EXPECT_TRUE(m_handler.m_texts.empty());
-    EXPECT_EQ(0, m_data.m_releaseCounter.m_releases);  // nothing was handed over
-}
+    EXPECT_EQ(1, m_data.m_releaseCounter.m_releases);
 
-TEST_F(DropTargetTest, DropOfABlockThatCannotBeLockedIsReleasedUnread)
-{
-    m_data.SetText(L"text");
+    // A block that cannot be locked is released unread.
+    m_data.m_getDataResult = S_OK;
     m_data.m_discarded = true;
     EXPECT_EQ(DWORD(DROPEFFECT_NONE), Drop());
+    EXPECT_EQ(2, m_data.m_releaseCounter.m_releases);
     EXPECT_TRUE(m_handler.m_texts.empty());
-    EXPECT_EQ(1, m_data.m_releaseCounter.m_releases);
-}
-
-// A source that omits the terminating NUL: the handler gets exactly the block's text, terminated,
-// and nothing beyond the block is read.
-TEST_F(DropTargetTest, DropOfTextWithoutTerminatorStaysInsideTheBlock)
-{
-    m_data.SetText(L"abc", false);
-    EXPECT_EQ(DWORD(DROPEFFECT_COPY), Drop());
-    EXPECT_EQ(6u, GlobalSize(m_data.m_blocks.back()));
-    ASSERT_EQ(1u, m_handler.m_texts.size());
-    EXPECT_EQ(L"abc", m_handler.m_texts[0]);
-
-    // A terminator inside the block ends the text there, as the format says.
-    const wchar_t twoParts[] = L"ab\0cd";
-    m_data.m_bytes.assign(reinterpret_cast<const char*>(twoParts),
-                          reinterpret_cast<const char*>(twoParts) + 5 * sizeof(wchar_t));
-    EXPECT_EQ(DWORD(DROPEFFECT_COPY), Drop());
-    ASSERT_EQ(2u, m_handler.m_texts.size());
-    EXPECT_EQ(L"ab", m_handler.m_texts[1]);
-
-    // An empty block is an empty text.
-    m_data.m_bytes.clear();
-    EXPECT_EQ(DWORD(DROPEFFECT_COPY), Drop());
-    ASSERT_EQ(3u, m_handler.m_texts.size());
-    EXPECT_EQ(L"", m_handler.m_texts[2]);
 }

@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
+#include <array>
+#include <cstdio>
 #include <string>
 
 namespace {
+
+using Bounds = std::array<int, 4>;
 
 // The test program's own settings file, as LoadSettings derives it.
 std::wstring IniPath()
@@ -17,32 +19,17 @@ std::wstring IniPath()
     return TestProgramFolder() + L"app_tests.ini";
 }
 
-std::string Utf8(const std::wstring& text)
+Bounds BoundsOf(const CTonguemeter& app)
 {
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string result(length, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &result[0], length, nullptr, nullptr);
-    result.resize(length - 1);
-    return result;
+    return {app.m_windowLeft, app.m_windowTop, app.m_windowWidth, app.m_windowHeight};
 }
 
-void WriteIni(const char* content)
+// What a fresh start reads from the file.
+Bounds BoundsReadBack()
 {
-    std::ofstream(Utf8(IniPath()), std::ios::binary) << content;
-}
-
-// The file's lines without line ends.
-std::vector<std::string> IniLines()
-{
-    std::ifstream file(Utf8(IniPath()), std::ios::binary);
-    std::vector<std::string> lines;
-    std::string line;
-    while (std::getline(file, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
+    CTonguemeter next(GetModuleHandleW(nullptr));
+    next.LoadSettings();
+    return BoundsOf(next);
 }
 
 class SettingsTest : public testing::Test
@@ -52,21 +39,14 @@ protected:
     ~SettingsTest() override { DeleteFileW(IniPath().c_str()); }
 
     // Saves with a stand-in main window at the given bounds, shown with `show`.
-    void SaveWithWindowAt(int x, int y, int width, int height, int show = SW_SHOWNORMAL)
+    void SaveWithWindowAt(const Bounds& b, int show = SW_SHOWNORMAL)
     {
-        CTestWindow window(x, y, width, height);
+        CTestWindow window(b[0], b[1], b[2], b[3]);
         ShowWindow(window.m_hWnd, show);
+        EXPECT_TRUE(show == SW_SHOWNORMAL || IsZoomed(window.m_hWnd) || IsIconic(window.m_hWnd)) << show;
         m_app.m_hWnd = window.m_hWnd;
         m_app.SaveSettings();
         m_app.m_hWnd = nullptr;
-    }
-
-    void ExpectBounds(const CTonguemeter& app, int x, int y, int width, int height)
-    {
-        EXPECT_EQ(x, app.m_windowLeft);
-        EXPECT_EQ(y, app.m_windowTop);
-        EXPECT_EQ(width, app.m_windowWidth);
-        EXPECT_EQ(height, app.m_windowHeight);
     }
 
     CTonguemeter m_app;
@@ -78,69 +58,49 @@ TEST_F(SettingsTest, NoFileGivesTheDefaultsAndSavingWritesSevenKeysInOrder)
 {
     m_app.LoadSettings();
     EXPECT_EQ(IniPath(), m_app.m_iniPath);
-    ExpectBounds(m_app, 0, 0, 400, 160);
-    EXPECT_FALSE(m_app.m_alwaysOnTop);
-    EXPECT_FALSE(m_app.m_translucent);
-    EXPECT_FALSE(m_app.m_auto);
+    EXPECT_EQ(BoundsOf(m_app), (Bounds{0, 0, 400, 160}));
+    EXPECT_FALSE(m_app.m_alwaysOnTop || m_app.m_translucent || m_app.m_auto);
 
     m_app.m_auto = true;  // toggled while running: reaches the file at shutdown
-    SaveWithWindowAt(10, 20, 300, 150);
-    ExpectBounds(m_app, 10, 20, 300, 150);
-    const std::vector<std::string> expected = {
-        "[Settings]",       "WindowLeft=10",    "WindowTop=20",  "WindowWidth=300",
-        "WindowHeight=150", "AlwaysOnTop=0",    "Translucent=0", "Auto=1"};
-    EXPECT_EQ(expected, IniLines());
+    SaveWithWindowAt({10, 20, 300, 150});
+    EXPECT_EQ(BoundsOf(m_app), (Bounds{10, 20, 300, 150}));
+    const std::vector<std::string> expected = {"[Settings]",       "WindowLeft=10", "WindowTop=20",
+                                               "WindowWidth=300",  "WindowHeight=150", "AlwaysOnTop=0",
+                                               "Translucent=0",    "Auto=1"};
+    EXPECT_EQ(expected, FileLines(IniPath()));
 }
 
-TEST_F(SettingsTest, NonZeroOptionsReadAsOnAndAreWrittenAsOne)
+TEST_F(SettingsTest, NonZeroOptionsReadAsOnAndAreWrittenAsOneOtherKeysUntouched)
 {
-    WriteIni("[Other]\r\nKeep=me\r\n[Settings]\r\nAlwaysOnTop=5\r\nTranslucent=-1\r\nAuto=0\r\n"
-             "Extra=7\r\nWindowWidth=0\r\nWindowHeight=-20\r\n");
+    FILE* file = _wfopen(IniPath().c_str(), L"wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs("[Other]\r\nKeep=me\r\n[Settings]\r\nAlwaysOnTop=5\r\nTranslucent=-1\r\nAuto=0\r\n"
+               "Extra=7\r\nWindowWidth=0\r\nWindowHeight=-20\r\n", file);
+    std::fclose(file);
     m_app.LoadSettings();
     EXPECT_TRUE(m_app.m_alwaysOnTop);
     EXPECT_TRUE(m_app.m_translucent);
     EXPECT_FALSE(m_app.m_auto);
     // Missing keys keep the defaults; sizes out of any sensible range are taken as they are.
-    ExpectBounds(m_app, 0, 0, 0, -20);
+    EXPECT_EQ(BoundsOf(m_app), (Bounds{0, 0, 0, -20}));
 
-    SaveWithWindowAt(0, 0, 400, 160);
-    const std::vector<std::string> lines = IniLines();
-    auto has = [&lines](const char* line) {
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-    };
-    EXPECT_TRUE(has("AlwaysOnTop=1"));
-    EXPECT_TRUE(has("Translucent=1"));
-    EXPECT_TRUE(has("Auto=0"));
-    // Other sections and keys stay as they were.
-    EXPECT_TRUE(has("[Other]"));
-    EXPECT_TRUE(has("Keep=me"));
-    EXPECT_TRUE(has("Extra=7"));
+    SaveWithWindowAt({0, 0, 400, 160});
+    const std::vector<std::string> lines = FileLines(IniPath());
+    for (const char* line : {"AlwaysOnTop=1", "Translucent=1", "Auto=0", "[Other]", "Keep=me", "Extra=7"})
+        EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
 }
 
-TEST_F(SettingsTest, NegativeCoordinatesRoundTrip)
+// Negative coordinates, and a maximised or minimised window's restored bounds, come back as saved.
+TEST_F(SettingsTest, SavedBoundsComeBackNegativeMaximisedOrMinimised)
 {
     m_app.LoadSettings();
-    SaveWithWindowAt(-500, -300, 320, 200);
-
-    CTonguemeter next(GetModuleHandleW(nullptr));
-    next.LoadSettings();
-    ExpectBounds(next, -500, -300, 320, 200);
-}
-
-TEST_F(SettingsTest, MaximisedOrMinimisedWindowSavesItsRestoredBounds)
-{
-    m_app.LoadSettings();
-    for (int show : {SW_MAXIMIZE, SW_MINIMIZE}) {
-        CTestWindow window(30, 40, 350, 180);
-        ShowWindow(window.m_hWnd, show);
-        EXPECT_TRUE(show == SW_MAXIMIZE ? IsZoomed(window.m_hWnd) : IsIconic(window.m_hWnd));
-        m_app.m_hWnd = window.m_hWnd;
-        m_app.SaveSettings();
-        ExpectBounds(m_app, 30, 40, 350, 180);
-
-        CTonguemeter next(GetModuleHandleW(nullptr));
-        next.LoadSettings();
-        ExpectBounds(next, 30, 40, 350, 180);
+    const std::pair<Bounds, int> cases[] = {{{-500, -300, 320, 200}, SW_SHOWNORMAL},
+                                            {{30, 40, 350, 180}, SW_MAXIMIZE},
+                                            {{30, 40, 350, 180}, SW_MINIMIZE}};
+    for (const auto& [bounds, show] : cases) {
+        SaveWithWindowAt(bounds, show);
+        EXPECT_EQ(BoundsOf(m_app), bounds) << show;
+        EXPECT_EQ(BoundsReadBack(), bounds) << show;
     }
 }
 
@@ -167,24 +127,23 @@ BOOL WINAPI FailingMonitorInfo(HMONITOR, MONITORINFO*)
 }  // namespace
 
 // The restored rectangle is in workspace coordinates: the work area's offset is added, unless the
-// monitor information cannot be had. (Under wine the work area is the whole screen, so the window's
-// workspace and screen coordinates coincide and the offset is all the platform stand-in's.)
+// monitor information cannot be had. (Under wine the work area is the whole screen, so the offset
+// is all the platform stand-in's.)
 TEST_F(SettingsTest, SavedPositionIncludesTheWorkAreaOffset)
 {
-    void** slot = FindImportSlot("user32.dll", "GetMonitorInfoW");
-    ASSERT_NE(nullptr, slot);
     m_app.LoadSettings();
     {
-        CImportPatch patch(slot, reinterpret_cast<void*>(&TaskbarAtLeftAndTop));
-        g_realGetMonitorInfo = reinterpret_cast<GetMonitorInfoFunction>(patch.Original());
-        SaveWithWindowAt(10, 20, 300, 150);
+        CImportPatch patch("user32.dll", "GetMonitorInfoW", reinterpret_cast<void*>(&TaskbarAtLeftAndTop));
+        ASSERT_NE(nullptr, patch.m_slot);
+        g_realGetMonitorInfo = reinterpret_cast<GetMonitorInfoFunction>(patch.m_original);
+        SaveWithWindowAt({10, 20, 300, 150});
     }
-    ExpectBounds(m_app, 110, 70, 300, 150);
+    EXPECT_EQ(BoundsOf(m_app), (Bounds{110, 70, 300, 150}));
     {
-        CImportPatch patch(slot, reinterpret_cast<void*>(&FailingMonitorInfo));
-        SaveWithWindowAt(10, 20, 300, 150);
+        CImportPatch patch("user32.dll", "GetMonitorInfoW", reinterpret_cast<void*>(&FailingMonitorInfo));
+        SaveWithWindowAt({10, 20, 300, 150});
     }
-    ExpectBounds(m_app, 10, 20, 300, 150);
+    EXPECT_EQ(BoundsOf(m_app), (Bounds{10, 20, 300, 150}));
 }
 
 // Tests run as root, so file permissions stop nothing: a folder that does not exist does.
@@ -192,13 +151,9 @@ TEST_F(SettingsTest, UnwritableLocationFailsSilently)
 {
     m_app.LoadSettings();
     const std::wstring folder = TestProgramFolder() + L"no-such-folder";
-    const std::wstring path = folder + L"\\app_tests.ini";
-    wcscpy(m_app.m_iniPath, path.c_str());
+    wcscpy(m_app.m_iniPath, (folder + L"\\app_tests.ini").c_str());
     m_app.m_alwaysOnTop = true;
-    SaveWithWindowAt(10, 20, 300, 150);
-
+    SaveWithWindowAt({10, 20, 300, 150});
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.c_str()));
-    CTonguemeter next(GetModuleHandleW(nullptr));
-    wcscpy(next.m_iniPath, path.c_str());
-    EXPECT_EQ(7u, GetPrivateProfileIntW(L"Settings", L"AlwaysOnTop", 7, next.m_iniPath));
+    EXPECT_EQ(7u, GetPrivateProfileIntW(L"Settings", L"AlwaysOnTop", 7, m_app.m_iniPath));
 }

@@ -1,10 +1,12 @@
 #include "TestSupport.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <new>
 
-// ---- Allocation counting: every operator new of the program goes through here.
+// ---- Allocation counting. The library's other forms of new and delete (arrays, nothrow) forward to
+// these.
 
 namespace {
 std::atomic<long> g_liveAllocations{0};
@@ -24,25 +26,6 @@ void* operator new(size_t size)
     return block;
 }
 
-void* operator new[](size_t size)
-{
-    return operator new(size);
-}
-
-void* operator new(size_t size, const std::nothrow_t&) noexcept
-{
-    try {
-        return operator new(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-
-void* operator new[](size_t size, const std::nothrow_t& tag) noexcept
-{
-    return operator new(size, tag);
-}
-
 void operator delete(void* block) noexcept
 {
     if (block == nullptr)
@@ -51,22 +34,12 @@ void operator delete(void* block) noexcept
     std::free(block);
 }
 
-void operator delete[](void* block) noexcept
-{
-    operator delete(block);
-}
-
 void operator delete(void* block, size_t) noexcept
 {
     operator delete(block);
 }
 
-void operator delete[](void* block, size_t) noexcept
-{
-    operator delete(block);
-}
-
-// ---- Windows
+// ---- Windows and files
 
 std::wstring TestProgramFolder()
 {
@@ -83,40 +56,62 @@ std::wstring WindowText(HWND window)
     return text;
 }
 
-namespace {
-
-// A class of its own: a STATIC window is transparent to hit-testing, so drags would pass through it.
-const wchar_t* TestWindowClass()
+std::string Utf8(const std::wstring& text)
 {
-    static ATOM atom = 0;
-    if (atom == 0) {
-        WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = DefWindowProcW;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        windowClass.lpszClassName = L"Tonguemeter Test Window";
-        atom = RegisterClassW(&windowClass);
-    }
-    return L"Tonguemeter Test Window";
+    std::string out(text.size() * 3, '\0');
+    out.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0],
+                                   static_cast<int>(out.size()), nullptr, nullptr));
+    return out;
 }
 
-}  // namespace
-
-CTestWindow::CTestWindow(int x, int y, int width, int height, bool withLabel)
-    : m_hWnd(CreateWindowExW(0, TestWindowClass(), L"test window", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                             x, y, width, height, nullptr, nullptr, GetModuleHandleW(nullptr),
-                             nullptr)),
-      m_hLabel(nullptr)
+DWORD ExStyle(HWND window)
 {
+    return static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE));
+}
+
+BYTE Alpha(HWND window)
+{
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    GetLayeredWindowAttributes(window, nullptr, &alpha, &flags);
+    return (flags & LWA_ALPHA) ? alpha : 0;
+}
+
+std::vector<std::string> FileLines(const std::wstring& path)
+{
+    std::vector<std::string> lines;
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    if (file == nullptr)
+        return lines;
+    char buffer[1024];
+    while (std::fgets(buffer, sizeof(buffer), file)) {
+        std::string line(buffer);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+            line.pop_back();
+        if (!line.empty())
+            lines.push_back(line);
+    }
+    std::fclose(file);
+    return lines;
+}
+
+// A class of its own: a STATIC window is transparent to hit-testing, so clicks and drags would
+// pass through it.
+CTestWindow::CTestWindow(int x, int y, int width, int height, bool withLabel) : m_hLabel(nullptr)
+{
+    static const wchar_t kClass[] = L"Tonguemeter Test Window";
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kClass;
+    RegisterClassW(&windowClass);  // fails harmlessly when already registered
+    m_hWnd = CreateWindowExW(0, kClass, L"test window", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, width,
+                             height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (withLabel)
         m_hLabel = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_READONLY, 0, 0, 200,
                                    20, m_hWnd, nullptr, GetModuleHandleW(nullptr), nullptr);
-}
-
-CTestWindow::~CTestWindow()
-{
-    DestroyWindow(m_hWnd);
 }
 
 // ---- Message boxes
@@ -126,10 +121,7 @@ CMessageBoxWatcher* g_watcher = nullptr;  // the one active watcher of the test 
 }
 
 CMessageBoxWatcher::CMessageBoxWatcher(HWND label)
-    : m_seen(),
-      m_seenCount(0),
-      m_hHook(SetWindowsHookExW(WH_CBT, CbtProc, nullptr, GetCurrentThreadId())),
-      m_hLabel(label)
+    : m_hHook(SetWindowsHookExW(WH_CBT, CbtProc, nullptr, GetCurrentThreadId())), m_hLabel(label)
 {
     g_watcher = this;
 }
@@ -142,39 +134,33 @@ CMessageBoxWatcher::~CMessageBoxWatcher()
 
 LRESULT CALLBACK CMessageBoxWatcher::CbtProc(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HCBT_ACTIVATE && g_watcher != nullptr) {
-        HWND box = reinterpret_cast<HWND>(wParam);
-        wchar_t className[32] = {};
-        GetClassNameW(box, className, 32);
-        if (lstrcmpW(className, L"#32770") == 0) {
-            // Every box is counted and closed; the first kMaxSeen are recorded.
-            if (g_watcher->m_seenCount < kMaxSeen) {
-                Seen& seen = g_watcher->m_seen[g_watcher->m_seenCount];
-                // The message text of a message box is its static control 0xFFFF.
-                GetDlgItemTextW(box, 0xFFFF, seen.text, 256);
-                GetWindowTextW(box, seen.caption, 256);
-                seen.owner = GetWindow(box, GW_OWNER);
-                // The icon control: 20 on Windows, 0x440 in wine's template.
-                for (int id : {20, 0x440})
-                    if (GetDlgItem(box, id) != nullptr)
-                        seen.icon = reinterpret_cast<HICON>(
-                            SendDlgItemMessageW(box, id, STM_GETICON, 0, 0));
-                // The box itself is not shown yet: look at the button's own style.
-                HWND cancel = GetDlgItem(box, IDCANCEL);
-                seen.hasCancel =
-                    cancel != nullptr && (GetWindowLongW(cancel, GWL_STYLE) & WS_VISIBLE) != 0;
-                if (g_watcher->m_hLabel != nullptr)
-                    GetWindowTextW(g_watcher->m_hLabel, seen.labelText, 256);
-            }
-            ++g_watcher->m_seenCount;
-            // Posted: the box's own modal loop picks it up and ends the box.
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
+    HWND box = reinterpret_cast<HWND>(wParam);
+    wchar_t className[32] = {};
+    if (code == HCBT_ACTIVATE && g_watcher != nullptr && GetClassNameW(box, className, 32) &&
+        lstrcmpW(className, L"#32770") == 0) {
+        CMessageBoxWatcher& w = *g_watcher;
+        if (w.m_count++ == 0) {
+            GetDlgItemTextW(box, 0xFFFF, w.m_text, 256);  // a message box's text is static 0xFFFF
+            w.m_owner = GetWindow(box, GW_OWNER);
+            // The icon control: 20 on Windows, 0x440 in wine's template.
+            for (int id : {20, 0x440})
+                if (GetDlgItem(box, id) != nullptr)
+                    w.m_icon = reinterpret_cast<HICON>(SendDlgItemMessageW(box, id, STM_GETICON, 0, 0));
+            // The box itself is not shown yet: look at the button's own style.
+            HWND cancel = GetDlgItem(box, IDCANCEL);
+            w.m_hasCancel = cancel != nullptr && (GetWindowLongW(cancel, GWL_STYLE) & WS_VISIBLE) != 0;
+            if (w.m_hLabel != nullptr)
+                GetWindowTextW(w.m_hLabel, w.m_labelText, 256);
         }
+        // Posted: the box's own modal loop picks it up and ends the box.
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 // ---- Import patches
+
+namespace {
 
 void** FindImportSlot(const char* dll, const char* function)
 {
@@ -200,18 +186,18 @@ void** FindImportSlot(const char* dll, const char* function)
     return nullptr;
 }
 
-CImportPatch::CImportPatch(void** slot, void* replacement) : m_slot(slot), m_original(*slot)
+}  // namespace
+
+CImportPatch::CImportPatch(const char* dll, const char* function, void* replacement)
+    : m_slot(FindImportSlot(dll, function)), m_original(m_slot ? *m_slot : nullptr)
 {
     Write(replacement);
 }
 
-CImportPatch::~CImportPatch()
-{
-    Write(m_original);
-}
-
 void CImportPatch::Write(void* value)
 {
+    if (m_slot == nullptr)
+        return;
     DWORD protection;
     VirtualProtect(m_slot, sizeof(void*), PAGE_READWRITE, &protection);
     *m_slot = value;

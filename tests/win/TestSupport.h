@@ -1,4 +1,4 @@
-// Helpers shared by the Windows-side tests.
+// Helpers shared by the Windows-side tests, the end-to-end test included.
 #pragma once
 
 #include <windows.h>
@@ -13,14 +13,21 @@ long LiveAllocations();
 std::wstring TestProgramFolder();
 
 std::wstring WindowText(HWND window);
+std::string Utf8(const std::wstring& text);
+DWORD ExStyle(HWND window);
+// The window's layered alpha, or 0 when it has none.
+BYTE Alpha(HWND window);
 
-// A plain visible top-level window (and an optional read-only edit child) standing in for the main
-// window and its result label. Destroyed with the object.
+// The non-empty lines of a text file, without line ends; none when it cannot be read.
+std::vector<std::string> FileLines(const std::wstring& path);
+
+// A plain visible top-level window, with an optional read-only edit child standing in for the result
+// label. Destroyed with the object.
 class CTestWindow
 {
 public:
     CTestWindow(int x, int y, int width, int height, bool withLabel = false);
-    ~CTestWindow();
+    ~CTestWindow() { DestroyWindow(m_hWnd); }
     CTestWindow(const CTestWindow&) = delete;
     CTestWindow& operator=(const CTestWindow&) = delete;
 
@@ -28,30 +35,23 @@ public:
     HWND m_hLabel;  // child of m_hWnd, or null
 };
 
-// Watches this thread for message boxes while it exists: each one that opens is recorded (text,
-// caption, owner, and the text of `label` at that moment) and closed with its OK button, so a test
-// never hangs on a modal box. Recording allocates nothing, so allocation counts stay exact.
+// Watches this thread for message boxes while it exists: each one that opens is counted and closed
+// with its OK button, so a test never hangs on a modal box; the first is recorded (with the text of
+// `label` at that moment). Recording allocates nothing, so allocation counts stay exact.
 class CMessageBoxWatcher
 {
 public:
-    struct Seen
-    {
-        wchar_t text[256];
-        wchar_t caption[256];
-        HWND owner;
-        HICON icon;  // the icon the box shows
-        bool hasCancel;
-        wchar_t labelText[256];
-    };
-
     explicit CMessageBoxWatcher(HWND label = nullptr);
     ~CMessageBoxWatcher();
     CMessageBoxWatcher(const CMessageBoxWatcher&) = delete;
     CMessageBoxWatcher& operator=(const CMessageBoxWatcher&) = delete;
 
-    static const int kMaxSeen = 8;
-    Seen m_seen[kMaxSeen];
-    int m_seenCount;
+    int m_count = 0;
+    wchar_t m_text[256] = {};
+    HWND m_owner = nullptr;
+    HICON m_icon = nullptr;  // the icon the box shows
+    bool m_hasCancel = false;
+    wchar_t m_labelText[256] = {};
 
 private:
     static LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam);
@@ -59,26 +59,20 @@ private:
     HWND m_hLabel;  // borrowed
 };
 
-// The slot of this program's import table through which it calls `function` of `dll`, or null.
-void** FindImportSlot(const char* dll, const char* function);
-
-// Points an import slot elsewhere for the life of the object: the program's calls of that function
-// reach the replacement, which can act as a platform that behaves differently.
+// Points this program's import of `function` from `dll` elsewhere for the life of the object, so
+// that a replacement can act as a platform that behaves differently. m_slot is null when the
+// program does not import the function.
 class CImportPatch
 {
 public:
-    CImportPatch(void** slot, void* replacement);
-    ~CImportPatch();
+    CImportPatch(const char* dll, const char* function, void* replacement);
+    ~CImportPatch() { Write(m_original); }
     CImportPatch(const CImportPatch&) = delete;
     CImportPatch& operator=(const CImportPatch&) = delete;
 
-    // The function the slot held before: a replacement calls the real function through this (a
-    // call by name would come back through the patched slot).
-    void* Original() const { return m_original; }
+    void** m_slot;      // borrowed: inside the program's image
+    void* m_original;   // a replacement calls the real function through this, not by name
 
 private:
     void Write(void* value);
-
-    void** m_slot;      // borrowed: inside the program's image
-    void* m_original;
 };

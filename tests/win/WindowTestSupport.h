@@ -1,5 +1,5 @@
 // Helpers for the in-process tests of the main window and the About box: a real main window made by
-// the application object, small test profiles, and a way to act while a modal dialog runs.
+// the application object, and small test profiles.
 #pragma once
 
 #include "Strings.h"
@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 #include "Tonguemeter.h"
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,67 +28,17 @@ inline std::vector<uint8_t> LetterBlob(const std::u16string& letters)
 {
     std::vector<NgramCount> keys;
     for (char16_t c : letters) {
-        bool found = false;
-        for (NgramCount& key : keys)
-            if (key.key[0] == c) {
-                ++key.count;
-                found = true;
-            }
-        if (!found)
+        auto key = std::find_if(keys.begin(), keys.end(), [c](const NgramCount& k) { return k.key[0] == c; });
+        if (key != keys.end())
+            ++key->count;
+        else
             keys.push_back(NgramCount{std::u16string(1, c), 1});
     }
     return MakeBlob(keys, static_cast<int32_t>(letters.size()), 61);
 }
 
-// What CreateWindowExW was asked for, for every window created on this thread while it exists. The
-// controls' own styles can differ afterwards (an edit control takes WS_BORDER off and draws its own).
-class CCreationRecorder
-{
-public:
-    struct Created
-    {
-        std::wstring className;
-        std::wstring text;
-        DWORD style, exStyle;
-        int x, y, width, height;
-        INT_PTR id;
-        HWND parent;
-    };
-
-    CCreationRecorder()
-    {
-        s_created.clear();
-        m_hHook = SetWindowsHookExW(WH_CBT, CbtProc, nullptr, GetCurrentThreadId());
-    }
-    ~CCreationRecorder() { UnhookWindowsHookEx(m_hHook); }
-
-    static std::vector<Created> s_created;
-
-private:
-    static LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam)
-    {
-        if (code == HCBT_CREATEWND) {
-            const CREATESTRUCTW* cs = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
-            Created c;
-            c.className = IS_INTRESOURCE(cs->lpszClass) ? L"#atom" : cs->lpszClass;
-            c.text = cs->lpszName ? cs->lpszName : L"";
-            c.style = static_cast<DWORD>(cs->style);
-            c.exStyle = cs->dwExStyle;
-            c.x = cs->x;
-            c.y = cs->y;
-            c.width = cs->cx;
-            c.height = cs->cy;
-            c.id = reinterpret_cast<INT_PTR>(cs->hMenu);
-            c.parent = cs->hwndParent;
-            s_created.push_back(c);
-        }
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-    HHOOK m_hHook;
-};
-inline std::vector<CCreationRecorder::Created> CCreationRecorder::s_created;
-
-// The application object with its main window, created hidden the way the entry does it.
+// The application object with its main window, created hidden the way the entry does it, from the
+// defaults (no settings file).
 class CTestApp
 {
 public:
@@ -95,16 +46,11 @@ public:
     explicit CTestApp(const std::function<void(CTonguemeter&)>& prepare = nullptr)
         : m_app(new CTonguemeter(GetModuleHandleW(nullptr)))
     {
-        DeleteFileW(IniPath().c_str());  // every test starts from the defaults
+        DeleteFileW(IniPath().c_str());
         m_registered = m_app->Initialize();
         if (prepare)
             prepare(*m_app);
-        CCreationRecorder recorder;
         m_app->CreateMainWindow();
-        // The platform may make helper windows of its own meanwhile; keep ours.
-        for (const CCreationRecorder::Created& c : CCreationRecorder::s_created)
-            if (c.className == TM_CLASS_NAME || (c.parent && c.parent == m_app->m_hWnd))
-                m_created.push_back(c);
     }
 
     ~CTestApp()
@@ -138,73 +84,7 @@ public:
     }
 
     bool m_registered;
-    std::vector<CCreationRecorder::Created> m_created;  // the main window, then its controls
 
 private:
     std::unique_ptr<CTonguemeter> m_app;
 };
-
-// Runs `action` from inside the next modal message loop of this thread (a dialog's, for example):
-// the call is posted to a message-only window, and a modal loop dispatches it once the dialog
-// exists.
-class CModalProbe
-{
-public:
-    explicit CModalProbe(std::function<void()> action) : m_action(std::move(action))
-    {
-        static const wchar_t kClass[] = L"Tonguemeter Test Probe";
-        WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = ProbeProc;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = kClass;
-        RegisterClassW(&windowClass);
-        m_hWnd = CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                 GetModuleHandleW(nullptr), nullptr);
-        SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        PostMessageW(m_hWnd, WM_APP, 0, 0);
-    }
-    ~CModalProbe() { DestroyWindow(m_hWnd); }
-
-    bool m_ran = false;
-
-private:
-    static LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        auto* probe = reinterpret_cast<CModalProbe*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (message == WM_APP && probe) {
-            probe->m_ran = true;
-            probe->m_action();
-            return 0;
-        }
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-
-    std::function<void()> m_action;
-    HWND m_hWnd;
-};
-
-struct DialogSearch
-{
-    HWND owner;
-    HWND found;
-};
-
-inline BOOL CALLBACK FindDialogProc(HWND window, LPARAM data)
-{
-    auto* search = reinterpret_cast<DialogSearch*>(data);
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 16);
-    if (std::wstring(name) == L"#32770" && GetWindow(window, GW_OWNER) == search->owner) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The dialog owned by `owner` (null: a dialog without owner) on this thread, or null.
-inline HWND FindOwnedDialog(HWND owner)
-{
-    DialogSearch search = {owner, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), FindDialogProc, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
