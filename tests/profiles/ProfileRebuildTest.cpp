@@ -3,12 +3,14 @@
 #include "LangIdentifier.h"
 #include "LanguageTable.h"
 #include "NgramTable.h"
+#include "Normalise.h"
 #include "ProfileBuilder.h"
 #include "Verdict.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -144,6 +146,111 @@ TEST(ProfileBuilder, CorpusFilesDecodeAsUtf16Lines)
     EXPECT_EQ(lines[1], u"é");
     EXPECT_EQ(lines[2], std::u16string(u"\uFFFDx") + char16_t(0xD83D) + char16_t(0xDE00));
     EXPECT_FALSE(ReadCorpusFile(path, lines));
+}
+
+// A corpus of 42 small files: every language says "common words " and a word of its own; English
+// also says "qwert" on its training lines and "xyzzy" only on its development lines.
+class SmallCorpus : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_dir = testing::TempDir() + "tm_small_corpus";
+        std::filesystem::create_directories(m_dir);
+        for (int language = 0; language < kLanguageCount; ++language) {
+            std::ofstream file(m_dir + "/" + ResourceName(language) + ".txt", std::ios::binary);
+            for (size_t i = 0; i < kLines; ++i)
+                file << Utf8(LineOf(language, i)) << "\n";
+        }
+    }
+
+    static std::u16string LineOf(int language, size_t i)
+    {
+        std::u16string line = u"common words " + std::u16string(3, char16_t(0x4E00 + language));
+        if (ResourceName(language) == "ENGLISH")
+            line += IsDevelopmentLine(i, kLines) ? u" xyzzy xyzzy xyzzy" : u" qwert";
+        return line;
+    }
+
+    static std::string Utf8(const std::u16string& text)
+    {
+        std::string out;
+        for (char16_t c : text) {
+            if (c < 0x80) {
+                out.push_back(char(c));
+            } else {  // the test uses nothing above U+FFFF
+                out.push_back(char(0xE0 | (c >> 12)));
+                out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+                out.push_back(char(0x80 | (c & 0x3F)));
+            }
+        }
+        return out;
+    }
+
+    static const size_t kLines = 40;
+    std::string m_dir;
+};
+
+TEST_F(SmallCorpus, KeysCountsAndTotalFollowTheTrainingText)
+{
+    BuildRecipe recipe;
+    recipe.ordinaryKeys = 200;
+    recipe.capitalKeys = 50;
+    recipe.capitalEvery = 2;
+    recipe.sharedLimit = 10;
+    recipe.minCount = 1;
+    recipe.shares.clear();
+    std::vector<std::vector<uint8_t>> blobs;
+    std::string error;
+    ASSERT_TRUE(BuildProfiles(m_dir, recipe, 2, blobs, error)) << error;
+
+    int english = -1;
+    for (int language = 0; language < kLanguageCount; ++language) {
+        CNgramTable table;
+        ASSERT_TRUE(table.Load(blobs[language].data(), blobs[language].size()));
+        int32_t count = 0;
+        // Held by every language's top set: left out everywhere.
+        EXPECT_FALSE(table.Lookup(u"commo", &count));
+        EXPECT_FALSE(table.Lookup(u"words", &count));
+        // Each language keeps its own word.
+        const std::u16string own(3, char16_t(0x4E00 + language));
+        EXPECT_TRUE(table.Lookup(own.c_str(), &count));
+        if (ResourceName(language) == "ENGLISH")
+            english = language;
+    }
+    ASSERT_GE(english, 0);
+
+    CNgramTable table;
+    ASSERT_TRUE(table.Load(blobs[english].data(), blobs[english].size()));
+    int32_t count = 0;
+    // 36 training lines hold "qwert" once; development lines never reach a profile.
+    ASSERT_TRUE(table.Lookup(u"qwert", &count));
+    EXPECT_EQ(count, 36);
+    EXPECT_FALSE(table.Lookup(u"xyzz", &count));
+    // Every second training line also enters in capitals.
+    ASSERT_TRUE(table.Lookup(u"QWERT", &count));
+    EXPECT_EQ(count, 18);
+
+    // The total is the number of units of the prepared training text, copies included.
+    int64_t total = 0;
+    size_t trainingLine = 0;
+    for (size_t i = 0; i < kLines; ++i) {
+        if (IsDevelopmentLine(i, kLines))
+            continue;
+        size_t length = 0;
+        NormaliseText(LineOf(english, i).c_str(), &length);
+        total += int64_t(length) * ((++trainingLine % 2 == 0) ? 2 : 1);
+    }
+    EXPECT_EQ(table.m_totalCount, total);
+}
+
+TEST_F(SmallCorpus, MissingFileIsReported)
+{
+    std::remove((m_dir + "/WELSH.txt").c_str());
+    std::vector<std::vector<uint8_t>> blobs;
+    std::string error;
+    EXPECT_FALSE(BuildProfiles(m_dir, BuildRecipe(), 1, blobs, error));
+    EXPECT_NE(error.find("WELSH.txt"), std::string::npos);
 }
 
 TEST(ProfileBuilder, RebuildsTheCommittedBlobsByteForByte)

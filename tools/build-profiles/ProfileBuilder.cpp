@@ -70,7 +70,7 @@ enum class Occurrence { Ordinary, Copy, Capital };
 class CNgramCounter
 {
 public:
-    CNgramCounter() : m_cells(size_t(1) << 20) {}
+    CNgramCounter() : m_cells(size_t(1) << 16) {}
 
     void Add(const PackedKey& key, Occurrence kind)
     {
