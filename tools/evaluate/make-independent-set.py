@@ -34,7 +34,7 @@ training side:
     paragraph is not used at all, so no text has a gap where a placeholder was;
   - the line must pass the corpus's held-out script test (language_ok strict: letters mostly of the
     language's script, Cyrillic/Arabic/Chinese letter exclusions, English marker words);
-  - lines found verbatim in the language's training file are dropped, and so are texts that
+  - lines found verbatim in any training file of the corpus are dropped, and so are texts that
     occur under two labels;
   - texts with "=" (key=value settings, "Help Contents=..." glitches) are dropped, and so are
     keyword and synonym lists (a "|", or two commas with no space after them: "parsek,parseks,pc");
@@ -165,11 +165,13 @@ def main():
     zhcache = os.path.join(a.corpus, '.zh_sets.json')
 
     # texts[lang][package] = ordered unique cleaned texts
+    corpus_lines = set()
+    for lang in C.ORDER:
+        with open(os.path.join(a.corpus, lang + '.txt'), encoding='utf-8') as f:
+            corpus_lines.update(l.rstrip('\n') for l in f)
+
     texts = {}
     for lang in C.ORDER:
-        corpus_lines = set()
-        with open(os.path.join(a.corpus, lang + '.txt'), encoding='utf-8') as f:
-            corpus_lines = set(l.rstrip('\n') for l in f)
         per_pkg = collections.OrderedDict()
         seen = set()
         sources = [(p, None) for p in packages]
