@@ -209,7 +209,7 @@ function details(name, samples, preds, mode) {
     per[s.lang] = per[s.lang] || { ok: 0, n: 0, short: [0, 0] };
     per[s.lang].n++;
     if (s.bucket === 'short') per[s.lang].short[1]++;
-    if (p === s.lang) {
+    if (correct(s.lang, p, false)) {
       per[s.lang].ok++;
       if (s.bucket === 'short') per[s.lang].short[0]++;
     } else {
