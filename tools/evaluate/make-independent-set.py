@@ -43,7 +43,8 @@ training side:
 Length buckets in UTF-16 units: short 10-30, medium 31-100, long 101-400.  Per language and bucket
 at most --per-bucket texts are drawn, spread over the packages in turn (each package's lines and
 the package order shuffled with the seed) so no single catalogue dominates.  A summary of the
-number of texts per language, bucket and package goes to OUT with the suffix .sources.tsv.
+number of texts per language, bucket and package goes to OUT with the suffix .sources.tsv, and
+the package of each text, line by line, to OUT with the suffix .origin.
 """
 import argparse
 import collections
@@ -209,6 +210,7 @@ def main():
             labels[t] += 1
 
     out_lines = []
+    origins = []   # the package of each output line
     summary = []
     for lang in C.ORDER:
         rng = random.Random(f'{a.seed}-{lang}')
@@ -221,20 +223,21 @@ def main():
                     pools.append((p, pool))
             rng.shuffle(pools)
             taken = collections.Counter()
-            chosen = []
+            chosen = []   # (package, text)
             i = 0
             while len(chosen) < a.per_bucket and any(pools):
                 progressed = False
                 for p, pool in pools:
                     if i < len(pool) and len(chosen) < a.per_bucket:
-                        chosen.append(pool[i])
+                        chosen.append((p, pool[i]))
                         taken[p] += 1
                         progressed = True
                 i += 1
                 if not progressed:
                     break
-            for t in chosen:
+            for p, t in chosen:
                 out_lines.append(f'{lang}\t{t}')
+                origins.append(p)
             for p, n in sorted(taken.items(), key=lambda x: -x[1]):
                 summary.append(f'{lang}\t{bname}\t{p}\t{n}')
             print(f'{lang:20s} {bname:6s} {len(chosen):4d} from {len(taken)} packages', file=sys.stderr)
@@ -243,6 +246,8 @@ def main():
         f.write('\n'.join(out_lines) + '\n')
     with open(a.out + '.sources.tsv', 'w', encoding='utf-8') as f:
         f.write('lang\tbucket\tpackage\ttexts\n' + '\n'.join(summary) + '\n')
+    with open(a.out + '.origin', 'w', encoding='utf-8') as f:
+        f.write('\n'.join(origins) + '\n')
     print(f'{len(out_lines)} texts written to {a.out}', file=sys.stderr)
 
 
