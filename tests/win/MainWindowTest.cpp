@@ -69,8 +69,8 @@ std::wstring ExpectedVerdict(CTonguemeter& app, const wchar_t* text)
     return AsWide(verdict.c_str());
 }
 
-const wchar_t kLatinText[] = L"the lazy dog jumps over the quick brown fox";
-const wchar_t kCyrillicText[] = L"съешь ещё этих мягких булок";
+const wchar_t kEnglishText[] = L"the lazy dog jumps over the quick brown fox";
+const wchar_t kRussianText[] = L"Сегодня с утра была хорошая погода, поэтому мы гуляли вдоль реки.";
 
 // What CreateWindowExW was asked for. The controls' own styles differ afterwards (an edit control
 // takes WS_BORDER off and draws its own).
@@ -240,7 +240,7 @@ TEST(MainWindow, TypingEnablesTheButtonDeletingDisablesItAndLongPastesArriveWhol
     EXPECT_FALSE(IsWindowEnabled(app->m_hJudge));
 
     // Without profiles there is no verdict to flash.
-    Type(app->m_hText, kLatinText);
+    Type(app->m_hText, kEnglishText);
     Click(app->m_hJudge);
     EXPECT_EQ(WindowText(app->m_hResult), L"判定不能");
     EXPECT_FALSE(app->m_flashing);
@@ -249,7 +249,8 @@ TEST(MainWindow, TypingEnablesTheButtonDeletingDisablesItAndLongPastesArriveWhol
 
 TEST(MainWindow, VerdictIsTheEnginesLineAndFlashesUntilTimerOneTicks)
 {
-    CTestApp app(CTestApp::LoadTwoProfiles);
+    CTestApp app;
+    app->LoadLanguages();
     // A single unit is never identified, although the button takes it.
     SetWindowTextW(app->m_hResult, L"before");
     SendMessageW(app->m_hText, WM_CHAR, L't', 0);
@@ -259,10 +260,10 @@ TEST(MainWindow, VerdictIsTheEnginesLineAndFlashesUntilTimerOneTicks)
     EXPECT_FALSE(app->m_flashing);
     EXPECT_FALSE(KillTimer(app->m_hWnd, IDT_FLASH));
 
-    TypeOver(app->m_hText, kCyrillicText);
+    TypeOver(app->m_hText, kRussianText);
     Click(app->m_hJudge);
-    const std::wstring expected = ExpectedVerdict(*app, kCyrillicText);
-    EXPECT_EQ(expected.rfind(L"キリル (Cyrillic test)", 0), 0u);
+    const std::wstring expected = ExpectedVerdict(*app, kRussianText);
+    EXPECT_EQ(expected.rfind(L"ロシア語 (Russian)", 0), 0u);
     EXPECT_EQ(WindowText(app->m_hResult), expected);
     EXPECT_TRUE(app->m_flashing);
 
@@ -323,14 +324,15 @@ TEST(MainWindow, LayoutFillsTheClientAreaAndHandlesTinySizes)
 
 TEST(MainWindow, DropTakesTheTextAndIdentifiesOnlyWithTheOptionOn)
 {
-    CTestApp app(CTestApp::LoadTwoProfiles);
+    CTestApp app;
+    app->LoadLanguages();
     SetWindowTextW(app->m_hResult, L"previous");
-    app->OnDropText(kLatinText);
-    EXPECT_EQ(WindowText(app->m_hText), kLatinText);
+    app->OnDropText(kEnglishText);
+    EXPECT_EQ(WindowText(app->m_hText), kEnglishText);
     DWORD start = 1, end = 0;
     SendMessageW(app->m_hText, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     EXPECT_EQ(start, 0u);
-    EXPECT_EQ(end, wcslen(kLatinText));
+    EXPECT_EQ(end, wcslen(kEnglishText));
     EXPECT_TRUE(IsWindowEnabled(app->m_hJudge));
     EXPECT_EQ(WindowText(app->m_hResult), L"previous");
     EXPECT_FALSE(app->m_flashing);
@@ -340,13 +342,13 @@ TEST(MainWindow, DropTakesTheTextAndIdentifiesOnlyWithTheOptionOn)
     EnableWindow(app->m_hJudge, FALSE);
     app->OnDropText(L"");
     app->OnDropText(nullptr);
-    EXPECT_EQ(WindowText(app->m_hText), kLatinText);
+    EXPECT_EQ(WindowText(app->m_hText), kEnglishText);
     EXPECT_FALSE(IsWindowEnabled(app->m_hJudge));
     EXPECT_EQ(WindowText(app->m_hResult), L"previous");
 
-    app->OnDropText(kCyrillicText);
-    EXPECT_EQ(WindowText(app->m_hText), kCyrillicText);
-    EXPECT_EQ(WindowText(app->m_hResult), ExpectedVerdict(*app, kCyrillicText));
+    app->OnDropText(kRussianText);
+    EXPECT_EQ(WindowText(app->m_hText), kRussianText);
+    EXPECT_EQ(WindowText(app->m_hResult), ExpectedVerdict(*app, kRussianText));
     EXPECT_TRUE(app->m_flashing);
 
     // ... but never a single unit.
