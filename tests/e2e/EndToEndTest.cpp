@@ -20,15 +20,12 @@ const wchar_t kClassName[] = L"Tonguemeter Main Window";
 const wchar_t kReadyText[] = L"文章を貼り付けるかドラッグ&ドロップしてください";
 const UINT kTranslucent = 0xE020, kAuto = 0xE030;
 
-// Text of a window of the other process; empty while that process is busy (it loads its profiles
-// without processing messages).
+// Text of a window of the other process; the call waits while that process is busy (it loads its
+// profiles without handling messages).
 std::wstring RemoteText(HWND window)
 {
     wchar_t buffer[4096] = {};
-    DWORD_PTR ignored = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 1000,
-                             &ignored))
-        return L"";
+    SendMessageW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer));
     return buffer;
 }
 
