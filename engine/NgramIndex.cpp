@@ -17,155 +17,12 @@ size_t KeyLength(const char16_t* key)
     return n;
 }
 
-// Fibonacci hashing: the top bits of the product, which depend on every bit of the n-gram hash.
-uint32_t Home(uint32_t hash, int shift)
+// The entry where a key's probe starts: the n-gram hash scrambled by an odd multiplier (so every
+// bit counts), then scaled to the table size by a multiply and shift instead of a division.
+uint32_t Home(uint32_t hash, uint32_t size)
 {
-    return uint32_t(uint64_t(hash) * 0x9E3779B97F4A7C15ull >> shift);
+    return uint32_t(uint64_t(hash * 0x9E3779B1u) * size >> 32);
 }
-
-}  // namespace
-
-void CNgramIndex::Clear()
-{
-    m_entries.clear();
-    m_entries.shrink_to_fit();
-    m_postings.clear();
-    m_postings.shrink_to_fit();
-    m_mask = 0;
-    m_shift = 64;
-    m_profileCount = 0;
-    m_built = false;
-}
-
-const CNgramIndex::Entry* CNgramIndex::Find(const char16_t* key, size_t length, uint32_t hash) const
-{
-    for (uint32_t i = Home(hash, m_shift);; i = (i + 1) & m_mask) {
-        const Entry& e = m_entries[i];
-        if (e.length == 0)
-            return nullptr;
-        if (e.hash == hash && SameUnits(e, key, length))
-            return &e;
-    }
-}
-
-CNgramIndex::Entry& CNgramIndex::Insert(const char16_t* key, size_t length, uint32_t hash)
-{
-    for (uint32_t i = Home(hash, m_shift);; i = (i + 1) & m_mask) {
-        Entry& e = m_entries[i];
-        if (e.length == 0) {
-            e.hash = hash;
-            e.length = uint16_t(length);
-            std::memcpy(e.key, key, length * sizeof(char16_t));
-            return e;
-        }
-        if (e.hash == hash && SameUnits(e, key, length))
-            return e;
-    }
-}
-
-void CNgramIndex::Build(const std::vector<CLangProfile*>& profiles)
-{
-    Clear();
-    // One record per key that a profile's own lookup finds, in profile order.
-    struct Record
-    {
-        uint32_t home;
-        uint32_t hash;
-        uint16_t profile;
-        uint16_t length;
-        char16_t key[kMaxKey];
-        double term;
-    };
-    size_t keys = 0;
-    for (const CLangProfile* profile : profiles)
-        keys += size_t(profile->m_table.m_entryCount);
-    // Many keys are shared between profiles, so a fifth more entries than stored keys keeps the
-    // table at most four-fifths full (about half in practice) and always leaves empty entries.
-    uint32_t size = 1024;
-    int bits = 10;
-    while (size < keys + keys / 5) {
-        size *= 2;
-        ++bits;
-    }
-    m_shift = 64 - bits;
-    m_mask = size - 1;
-
-    std::vector<Record> records;
-    records.reserve(keys);
-    for (size_t p = 0; p < profiles.size(); ++p) {
-        const CNgramTable& table = profiles[p]->m_table;
-        for (int32_t s = 0; s < table.m_slotCount; ++s) {
-            const char16_t* key = table.m_slots[s].key;
-            if (key == nullptr)
-                continue;
-            const size_t length = KeyLength(key);
-            int32_t count = 0;
-            if (length > size_t(kMaxKey) || !table.Lookup(key, &count))
-                continue;
-            Record r;
-            r.hash = HashNgram(key, length);
-            r.home = Home(r.hash, m_shift);
-            r.profile = uint16_t(p);
-            r.length = uint16_t(length);
-            std::memcpy(r.key, key, length * sizeof(char16_t));
-            // The same term the per-profile scoring forms: quotient first, then the weight.
-            r.term = static_cast<double>(count) / static_cast<double>(table.m_totalCount) + g_ngramWeights[length];
-            records.push_back(r);
-        }
-    }
-    // In home order the entry table is filled front to back instead of at random. A stable
-    // counting sort on the top bits of the home is enough for that and keeps each key's records
-    // in profile order.
-    const int bucketBits = bits < 16 ? bits : 16;
-    std::vector<uint32_t> bucketStart((size_t(1) << bucketBits) + 1, 0);
-    for (const Record& r : records)
-        ++bucketStart[(r.home >> (bits - bucketBits)) + 1];
-    for (size_t b = 1; b < bucketStart.size(); ++b)
-        bucketStart[b] += bucketStart[b - 1];
-    std::vector<Record> sorted(records.size());
-    for (const Record& r : records)
-        sorted[bucketStart[r.home >> (bits - bucketBits)]++] = r;
-    records.swap(sorted);
-    sorted.clear();
-    sorted.shrink_to_fit();
-
-    // First pass: the distinct keys and how many profiles find each; `lastProfile` keeps a key that
-    // one profile stores twice from counting twice.
-    m_entries.assign(size, Entry{});
-    std::vector<int32_t> lastProfile(size, -1);
-    size_t postings = 0;
-    for (const Record& r : records) {
-        Entry& e = Insert(r.key, r.length, r.hash);
-        int32_t& last = lastProfile[size_t(&e - m_entries.data())];
-        if (last != r.profile) {
-            last = r.profile;
-            ++e.count;
-            ++postings;
-        }
-    }
-    // Second pass: each key's postings together, in profile order.
-    uint32_t next = 0;
-    for (Entry& e : m_entries) {
-        e.first = next;
-        next += e.count;
-        e.count = 0;
-    }
-    m_postings.resize(postings);
-    std::fill(lastProfile.begin(), lastProfile.end(), -1);
-    for (const Record& r : records) {
-        Entry& e = Insert(r.key, r.length, r.hash);
-        int32_t& last = lastProfile[size_t(&e - m_entries.data())];
-        if (last == r.profile)
-            continue;
-        last = r.profile;
-        m_postings[e.first + e.count] = Posting{r.term, r.profile};
-        ++e.count;
-    }
-    m_profileCount = profiles.size();
-    m_built = true;
-}
-
-namespace {
 
 inline void Prefetch(const void* address)
 {
@@ -177,6 +34,138 @@ inline void Prefetch(const void* address)
 }
 
 }  // namespace
+
+void CNgramIndex::Clear()
+{
+    m_entries.clear();
+    m_entries.shrink_to_fit();
+    m_postings.clear();
+    m_postings.shrink_to_fit();
+    m_size = 0;
+    m_profileCount = 0;
+    m_built = false;
+}
+
+const CNgramIndex::Entry* CNgramIndex::Find(const char16_t* key, size_t length, uint32_t hash) const
+{
+    for (uint32_t i = Home(hash, m_size);; i = i + 1 == m_size ? 0 : i + 1) {
+        const Entry& e = m_entries[i];
+        if (e.length == 0)
+            return nullptr;
+        if (SameUnits(e, key, length))
+            return &e;
+    }
+}
+
+CNgramIndex::Entry& CNgramIndex::Insert(const char16_t* key, size_t length, uint32_t hash)
+{
+    for (uint32_t i = Home(hash, m_size);; i = i + 1 == m_size ? 0 : i + 1) {
+        Entry& e = m_entries[i];
+        if (e.length == 0) {
+            e.length = uint16_t(length);
+            std::memcpy(e.key, key, length * sizeof(char16_t));
+            return e;
+        }
+        if (SameUnits(e, key, length))
+            return e;
+    }
+}
+
+void CNgramIndex::Build(const std::vector<CLangProfile*>& profiles)
+{
+    Clear();
+    size_t keys = 0;
+    for (const CLangProfile* profile : profiles)
+        keys += size_t(profile->m_table.m_entryCount);
+    // An eighth more entries than stored keys keeps the table at most nine-tenths full, and about
+    // half in practice, since many keys are shared between profiles; some entry always stays empty.
+    m_size = uint32_t(keys + keys / 8 + 64);
+    m_entries.assign(m_size, Entry{});
+
+    // First pass: every key that a profile's own lookup finds goes into the entry table, with the
+    // count that lookup reports. Keys are taken in batches whose entries are fetched ahead, so the
+    // cache misses of the batch overlap. `last` marks the profile that counted an entry last, so
+    // that a key one profile stores twice counts once; it lives in `first` until the layout.
+    struct Found
+    {
+        uint32_t entry;    // index into m_entries, or kNone for a key never looked up or not found
+        int32_t count;     // what the profile's lookup reports for the key
+        uint32_t profile;
+    };
+    const uint32_t kNone = 0xFFFFFFFFu;
+    std::vector<Found> found(keys, Found{kNone, 0, 0});
+    size_t postings = 0;
+    size_t k = 0;
+    for (size_t p = 0; p < profiles.size(); ++p) {
+        const CNgramTable& table = profiles[p]->m_table;
+        const int kBatch = 16;
+        const char16_t* batchKey[kBatch];
+        size_t batchLength[kBatch];
+        uint32_t batchHash[kBatch];
+        size_t batchIndex[kBatch];
+        int filled = 0;
+        auto flush = [&] {
+            for (int b = 0; b < filled; ++b) {
+                Entry& e = Insert(batchKey[b], batchLength[b], batchHash[b]);
+                found[batchIndex[b]].entry = uint32_t(&e - m_entries.data());
+                if (e.count == 0 || e.first != uint32_t(p)) {
+                    e.first = uint32_t(p);
+                    ++e.count;
+                    ++postings;
+                }
+            }
+            filled = 0;
+        };
+        for (int32_t s = 0; s < table.m_slotCount; ++s) {
+            const char16_t* key = table.m_slots[s].key;
+            if (key == nullptr)
+                continue;
+            const size_t index = k++;
+            if (index >= keys)
+                break;  // more keys than the header declared: never in a loaded table
+            const size_t length = KeyLength(key);
+            found[index].profile = uint32_t(p);
+            if (length > size_t(kMaxKey) || !table.Lookup(key, &found[index].count))
+                continue;
+            batchKey[filled] = key;
+            batchLength[filled] = length;
+            batchHash[filled] = HashNgram(key, length);
+            batchIndex[filled] = index;
+            Prefetch(&m_entries[Home(batchHash[filled], m_size)]);
+            if (++filled == kBatch)
+                flush();
+        }
+        flush();
+    }
+
+    // Lay the postings out key by key, then fill each key's in profile order (the order of the
+    // first pass); a key a profile stores twice is already there once.
+    uint32_t next = 0;
+    for (Entry& e : m_entries) {
+        e.first = next;
+        next += e.count;
+        e.count = 0;
+    }
+    m_postings.resize(postings);
+    const size_t kAhead = 16;
+    for (size_t i = 0; i < k; ++i) {
+        if (i + kAhead < k && found[i + kAhead].entry != kNone)
+            Prefetch(&m_entries[found[i + kAhead].entry]);
+        const Found& f = found[i];
+        if (f.entry == kNone)
+            continue;
+        Entry& e = m_entries[f.entry];
+        if (e.count > 0 && m_postings[e.first + e.count - 1].profile == f.profile)
+            continue;
+        // The same term the per-profile scoring forms: quotient first, then the weight.
+        const double total = static_cast<double>(profiles[f.profile]->m_table.m_totalCount);
+        const double term = static_cast<double>(f.count) / total + g_ngramWeights[e.length];
+        m_postings[e.first + e.count] = Posting{term, f.profile};
+        ++e.count;
+    }
+    m_profileCount = profiles.size();
+    m_built = true;
+}
 
 void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) const
 {
@@ -195,7 +184,7 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
             const size_t q = step;
             for (size_t n = longest(q); n >= 1; --n) {
                 hashes[q % kRing][n] = HashNgram(text + q + 1 - n, n);
-                Prefetch(&m_entries[Home(hashes[q % kRing][n], m_shift)]);
+                Prefetch(&m_entries[Home(hashes[q % kRing][n], m_size)]);
             }
         }
         if (step >= kAhead && step - kAhead < length) {

@@ -33,7 +33,6 @@ private:
 
     struct Entry
     {
-        uint32_t hash;
         uint32_t first;     // index of the first posting
         uint16_t count;     // postings: one per profile that holds the key
         uint16_t length;    // key length in units; 0 marks an empty entry
@@ -52,9 +51,8 @@ private:
     const Entry* Find(const char16_t* key, size_t length, uint32_t hash) const;
     Entry& Insert(const char16_t* key, size_t length, uint32_t hash);
 
-    std::vector<Entry> m_entries;      // open addressing, power-of-two size, linear probing
-    uint32_t m_mask = 0;
-    int m_shift = 64;                  // 64 - log2 of the size: the home slot is the top bits
+    std::vector<Entry> m_entries;      // open addressing with linear probing
+    uint32_t m_size = 0;               // entries in m_entries
     struct Posting
     {
         double term;       // count / total + weight
