@@ -1,5 +1,6 @@
 #include "ProfileFormat.h"
 
+#include <cstring>
 #include <new>
 
 uint32_t HashNgram(const char16_t* key, size_t length)
@@ -40,14 +41,16 @@ bool UnpackZeroRuns(const uint8_t* payload, size_t payloadLength,
     size_t r = 4;
     uint32_t w = 0;
     while (r < payloadLength) {
-        const uint8_t b = payload[r];
-        if (b != 0xFF) {
-            if (w == unpackedLength)
-                return false;
-            buffer[w++] = b;
-            ++r;
-            continue;
-        }
+        // Literal bytes up to the next escape are copied as one block.
+        const uint8_t* escape = static_cast<const uint8_t*>(std::memchr(payload + r, 0xFF, payloadLength - r));
+        const size_t literals = (escape != nullptr ? size_t(escape - payload) : payloadLength) - r;
+        if (literals > unpackedLength - w)
+            return false;
+        std::memcpy(buffer.get() + w, payload + r, literals);
+        w += uint32_t(literals);
+        r += literals;
+        if (r == payloadLength)
+            break;
         if (r + 1 == payloadLength)
             return false;
         const uint8_t n = payload[r + 1];
@@ -58,8 +61,8 @@ bool UnpackZeroRuns(const uint8_t* payload, size_t payloadLength,
         } else {
             if (uint64_t(w) + n > unpackedLength)
                 return false;
-            for (uint8_t i = 0; i < n; ++i)
-                buffer[w++] = 0;
+            std::memset(buffer.get() + w, 0, n);
+            w += n;
         }
         r += 2;
     }
