@@ -5,6 +5,7 @@
 // joined by line feeds, cut to the first N UTF-16 units); bench/cld2-bench.js cuts the same texts.
 #include "LangIdentifier.h"
 #include "LanguageTable.h"
+#include "Utf8.h"
 
 #include <benchmark/benchmark.h>
 
@@ -36,37 +37,12 @@ bool LoadAll(CLangIdentifier& identifier)
     return true;
 }
 
-// UTF-8 to UTF-16 for the corpus text (well-formed by construction).
-std::u16string Widen(const std::string& s)
-{
-    std::u16string out;
-    for (size_t i = 0; i < s.size();) {
-        const unsigned char b = static_cast<unsigned char>(s[i]);
-        uint32_t cp;
-        int extra;
-        if (b < 0x80) { cp = b; extra = 0; }
-        else if (b < 0xE0) { cp = b & 0x1F; extra = 1; }
-        else if (b < 0xF0) { cp = b & 0x0F; extra = 2; }
-        else { cp = b & 0x07; extra = 3; }
-        for (int k = 1; k <= extra && i + k < s.size(); ++k)
-            cp = cp << 6 | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        i += 1 + extra;
-        if (cp >= 0x10000) {
-            out += char16_t(0xD800 + ((cp - 0x10000) >> 10));
-            out += char16_t(0xDC00 + ((cp - 0x10000) & 0x3FF));
-        } else {
-            out += char16_t(cp);
-        }
-    }
-    return out;
-}
-
 const std::u16string& Prose()
 {
     static const std::u16string prose = [] {
         std::ifstream in(std::string(TM_CORPUS_DIR) + "/ENGLISH.txt", std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::u16string text = Widen(bytes);
+        std::u16string text = DecodeUtf8(bytes);
         while (!text.empty() && text.size() < 1000000)
             text += text;  // the corpus file is shorter than a million units
         return text;

@@ -5,6 +5,7 @@
 #include "NgramTable.h"
 #include "Normalise.h"
 #include "ProfileBuilder.h"
+#include "Utf8.h"
 #include "Verdict.h"
 
 #include <gtest/gtest.h>
@@ -160,7 +161,7 @@ protected:
         for (int language = 0; language < kLanguageCount; ++language) {
             std::ofstream file(m_dir + "/" + ResourceName(language) + ".txt", std::ios::binary);
             for (size_t i = 0; i < kLines; ++i)
-                file << Utf8(LineOf(language, i)) << "\n";
+                file << EncodeUtf8(LineOf(language, i)) << "\n";
         }
     }
 
@@ -170,21 +171,6 @@ protected:
         if (ResourceName(language) == "ENGLISH")
             line += IsDevelopmentLine(i, kLines) ? u" xyzzy xyzzy xyzzy" : u" qwert";
         return line;
-    }
-
-    static std::string Utf8(const std::u16string& text)
-    {
-        std::string out;
-        for (char16_t c : text) {
-            if (c < 0x80) {
-                out.push_back(char(c));
-            } else {  // the test uses nothing above U+FFFF
-                out.push_back(char(0xE0 | (c >> 12)));
-                out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-                out.push_back(char(0x80 | (c & 0x3F)));
-            }
-        }
-        return out;
     }
 
     static const size_t kLines = 40;

@@ -3,6 +3,7 @@
 #include "LanguageTable.h"
 #include "Normalise.h"
 #include "ProfileWriter.h"
+#include "Utf8.h"
 
 #include <algorithm>
 #include <atomic>
@@ -338,50 +339,20 @@ bool ReadCorpusFile(const std::string& path, std::vector<std::u16string>& lines)
     if (file.bad())
         return false;
 
+    // Lines end at LF; every CR is dropped, so a CR LF line end counts as one line end.
     lines.clear();
-    std::u16string line;
-    size_t i = 0;
-    while (i < bytes.size()) {
-        const uint8_t b = uint8_t(bytes[i]);
-        if (b == '\n') {
-            lines.push_back(line);
-            line.clear();
-            ++i;
-            continue;
-        }
-        if (b == '\r') {  // a CR LF line end counts as one line end
-            ++i;
-            continue;
-        }
-        // Decode one UTF-8 sequence; anything malformed becomes U+FFFD and one byte is skipped.
-        int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
-        uint32_t cp = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
-        bool valid = extra >= 0 && i + extra < bytes.size();
-        for (int k = 1; valid && k <= extra; ++k) {
-            const uint8_t c = uint8_t(bytes[i + k]);
-            valid = (c >> 6) == 2;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (valid) {
-            const uint32_t minimum[] = {0, 0x80, 0x800, 0x10000};
-            valid = cp >= minimum[extra] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
-        }
-        if (!valid) {
-            line.push_back(u'\uFFFD');
-            ++i;
-            continue;
-        }
-        i += size_t(extra) + 1;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            line.push_back(char16_t(0xD800 + (cp >> 10)));
-            line.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
-        } else {
-            line.push_back(char16_t(cp));
-        }
+    std::string line;
+    for (size_t start = 0; start < bytes.size();) {
+        size_t end = bytes.find('\n', start);
+        const bool last = end == std::string::npos;
+        if (last)
+            end = bytes.size();
+        line.assign(bytes, start, end - start);
+        line.erase(std::remove(line.begin(), line.end(), '\r'), line.end());
+        if (!last || !line.empty())
+            lines.push_back(DecodeUtf8(line));
+        start = end + 1;
     }
-    if (!line.empty())
-        lines.push_back(line);
     return true;
 }
 

@@ -18,6 +18,7 @@
 #include "LanguageTable.h"
 #include "NgramTable.h"
 #include "ProfileBuilder.h"
+#include "Utf8.h"
 #include "Verdict.h"
 
 #include <algorithm>
@@ -36,35 +37,6 @@ namespace {
 
 const size_t kMinLength = 10;
 const size_t kMaxLength = 400;
-
-std::string ToUtf8(const std::u16string& text)
-{
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        uint32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        }
-        if (cp < 0x80) {
-            out.push_back(char(cp));
-        } else if (cp < 0x800) {
-            out.push_back(char(0xC0 | (cp >> 6)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(char(0xE0 | (cp >> 12)));
-            out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(char(0xF0 | (cp >> 18)));
-            out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        }
-    }
-    return out;
-}
 
 int LanguageIndex(const std::string& name)
 {
@@ -112,7 +84,7 @@ int WriteDevelopmentSet(const std::string& corpusDir, size_t perLanguage, SplitR
                 samples.push_back(sample);
         const size_t n = std::min(perLanguage, samples.size());
         for (size_t k = 0; k < n; ++k)
-            std::printf("%s\t%s\n", name.c_str(), ToUtf8(samples[k * samples.size() / n]).c_str());
+            std::printf("%s\t%s\n", name.c_str(), EncodeUtf8(samples[k * samples.size() / n]).c_str());
     }
     return 0;
 }
@@ -251,7 +223,7 @@ int Evaluate(const std::string& path, const std::string& profileDir, bool capita
             if (s.predicted != s.language)
                 std::printf("%s -> %s\t%s\n", ResourceName(s.language).c_str(),
                             s.predicted < 0 ? "?" : ResourceName(s.predicted).c_str(),
-                            ToUtf8(s.text).c_str());
+                            EncodeUtf8(s.text).c_str());
     std::printf("texts %zu  accuracy %.2f %%  undecided (判定不能) %.3f %%\n", samples.size(),
                 Percent(right, samples.size()), Percent(undecided, samples.size()));
     for (int b = 0; b < 4; ++b)
