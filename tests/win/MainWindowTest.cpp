@@ -245,57 +245,62 @@ TEST(MainWindow, TypingEnablesTheButtonDeletingDisablesItAndLongPastesArriveWhol
 
 TEST(MainWindow, VerdictIsTheEnginesLineAndFlashesUntilTimerOneTicks)
 {
-    CTestApp app;
-    app->LoadLanguages();
-    // A single unit is never identified, although the button takes it.
-    SetWindowTextW(app->m_hResult, L"before");
-    SendMessageW(app->m_hText, WM_CHAR, L't', 0);
-    ASSERT_TRUE(IsWindowEnabled(app->m_hJudge));
-    Click(app->m_hJudge);
-    EXPECT_EQ(WindowText(app->m_hResult), L"before");
-    EXPECT_FALSE(app->m_flashing);
-    EXPECT_FALSE(KillTimer(app->m_hWnd, IDT_FLASH));
+    const long before = LiveAllocations();
+    {
+        CTestApp app;
+        app->LoadLanguages();
+        // A single unit is never identified, although the button takes it.
+        SetWindowTextW(app->m_hResult, L"before");
+        SendMessageW(app->m_hText, WM_CHAR, L't', 0);
+        ASSERT_TRUE(IsWindowEnabled(app->m_hJudge));
+        Click(app->m_hJudge);
+        EXPECT_EQ(WindowText(app->m_hResult), L"before");
+        EXPECT_FALSE(app->m_flashing);
+        EXPECT_FALSE(KillTimer(app->m_hWnd, IDT_FLASH));
 
-    TypeOver(app->m_hText, kRussianText);
-    Click(app->m_hJudge);
-    const std::wstring expected = ExpectedVerdict(*app, kRussianText);
-    EXPECT_EQ(expected.rfind(L"ロシア語 (Russian)", 0), 0u);
-    EXPECT_EQ(WindowText(app->m_hResult), expected);
-    EXPECT_TRUE(app->m_flashing);
+        TypeOver(app->m_hText, kRussianText);
+        Click(app->m_hJudge);
+        const std::wstring expected = ExpectedVerdict(*app, kRussianText);
+        EXPECT_EQ(expected.rfind(L"ロシア語 (Russian)", 0), 0u);
+        EXPECT_EQ(WindowText(app->m_hResult), expected);
+        EXPECT_TRUE(app->m_flashing);
 
-    // Inverse video: face-coloured text on a text-coloured ground, with the owned brush; a second
-    // paint replaces the brush and deletes the previous one.
-    const LabelColours flash = AskLabelColours(*app);
-    EXPECT_EQ(flash.brush, reinterpret_cast<LRESULT>(app->m_hFlashBrush));
-    EXPECT_EQ(flash.text, GetSysColor(COLOR_BTNFACE));
-    EXPECT_EQ(flash.background, GetSysColor(COLOR_WINDOWTEXT));
-    HBRUSH first = app->m_hFlashBrush;
-    AskLabelColours(*app);
-    if (app->m_hFlashBrush != first) {
-        EXPECT_EQ(GetObjectType(first), 0u);
+        // Inverse video: face-coloured text on a text-coloured ground, with the owned brush; a second
+        // paint replaces the brush and deletes the previous one.
+        const LabelColours flash = AskLabelColours(*app);
+        EXPECT_EQ(flash.brush, reinterpret_cast<LRESULT>(app->m_hFlashBrush));
+        EXPECT_EQ(flash.text, GetSysColor(COLOR_BTNFACE));
+        EXPECT_EQ(flash.background, GetSysColor(COLOR_WINDOWTEXT));
+        HBRUSH first = app->m_hFlashBrush;
+        AskLabelColours(*app);
+        if (app->m_hFlashBrush != first) {
+            EXPECT_EQ(GetObjectType(first), 0u);
+        }
+
+        // Another timer changes nothing; timer 1 ends the flash and stops.
+        SendMessageW(app->m_hWnd, WM_TIMER, 7, 0);
+        EXPECT_TRUE(app->m_flashing);
+        SendMessageW(app->m_hWnd, WM_TIMER, IDT_FLASH, 0);
+        EXPECT_FALSE(app->m_flashing);
+        EXPECT_FALSE(KillTimer(app->m_hWnd, IDT_FLASH));
+        EXPECT_NE(AskLabelColours(*app).brush, reinterpret_cast<LRESULT>(app->m_hFlashBrush));
+        EXPECT_EQ(WindowText(app->m_hResult), expected);
+
+        // The next verdict flashes and starts the timer again.
+        Click(app->m_hJudge);
+        EXPECT_TRUE(app->m_flashing);
+        EXPECT_TRUE(KillTimer(app->m_hWnd, IDT_FLASH));
+
+        // The last flash brush, the font and the drop target go with the window.
+        HBRUSH lastBrush = app->m_hFlashBrush;
+        HFONT font = app->m_hFont;
+        DestroyWindow(app->m_hWnd);
+        EXPECT_EQ(GetObjectType(lastBrush), 0u);
+        EXPECT_EQ(GetObjectType(font), 0u);
+        EXPECT_EQ(app->m_dropTarget, nullptr);
     }
-
-    // Another timer changes nothing; timer 1 ends the flash and stops.
-    SendMessageW(app->m_hWnd, WM_TIMER, 7, 0);
-    EXPECT_TRUE(app->m_flashing);
-    SendMessageW(app->m_hWnd, WM_TIMER, IDT_FLASH, 0);
-    EXPECT_FALSE(app->m_flashing);
-    EXPECT_FALSE(KillTimer(app->m_hWnd, IDT_FLASH));
-    EXPECT_NE(AskLabelColours(*app).brush, reinterpret_cast<LRESULT>(app->m_hFlashBrush));
-    EXPECT_EQ(WindowText(app->m_hResult), expected);
-
-    // The next verdict flashes and starts the timer again.
-    Click(app->m_hJudge);
-    EXPECT_TRUE(app->m_flashing);
-    EXPECT_TRUE(KillTimer(app->m_hWnd, IDT_FLASH));
-
-    // The last flash brush, the font and the drop target go with the window.
-    HBRUSH lastBrush = app->m_hFlashBrush;
-    HFONT font = app->m_hFont;
-    DestroyWindow(app->m_hWnd);
-    EXPECT_EQ(GetObjectType(lastBrush), 0u);
-    EXPECT_EQ(GetObjectType(font), 0u);
-    EXPECT_EQ(app->m_dropTarget, nullptr);
+    // The application object frees every profile also when its window existed.
+    EXPECT_EQ(before, LiveAllocations());
 }
 
 TEST(MainWindow, LayoutFillsTheClientAreaAndHandlesTinySizes)
