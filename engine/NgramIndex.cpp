@@ -24,6 +24,13 @@ uint32_t Home(uint32_t hash, uint32_t size)
     return uint32_t(uint64_t(hash * 0x9E3779B1u) * size >> 32);
 }
 
+// The bit of the presence filter for a key: another multiplier, so that it is independent of the
+// entry where the key's probe starts.
+uint32_t FilterBit(uint32_t hash, int shift)
+{
+    return (hash * 0x85EBCA6Bu) >> shift;
+}
+
 inline void Prefetch(const void* address)
 {
 #if defined(__GNUC__)
@@ -42,6 +49,9 @@ void CNgramIndex::Clear()
     m_postings.clear();
     m_postings.shrink_to_fit();
     m_size = 0;
+    m_filter.clear();
+    m_filter.shrink_to_fit();
+    m_filterShift = 32;
     m_profileCount = 0;
     m_built = false;
 }
@@ -81,6 +91,14 @@ void CNgramIndex::Build(const std::vector<CLangProfile*>& profiles)
     // half in practice, since many keys are shared between profiles; some entry always stays empty.
     m_size = uint32_t(keys + keys / 8 + 64);
     m_entries.assign(m_size, Entry{});
+    // Most n-grams of a text are in no profile at all (nearly every unigram and bigram, since the
+    // profiles leave out what many languages share). A bit per key in a filter small enough to stay
+    // in the cache answers most of those without touching the entry table.
+    int filterBits = 16;
+    while (filterBits < 24 && (size_t(1) << filterBits) < 8 * keys)
+        ++filterBits;
+    m_filterShift = 32 - filterBits;
+    m_filter.assign((size_t(1) << filterBits) / 64, 0);
 
     // First pass: every key that a profile's own lookup finds goes into the entry table, with the
     // count that lookup reports. Keys are taken in batches whose entries are fetched ahead, so the
@@ -131,6 +149,8 @@ void CNgramIndex::Build(const std::vector<CLangProfile*>& profiles)
             batchLength[filled] = length;
             batchHash[filled] = HashNgram(key, length);
             batchIndex[filled] = index;
+            const uint32_t bit = FilterBit(batchHash[filled], m_filterShift);
+            m_filter[bit >> 6] |= uint64_t(1) << (bit & 63);
             Prefetch(&m_entries[Home(batchHash[filled], m_size)]);
             if (++filled == kBatch)
                 flush();
@@ -147,7 +167,7 @@ void CNgramIndex::Build(const std::vector<CLangProfile*>& profiles)
         e.count = 0;
     }
     m_postings.resize(postings);
-    const size_t kAhead = 16;
+    const size_t kAhead = 4;
     for (size_t i = 0; i < k; ++i) {
         if (i + kAhead < k && found[i + kAhead].entry != kNone)
             Prefetch(&m_entries[found[i + kAhead].entry]);
@@ -169,35 +189,48 @@ void CNgramIndex::Build(const std::vector<CLangProfile*>& profiles)
 
 void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) const
 {
-    // A three-stage pipeline over the positions, so that the cache misses of several lookups
-    // overlap: hash and fetch the entries kAhead positions early, find them and fetch their
-    // postings kAhead positions early again, then add. The additions themselves still run position
-    // by position, lengths 5 down to 1, exactly in the order of the per-profile lookups.
+    // A pipeline over the positions, so that the cache misses of many lookups overlap: each stage
+    // works kAhead positions behind the one before it. Hash the n-grams and fetch their filter
+    // words; test the filter and fetch the entries of the keys that may be present; find those
+    // entries and fetch their postings; add. The additions themselves still run position by
+    // position, lengths 5 down to 1, exactly in the order of the per-profile lookups.
     const size_t kAhead = 4;
-    const size_t kRing = 16;  // a power of two above 2 * kAhead
+    const size_t kRing = 16;  // a power of two above 3 * kAhead
     uint32_t hashes[kRing][kMaxKey + 1];
+    bool maybe[kRing][kMaxKey + 1];
     const Entry* found[kRing][kMaxKey + 1];
     auto longest = [](size_t p) { return p < size_t(kMaxKey) ? size_t(1) : size_t(kMaxKey); };
+    auto filterWord = [this](uint32_t hash) { return &m_filter[FilterBit(hash, m_filterShift) >> 6]; };
 
-    for (size_t step = 0; step < length + 2 * kAhead; ++step) {
+    for (size_t step = 0; step < length + 3 * kAhead; ++step) {
         if (step < length) {
             const size_t q = step;
             for (size_t n = longest(q); n >= 1; --n) {
                 hashes[q % kRing][n] = HashNgram(text + q + 1 - n, n);
-                Prefetch(&m_entries[Home(hashes[q % kRing][n], m_size)]);
+                Prefetch(filterWord(hashes[q % kRing][n]));
             }
         }
         if (step >= kAhead && step - kAhead < length) {
             const size_t q = step - kAhead;
             for (size_t n = longest(q); n >= 1; --n) {
-                const Entry* e = Find(text + q + 1 - n, n, hashes[q % kRing][n]);
+                const uint32_t hash = hashes[q % kRing][n];
+                const uint32_t bit = FilterBit(hash, m_filterShift);
+                maybe[q % kRing][n] = (*filterWord(hash) >> (bit & 63)) & 1;
+                if (maybe[q % kRing][n])
+                    Prefetch(&m_entries[Home(hash, m_size)]);
+            }
+        }
+        if (step >= 2 * kAhead && step - 2 * kAhead < length) {
+            const size_t q = step - 2 * kAhead;
+            for (size_t n = longest(q); n >= 1; --n) {
+                const Entry* e = maybe[q % kRing][n] ? Find(text + q + 1 - n, n, hashes[q % kRing][n]) : nullptr;
                 found[q % kRing][n] = e;
                 if (e != nullptr)
                     Prefetch(&m_postings[e->first]);
             }
         }
-        if (step >= 2 * kAhead) {
-            const size_t p = step - 2 * kAhead;
+        if (step >= 3 * kAhead) {
+            const size_t p = step - 3 * kAhead;
             for (size_t n = longest(p); n >= 1; --n) {
                 const Entry* e = found[p % kRing][n];
                 if (e == nullptr)
@@ -212,5 +245,6 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
 
 size_t CNgramIndex::MemoryBytes() const
 {
-    return m_entries.capacity() * sizeof(Entry) + m_postings.capacity() * sizeof(Posting);
+    return m_entries.capacity() * sizeof(Entry) + m_postings.capacity() * sizeof(Posting) +
+           m_filter.capacity() * sizeof(uint64_t);
 }

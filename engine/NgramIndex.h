@@ -53,6 +53,8 @@ private:
 
     std::vector<Entry> m_entries;      // open addressing with linear probing
     uint32_t m_size = 0;               // entries in m_entries
+    std::vector<uint64_t> m_filter;    // one bit per key hash: clear means no profile holds the key
+    int m_filterShift = 32;            // 32 - log2 of the filter's bits
     struct Posting
     {
         double term;       // count / total + weight
