@@ -102,9 +102,12 @@ TEST(AboutTemplate, ClassicDialogWithExactHeaderAndControls)
 {
     const auto* header = static_cast<const DLGTEMPLATE*>(ResourceBytes(RT_DIALOG, IDD_ABOUT));
     ASSERT_NE(header, nullptr);
-    EXPECT_EQ(header->style, static_cast<DWORD>(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT));
+    EXPECT_EQ(header->style,
+              static_cast<DWORD>(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT));
     EXPECT_EQ(header->dwExtendedStyle, 0u);
-    EXPECT_EQ((std::array<int, 4>{header->x, header->y, header->cx, header->cy}), (std::array<int, 4>{0, 0, 160, 62}));
+    EXPECT_EQ((std::array<int, 4>{header->x, header->y, header->cx, header->cy}),
+              (std::array<int, 4>{0, 0, 160, 62}));
+    // The classic header is followed by menu, class and caption, then (DS_SETFONT) size and face.
     std::wstring menu, cls, caption, face;
     const WORD* p = ReadText(ReadText(ReadText(reinterpret_cast<const WORD*>(header + 1), menu), cls), caption);
     const WORD pointSize = *p++;
@@ -114,7 +117,8 @@ TEST(AboutTemplate, ClassicDialogWithExactHeaderAndControls)
     EXPECT_EQ(pointSize, 9);
     EXPECT_EQ(face, L"ＭＳ Ｐゴシック");
 
-    struct Item { DWORD style; std::array<int, 5> place; const wchar_t* cls; std::wstring text; };  // x, y, cx, cy, id
+    // Style; x, y, width, height and id; class; text.
+    struct Item { DWORD style; std::array<int, 5> place; const wchar_t* cls; std::wstring text; };
     const Item expected[] = {
         {WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, {56, 40, 48, 14, IDOK}, L"BUTTON", L"OK"},
         {WS_CHILD | WS_VISIBLE | SS_ICON, {8, 8, 16, 16, -1}, L"STATIC", L"#1"},
@@ -160,7 +164,8 @@ TEST_F(AboutBox, ShowsItsTextsWholeAndABlueUnderlinedLinkThatOpensTheHomePageOnC
         EXPECT_EQ(GetTextColor(dc), RGB(0, 0, 255));
         EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
         DeleteDC(dc);
-        EXPECT_EQ(AboutDlgProc(dialog, WM_CTLCOLORSTATIC, 0, reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK))), FALSE);
+        HWND ok = GetDlgItem(dialog, IDOK);
+        EXPECT_EQ(AboutDlgProc(dialog, WM_CTLCOLORSTATIC, 0, reinterpret_cast<LPARAM>(ok)), FALSE);
 
         // The hand over the link only.
         EXPECT_EQ(AboutDlgProc(dialog, WM_SETCURSOR, reinterpret_cast<WPARAM>(link), HTCLIENT), TRUE);
@@ -265,7 +270,8 @@ TEST(Resources, VersionResourceAsReleased)
         EXPECT_STREQ(value, expected);
     }
     WORD* translation = nullptr;
-    ASSERT_TRUE(VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
+    ASSERT_TRUE(VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
+                               &length));
     EXPECT_EQ(std::vector<WORD>(translation, translation + length / 2), (std::vector<WORD>{0x0411, 1200}));
 }
 

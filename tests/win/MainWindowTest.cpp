@@ -136,7 +136,15 @@ TEST(MainWindow, CreationMakesTheWindowItsThreeControlsAndTheMenuExactly)
     for (const Created& c : g_created)
         if (c.className == TM_CLASS_NAME || c.parent == app->m_hWnd)
             ours.push_back(c);
-    struct Expected { HWND window; INT_PTR id; const wchar_t* cls; DWORD style, exStyle; const wchar_t* text; Box bounds; };
+    struct Expected
+    {
+        HWND window;
+        INT_PTR id;
+        const wchar_t* cls;
+        DWORD style, exStyle;
+        const wchar_t* text;
+        Box bounds;
+    };
     const Expected expected[] = {
         {app->m_hWnd, 0, L"TONGUEMETER MAIN WINDOW", 0x02CF0000, 0, L"Tonguemeter", {0, 0, 400, 160}},
         {app->m_hText, 100, L"EDIT", 0x54200044, WS_EX_CLIENTEDGE, L"", {0, 0, 0, 0}},
@@ -191,13 +199,14 @@ TEST(MainWindow, CreationMakesTheWindowItsThreeControlsAndTheMenuExactly)
 // four low bits, and the settings file sees them only when the window closes.
 TEST(MainWindow, OptionsShapeTheWindowFromTheStartAndToggleWithAnyLowBits)
 {
-    for (const std::array<bool, 3>& start : {std::array<bool, 3>{true, true, false}, std::array<bool, 3>{false, false, true}}) {
+    using Options = std::array<bool, 3>;  // in the order of kOptions
+    for (const Options& start : {Options{true, true, false}, Options{false, false, true}}) {
         CTestApp app([&](CTonguemeter& a) {
             for (int k = 0; k < 3; ++k)
                 a.*kOptions[k].field = start[k];
         });
         ExpectOptions(*app, start, -1);
-        std::array<bool, 3> on = start;
+        Options on = start;
         for (WPARAM low = 0; low < 16; ++low)
             for (int k = 0; k < 3; ++k) {
                 SendMessageW(app->m_hWnd, WM_SYSCOMMAND, kOptions[k].command | low, 0);
@@ -299,7 +308,8 @@ TEST(MainWindow, VerdictIsTheEnginesLineAndFlashesUntilTimerOneTicks)
         EXPECT_EQ(GetObjectType(font), 0u);
         EXPECT_EQ(app->m_dropTarget, nullptr);
     }
-    // The application object frees every profile also when its window existed.
+    // The application object frees every profile also when its window existed. (A failed check above
+    // shows here too: the test framework keeps its message.)
     EXPECT_EQ(before, LiveAllocations());
 }
 
@@ -359,10 +369,11 @@ TEST(MainWindow, DropTakesTheTextAndIdentifiesOnlyWithTheOptionOn)
     EXPECT_FALSE(app->m_flashing);
 }
 
-// Refuses the creation of the first window with control id 100 on this thread.
+// Refuses the creation of the input box (control id 100) on this thread.
 LRESULT CALLBACK VetoInputBox(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HCBT_CREATEWND && reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->hMenu == reinterpret_cast<HMENU>(100))
+    if (code == HCBT_CREATEWND &&
+        reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->hMenu == reinterpret_cast<HMENU>(IDC_TEXT))
         return 1;
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -375,7 +386,9 @@ TEST(MainWindow, RefusedCreationsLeaveNoWindowButTheTeardownRuns)
                                   GetModuleHandleW(nullptr), nullptr), nullptr);  // no application object
     }
     HHOOK hook = nullptr;
-    CTestApp app([&](CTonguemeter&) { hook = SetWindowsHookExW(WH_CBT, VetoInputBox, nullptr, GetCurrentThreadId()); });
+    CTestApp app([&](CTonguemeter&) {
+        hook = SetWindowsHookExW(WH_CBT, VetoInputBox, nullptr, GetCurrentThreadId());
+    });
     UnhookWindowsHookEx(hook);
     EXPECT_EQ(app->m_hWnd, nullptr);
     EXPECT_EQ(app->m_hText, nullptr);
