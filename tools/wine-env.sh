@@ -102,6 +102,9 @@ tm_wine_keep_alive() {
         return 0
     fi
     wineserver -p
+    # Start wine's own services now, with nothing inherited: started later by a test program, they
+    # would keep its output pipe open and ctest would wait on it until the timeout.
+    wine cmd.exe /c exit </dev/null >/dev/null 2>&1
     # cmd reads a pipe that never delivers anything, so it idles until it is stopped.
     # It leads its own process group, so the cleanup stops both processes of the pipe.
     setsid bash -c 'echo $$ >"$0"; sleep infinity | wine cmd.exe' "$tm_wine_state/keepalive.pid" \
