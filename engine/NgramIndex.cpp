@@ -124,6 +124,8 @@ void CNgramIndex::Build(const std::vector<CLangProfile*>& profiles)
         int filled = 0;
         auto flush = [&] {
             for (int b = 0; b < filled; ++b) {
+                const uint32_t bit = FilterBit(batchHash[b], m_filterShift);
+                m_filter[bit >> 6] |= uint64_t(1) << (bit & 63);
                 Entry& e = Insert(batchKey[b], batchLength[b], batchHash[b]);
                 found[batchIndex[b]].entry = uint32_t(&e - m_entries.data());
                 if (e.count == 0 || e.first != uint32_t(p)) {
@@ -149,9 +151,8 @@ void CNgramIndex::Build(const std::vector<CLangProfile*>& profiles)
             batchLength[filled] = length;
             batchHash[filled] = HashNgram(key, length);
             batchIndex[filled] = index;
-            const uint32_t bit = FilterBit(batchHash[filled], m_filterShift);
-            m_filter[bit >> 6] |= uint64_t(1) << (bit & 63);
             Prefetch(&m_entries[Home(batchHash[filled], m_size)]);
+            Prefetch(&m_filter[FilterBit(batchHash[filled], m_filterShift) >> 6]);
             if (++filled == kBatch)
                 flush();
         }
