@@ -4,7 +4,6 @@
 #include "NgramTable.h"
 #include "ProfileFormat.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -102,8 +101,8 @@ void CNgramIndex::Build(const std::vector<CLangProfile*>& profiles)
 
     // First pass: every key that a profile's own lookup finds goes into the entry table, with the
     // count that lookup reports. Keys are taken in batches whose entries are fetched ahead, so the
-    // cache misses of the batch overlap. `last` marks the profile that counted an entry last, so
-    // that a key one profile stores twice counts once; it lives in `first` until the layout.
+    // cache misses of the batch overlap. Until the layout, an entry's `first` holds the profile that
+    // counted it last, so that a key one profile stores twice counts once.
     struct Found
     {
         uint32_t entry;    // index into m_entries, or kNone for a key never looked up or not found
@@ -168,10 +167,10 @@ void CNgramIndex::Build(const std::vector<CLangProfile*>& profiles)
         e.count = 0;
     }
     m_postings.resize(postings);
-    const size_t kAhead = 4;
+    const size_t kFetchAhead = 16;
     for (size_t i = 0; i < k; ++i) {
-        if (i + kAhead < k && found[i + kAhead].entry != kNone)
-            Prefetch(&m_entries[found[i + kAhead].entry]);
+        if (i + kFetchAhead < k && found[i + kFetchAhead].entry != kNone)
+            Prefetch(&m_entries[found[i + kFetchAhead].entry]);
         const Found& f = found[i];
         if (f.entry == kNone)
             continue;
