@@ -154,7 +154,7 @@ void SendMouse(DWORD flags, POINT at = {0, 0})
 // The data and the mouse of one drag, on the stack: hands out its text as Unicode text in global
 // memory, and while OLE tracks the drag moves the mouse to the target by way of a step beside it,
 // then lets the button go. A drag that never ends is cancelled.
-class CTextDrag : public IDataObject, public IDropSource
+class CTextDrag : public CTextSourceBase, public IDropSource
 {
 public:
     CTextDrag(const wchar_t* text, POINT target) : m_text(text), m_target(target) {}
@@ -184,13 +184,6 @@ public:
     {
         return format->cfFormat == CF_UNICODETEXT && (format->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
     }
-    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override { out->ptd = nullptr; return E_NOTIMPL; }
-    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC** out) override { *out = nullptr; return E_NOTIMPL; }
-    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
-    STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-    STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
     STDMETHODIMP QueryContinueDrag(BOOL escape, DWORD keys) override
     {

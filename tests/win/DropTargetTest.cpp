@@ -23,7 +23,7 @@ public:
 // A data object on the test's stack with scripted answers. GetData hands out a fresh copy of
 // m_bytes in global memory with a reference to the object for its release, so m_refs is back at 1
 // once the medium is released; the object frees the blocks itself.
-class CFakeDataObject : public IDataObject
+class CFakeDataObject : public CTextSourceBase
 {
 public:
     ~CFakeDataObject()
@@ -78,13 +78,6 @@ public:
         AddRef();
         return S_OK;
     }
-    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override { out->ptd = nullptr; return E_NOTIMPL; }
-    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC** out) override { *out = nullptr; return E_NOTIMPL; }
-    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
-    STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-    STDMETHODIMP EnumDAdvise(IEnumSTATDATA** out) override { *out = nullptr; return OLE_E_ADVISENOTSUPPORTED; }
 
     HRESULT m_queryResult = S_OK;
     HRESULT m_getDataResult = S_OK;

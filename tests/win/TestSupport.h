@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <ole2.h>
 
 #include <string>
 #include <vector>
@@ -75,4 +76,18 @@ public:
 
 private:
     void Write(void* value);
+};
+
+// The parts of IDataObject that the tests' text sources never offer; a source adds the unknown
+// methods, QueryGetData and GetData.
+class CTextSourceBase : public IDataObject
+{
+public:
+    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override { out->ptd = nullptr; return E_NOTIMPL; }
+    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC** out) override { *out = nullptr; return E_NOTIMPL; }
+    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+    STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    STDMETHODIMP EnumDAdvise(IEnumSTATDATA** out) override { *out = nullptr; return OLE_E_ADVISENOTSUPPORTED; }
 };
