@@ -49,9 +49,6 @@ public:
     // nothing kept, when the blob is rejected or the list already holds kMaxProfiles profiles.
     bool LoadProfile(const char16_t* displayName, const void* blob, size_t size);
 
-    // Takes ownership of an already loaded profile and appends it, without any cap.
-    void AppendProfile(CLangProfile* profile) { m_profiles.push_back(profile); }
-
 private:
     enum class Path { Index, Lookups };
     const LangScore* Score(const char16_t* text, Path path);
