@@ -16,6 +16,18 @@ size_t KeyLength(const char16_t* key)
     return n;
 }
 
+// The length of a packed key: units are never 0, so it is the count of non-zero units.
+template <class Packed>
+size_t PackedLength(const Packed& key)
+{
+    if (key.high != 0)
+        return 5;
+    size_t n = 0;
+    for (uint64_t low = key.low; low != 0; low >>= 16)
+        ++n;
+    return n;
+}
+
 // The entry where a key's probe starts: the n-gram hash scrambled by an odd multiplier (so every
 // bit counts), then scaled to the table size by a multiply and shift instead of a division.
 uint32_t Home(uint32_t hash, uint32_t size)
@@ -48,34 +60,45 @@ void CNgramIndex::Clear()
     m_postings.clear();
     m_postings.shrink_to_fit();
     m_size = 0;
-    m_filter.clear();
-    m_filter.shrink_to_fit();
-    m_filterShift = 32;
+    for (Filter& filter : m_filters)
+        filter = Filter{};
     m_profileCount = 0;
     m_built = false;
 }
 
-const CNgramIndex::Entry* CNgramIndex::Find(const char16_t* key, size_t length, uint32_t hash) const
+CNgramIndex::PackedKey CNgramIndex::Pack(const char16_t* key, size_t length)
+{
+    PackedKey packed{0, 0};
+    for (size_t i = 0; i < length; ++i) {
+        if (i + 5 == length)
+            packed.high = key[i];
+        else
+            packed.low = packed.low << 16 | key[i];
+    }
+    return packed;
+}
+
+const CNgramIndex::Entry* CNgramIndex::Find(PackedKey key, uint32_t hash) const
 {
     for (uint32_t i = Home(hash, m_size);; i = i + 1 == m_size ? 0 : i + 1) {
         const Entry& e = m_entries[i];
-        if (e.length == 0)
-            return nullptr;
-        if (SameUnits(e, key, length))
+        if (e.low == key.low && e.high == key.high)
             return &e;
+        if (e.low == 0)
+            return nullptr;
     }
 }
 
-CNgramIndex::Entry& CNgramIndex::Insert(const char16_t* key, size_t length, uint32_t hash)
+CNgramIndex::Entry& CNgramIndex::Insert(PackedKey key, uint32_t hash)
 {
     for (uint32_t i = Home(hash, m_size);; i = i + 1 == m_size ? 0 : i + 1) {
         Entry& e = m_entries[i];
-        if (e.length == 0) {
-            e.length = uint16_t(length);
-            std::memcpy(e.key, key, length * sizeof(char16_t));
+        if (e.low == 0) {
+            e.low = key.low;
+            e.high = key.high;
             return e;
         }
-        if (SameUnits(e, key, length))
+        if (e.low == key.low && e.high == key.high)
             return e;
     }
 }
@@ -90,14 +113,6 @@ void CNgramIndex::Build(const std::vector<CLangProfile*>& profiles)
     // half in practice, since many keys are shared between profiles; some entry always stays empty.
     m_size = uint32_t(keys + keys / 8 + 64);
     m_entries.assign(m_size, Entry{});
-    // Most n-grams of a text are in no profile at all (nearly every unigram and bigram, since the
-    // profiles leave out what many languages share). A bit per key in a filter small enough to stay
-    // in the cache answers most of those without touching the entry table.
-    int filterBits = 16;
-    while (filterBits < 24 && (size_t(1) << filterBits) < 8 * keys)
-        ++filterBits;
-    m_filterShift = 32 - filterBits;
-    m_filter.assign((size_t(1) << filterBits) / 64, 0);
 
     // First pass: every key that a profile's own lookup finds goes into the entry table, with the
     // count that lookup reports. Keys are taken in batches whose entries are fetched ahead, so the
@@ -123,9 +138,7 @@ void CNgramIndex::Build(const std::vector<CLangProfile*>& profiles)
         int filled = 0;
         auto flush = [&] {
             for (int b = 0; b < filled; ++b) {
-                const uint32_t bit = FilterBit(batchHash[b], m_filterShift);
-                m_filter[bit >> 6] |= uint64_t(1) << (bit & 63);
-                Entry& e = Insert(batchKey[b], batchLength[b], batchHash[b]);
+                Entry& e = Insert(Pack(batchKey[b], batchLength[b]), batchHash[b]);
                 found[batchIndex[b]].entry = uint32_t(&e - m_entries.data());
                 if (e.count == 0 || e.first != uint32_t(p)) {
                     e.first = uint32_t(p);
@@ -151,7 +164,6 @@ void CNgramIndex::Build(const std::vector<CLangProfile*>& profiles)
             batchHash[filled] = HashNgram(key, length);
             batchIndex[filled] = index;
             Prefetch(&m_entries[Home(batchHash[filled], m_size)]);
-            Prefetch(&m_filter[FilterBit(batchHash[filled], m_filterShift) >> 6]);
             if (++filled == kBatch)
                 flush();
         }
@@ -179,62 +191,132 @@ void CNgramIndex::Build(const std::vector<CLangProfile*>& profiles)
             continue;
         // The same term the per-profile scoring forms: quotient first, then the weight.
         const double total = static_cast<double>(profiles[f.profile]->m_table.m_totalCount);
-        const double term = static_cast<double>(f.count) / total + g_ngramWeights[e.length];
+        const double term = static_cast<double>(f.count) / total + g_ngramWeights[PackedLength(e)];
         m_postings[e.first + e.count] = Posting{term, f.profile};
         ++e.count;
     }
+    FillFilters();
     m_profileCount = profiles.size();
     m_built = true;
+}
+
+void CNgramIndex::Filter::Reset(size_t keys)
+{
+    // About eight bits per key, within 2^10 .. 2^24 bits.
+    int bits = 10;
+    while (bits < 24 && (size_t(1) << bits) < 8 * keys)
+        ++bits;
+    shift = 32 - bits;
+    words.assign((size_t(1) << bits) / 64, 0);
+}
+
+void CNgramIndex::Filter::Set(uint32_t hash)
+{
+    const uint32_t bit = FilterBit(hash, shift);
+    words[bit >> 6] |= uint64_t(1) << (bit & 63);
+}
+
+const uint64_t* CNgramIndex::Filter::Word(uint32_t hash) const
+{
+    return &words[FilterBit(hash, shift) >> 6];
+}
+
+bool CNgramIndex::Filter::Test(uint32_t hash) const
+{
+    return (*Word(hash) >> (FilterBit(hash, shift) & 63)) & 1;
+}
+
+void CNgramIndex::FillFilters()
+{
+    // Most n-grams of a text are in no profile at all (nearly every unigram and bigram, since the
+    // profiles leave out what many languages share); the filters answer most of those without
+    // touching the entry table.
+    size_t keys[2] = {0, 0};
+    for (const Entry& e : m_entries)
+        if (e.low != 0)
+            ++keys[FilterFor(PackedLength(e))];
+    for (int f = 0; f < 2; ++f)
+        m_filters[f].Reset(keys[f]);
+    for (const Entry& e : m_entries) {
+        if (e.low == 0)
+            continue;
+        const size_t length = PackedLength(e);
+        char16_t units[kMaxKey];
+        uint64_t low = e.low;
+        for (size_t i = length; i-- > 0;) {
+            units[i] = i + 5 == length ? char16_t(e.high) : char16_t(low & 0xFFFF);
+            if (i + 5 != length)
+                low >>= 16;
+        }
+        m_filters[FilterFor(length)].Set(HashNgram(units, length));
+    }
 }
 
 void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) const
 {
     // A pipeline over the positions, so that the cache misses of many lookups overlap: each stage
-    // works kAhead positions behind the one before it. Hash the n-grams and fetch their filter
-    // words; test the filter and fetch the entries of the keys that may be present; find those
-    // entries and fetch their postings; add. The additions themselves still run position by
-    // position, lengths 5 down to 1, exactly in the order of the per-profile lookups.
+    // works kAhead positions behind the one before it. Hash every n-gram starting at a position and
+    // fetch the filter words; test the filter for the n-grams ending at a position and fetch the
+    // entries that may hold them; find those entries and fetch their postings; add. The additions
+    // themselves still run position by position, lengths 5 down to 1, exactly in the order of the
+    // per-profile lookups.
     const size_t kAhead = 4;
-    const size_t kRing = 16;  // a power of two above 3 * kAhead
-    uint32_t hashes[kRing][kMaxKey + 1];
-    bool maybe[kRing][kMaxKey + 1];
+    const size_t kRing = 32;  // a power of two above 3 * kAhead + kMaxKey
+    uint32_t hashes[kRing][kMaxKey + 1];  // by end position and length
+    uint64_t windows[kRing];              // the last four units at a position, packed as keys are
+    unsigned maybe[kRing];                // bit n: the filter may hold the n-gram of length n
+    unsigned hits[kRing];                 // bit n: an entry holds it
     const Entry* found[kRing][kMaxKey + 1];
     auto longest = [](size_t p) { return p < size_t(kMaxKey) ? size_t(1) : size_t(kMaxKey); };
-    auto filterWord = [this](uint32_t hash) { return &m_filter[FilterBit(hash, m_filterShift) >> 6]; };
+    uint64_t window = 0;
 
     for (size_t step = 0; step < length + 3 * kAhead; ++step) {
         if (step < length) {
+            // The n-grams starting here end at step .. step + 4; each hash extends the one before.
             const size_t q = step;
-            for (size_t n = longest(q); n >= 1; --n) {
-                hashes[q % kRing][n] = HashNgram(text + q + 1 - n, n);
-                Prefetch(filterWord(hashes[q % kRing][n]));
+            uint32_t hash = HashStart(text[q]);
+            for (size_t n = 1; n <= size_t(kMaxKey) && q + n <= length; ++n) {
+                hash = HashStep(hash, text[q + n - 1]);
+                hashes[(q + n - 1) % kRing][n] = hash;
+                Prefetch(m_filters[FilterFor(n)].Word(hash));
             }
+            window = window << 16 | text[q];
+            windows[q % kRing] = window;
         }
         if (step >= kAhead && step - kAhead < length) {
             const size_t q = step - kAhead;
+            unsigned bits = 0;
             for (size_t n = longest(q); n >= 1; --n) {
                 const uint32_t hash = hashes[q % kRing][n];
-                const uint32_t bit = FilterBit(hash, m_filterShift);
-                maybe[q % kRing][n] = (*filterWord(hash) >> (bit & 63)) & 1;
-                if (maybe[q % kRing][n])
-                    Prefetch(&m_entries[Home(hash, m_size)]);
+                const unsigned bit = m_filters[FilterFor(n)].Test(hash);
+                bits |= bit << n;
+                Prefetch(&m_entries[bit ? Home(hash, m_size) : 0]);
             }
+            maybe[q % kRing] = bits;
         }
         if (step >= 2 * kAhead && step - 2 * kAhead < length) {
             const size_t q = step - 2 * kAhead;
+            unsigned bits = 0;
             for (size_t n = longest(q); n >= 1; --n) {
-                const Entry* e = maybe[q % kRing][n] ? Find(text + q + 1 - n, n, hashes[q % kRing][n]) : nullptr;
+                if ((maybe[q % kRing] >> n & 1) == 0)
+                    continue;
+                const uint64_t mask = n >= 4 ? ~uint64_t(0) : (uint64_t(1) << (16 * n)) - 1;
+                const PackedKey key{windows[q % kRing] & mask, n == 5 ? uint16_t(text[q - 4]) : uint16_t(0)};
+                const Entry* e = Find(key, hashes[q % kRing][n]);
+                if (e == nullptr)
+                    continue;
                 found[q % kRing][n] = e;
-                if (e != nullptr)
-                    Prefetch(&m_postings[e->first]);
+                bits |= 1u << n;
+                Prefetch(&m_postings[e->first]);
             }
+            hits[q % kRing] = bits;
         }
         if (step >= 3 * kAhead) {
             const size_t p = step - 3 * kAhead;
-            for (size_t n = longest(p); n >= 1; --n) {
-                const Entry* e = found[p % kRing][n];
-                if (e == nullptr)
+            for (size_t n = kMaxKey; n >= 1; --n) {
+                if ((hits[p % kRing] >> n & 1) == 0)
                     continue;
+                const Entry* e = found[p % kRing][n];
                 const Posting* posting = &m_postings[e->first];
                 for (uint32_t k = 0; k < e->count; ++k)
                     sums[posting[k].profile] = sums[posting[k].profile] + posting[k].term;
@@ -246,5 +328,5 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
 size_t CNgramIndex::MemoryBytes() const
 {
     return m_entries.capacity() * sizeof(Entry) + m_postings.capacity() * sizeof(Posting) +
-           m_filter.capacity() * sizeof(uint64_t);
+           (m_filters[0].words.capacity() + m_filters[1].words.capacity()) * sizeof(uint64_t);
 }

@@ -31,30 +31,45 @@ public:
 private:
     static const int kMaxKey = 5;
 
+    // A key of up to five units packed into two integers, its last unit lowest: `low` holds the
+    // last four units, `high` the fifth from the end. Units are never 0, so the packing tells keys
+    // of different lengths apart, and an entry whose `low` is 0 is empty.
+    struct PackedKey
+    {
+        uint64_t low;
+        uint16_t high;
+    };
+    static PackedKey Pack(const char16_t* key, size_t length);
+
     struct Entry
     {
-        uint32_t first;     // index of the first posting
+        uint64_t low;       // the packed key
+        uint16_t high;
         uint16_t count;     // postings: one per profile that holds the key
-        uint16_t length;    // key length in units; 0 marks an empty entry
-        char16_t key[kMaxKey];
+        uint32_t first;     // index of the first posting
     };
 
-    static bool SameUnits(const Entry& e, const char16_t* key, size_t length)
-    {
-        if (e.length != length)
-            return false;
-        for (size_t i = 0; i < length; ++i)
-            if (e.key[i] != key[i])
-                return false;
-        return true;
-    }
-    const Entry* Find(const char16_t* key, size_t length, uint32_t hash) const;
-    Entry& Insert(const char16_t* key, size_t length, uint32_t hash);
+    const Entry* Find(PackedKey key, uint32_t hash) const;
+    Entry& Insert(PackedKey key, uint32_t hash);
 
     std::vector<Entry> m_entries;      // open addressing with linear probing
     uint32_t m_size = 0;               // entries in m_entries
-    std::vector<uint64_t> m_filter;    // one bit per key hash: clear means no profile holds the key
-    int m_filterShift = 32;            // 32 - log2 of the filter's bits
+    // One bit per key hash: clear means no profile holds the key.
+    struct Filter
+    {
+        std::vector<uint64_t> words;
+        int shift = 32;    // 32 - log2 of the filter's bits
+
+        void Reset(size_t keys);
+        void Set(uint32_t hash);
+        const uint64_t* Word(uint32_t hash) const;
+        bool Test(uint32_t hash) const;
+    };
+    // Keys of one or two units have a filter of their own: they are few, so it stays in the
+    // nearest caches, and most n-grams of a text of that length are in no profile.
+    Filter m_filters[2];   // [0] keys of one or two units, [1] longer keys
+    static int FilterFor(size_t length) { return length > 2 ? 1 : 0; }
+    void FillFilters();
     struct Posting
     {
         double term;       // count / total + weight

@@ -7,9 +7,9 @@ uint32_t HashNgram(const char16_t* key, size_t length)
 {
     if (length == 0)
         return 0;
-    uint32_t h = 30u * key[0];
+    uint32_t h = HashStart(key[0]);
     for (size_t i = 0; i < length; ++i)
-        h ^= (h << 5) + (h >> 3) + key[i];
+        h = HashStep(h, key[i]);
     return h;
 }
 

@@ -34,6 +34,18 @@ uint32_t HashNgram(const char16_t* key);
 // Same hash over `length` units that need not be terminated.
 uint32_t HashNgram(const char16_t* key, size_t length);
 
+// The same hash one unit at a time, for callers that hash every prefix of a run of units: start
+// from HashStart(first unit), then HashStep each unit, the first one included.
+inline uint32_t HashStart(char16_t first)
+{
+    return 30u * first;
+}
+
+inline uint32_t HashStep(uint32_t h, char16_t unit)
+{
+    return h ^ ((h << 5) + (h >> 3) + unit);
+}
+
 // Unpacks a payload (the 4-byte unpackedLength followed by the packed stream). Fails on a payload of
 // 4 bytes or less, an unpackedLength of 0 or one the stream could never reach (each two-byte token
 // yields at most 255 bytes), an allocation failure, a trailing lone 0xFF, a stream that would write
