@@ -308,6 +308,7 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
                 found[q % kRing][n] = e;
                 bits |= 1u << n;
                 Prefetch(&m_postings[e->first]);
+                Prefetch(&m_postings[e->first + e->count - 1]);  // a list may span two lines
             }
             hits[q % kRing] = bits;
         }
