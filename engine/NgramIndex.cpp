@@ -123,9 +123,11 @@ void CNgramIndex::Build(const std::vector<CLangProfile*>& profiles)
         uint32_t entry;    // index into m_entries, or kNone for a key never looked up or not found
         int32_t count;     // what the profile's lookup reports for the key
         uint32_t profile;
+        uint32_t hash;
     };
     const uint32_t kNone = 0xFFFFFFFFu;
-    std::vector<Found> found(keys, Found{kNone, 0, 0});
+    std::vector<Found> found(keys, Found{kNone, 0, 0, 0});
+    size_t distinct[2] = {0, 0};  // keys per filter
     size_t postings = 0;
     size_t k = 0;
     for (size_t p = 0; p < profiles.size(); ++p) {
@@ -140,6 +142,9 @@ void CNgramIndex::Build(const std::vector<CLangProfile*>& profiles)
             for (int b = 0; b < filled; ++b) {
                 Entry& e = Insert(Pack(batchKey[b], batchLength[b]), batchHash[b]);
                 found[batchIndex[b]].entry = uint32_t(&e - m_entries.data());
+                found[batchIndex[b]].hash = batchHash[b];
+                if (e.count == 0)
+                    ++distinct[FilterFor(batchLength[b])];
                 if (e.count == 0 || e.first != uint32_t(p)) {
                     e.first = uint32_t(p);
                     ++e.count;
@@ -170,6 +175,12 @@ void CNgramIndex::Build(const std::vector<CLangProfile*>& profiles)
         flush();
     }
 
+    // Most n-grams of a text are in no profile at all (nearly every unigram and bigram, since the
+    // profiles leave out what many languages share); the filters answer most of those without
+    // touching the entry table.
+    for (int f = 0; f < 2; ++f)
+        m_filters[f].Reset(distinct[f]);
+
     // Lay the postings out key by key, then fill each key's in profile order (the order of the
     // first pass); a key a profile stores twice is already there once.
     uint32_t next = 0;
@@ -189,13 +200,15 @@ void CNgramIndex::Build(const std::vector<CLangProfile*>& profiles)
         Entry& e = m_entries[f.entry];
         if (e.count > 0 && m_postings[e.first + e.count - 1].profile == f.profile)
             continue;
+        const size_t length = PackedLength(e);
+        if (e.count == 0)
+            m_filters[FilterFor(length)].Set(f.hash);
         // The same term the per-profile scoring forms: quotient first, then the weight.
         const double total = static_cast<double>(profiles[f.profile]->m_table.m_totalCount);
-        const double term = static_cast<double>(f.count) / total + g_ngramWeights[PackedLength(e)];
+        const double term = static_cast<double>(f.count) / total + g_ngramWeights[length];
         m_postings[e.first + e.count] = Posting{term, f.profile};
         ++e.count;
     }
-    FillFilters();
     m_profileCount = profiles.size();
     m_built = true;
 }
@@ -224,32 +237,6 @@ const uint64_t* CNgramIndex::Filter::Word(uint32_t hash) const
 bool CNgramIndex::Filter::Test(uint32_t hash) const
 {
     return (*Word(hash) >> (FilterBit(hash, shift) & 63)) & 1;
-}
-
-void CNgramIndex::FillFilters()
-{
-    // Most n-grams of a text are in no profile at all (nearly every unigram and bigram, since the
-    // profiles leave out what many languages share); the filters answer most of those without
-    // touching the entry table.
-    size_t keys[2] = {0, 0};
-    for (const Entry& e : m_entries)
-        if (e.low != 0)
-            ++keys[FilterFor(PackedLength(e))];
-    for (int f = 0; f < 2; ++f)
-        m_filters[f].Reset(keys[f]);
-    for (const Entry& e : m_entries) {
-        if (e.low == 0)
-            continue;
-        const size_t length = PackedLength(e);
-        char16_t units[kMaxKey];
-        uint64_t low = e.low;
-        for (size_t i = length; i-- > 0;) {
-            units[i] = i + 5 == length ? char16_t(e.high) : char16_t(low & 0xFFFF);
-            if (i + 5 != length)
-                low >>= 16;
-        }
-        m_filters[FilterFor(length)].Set(HashNgram(units, length));
-    }
 }
 
 void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) const

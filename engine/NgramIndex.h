@@ -69,7 +69,6 @@ private:
     // nearest caches, and most n-grams of a text of that length are in no profile.
     Filter m_filters[2];   // [0] keys of one or two units, [1] longer keys
     static int FilterFor(size_t length) { return length > 2 ? 1 : 0; }
-    void FillFilters();
     struct Posting
     {
         double term;       // count / total + weight
