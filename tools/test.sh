@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: native unit tests and checks, the profile rebuild, the unit
 # tests under AddressSanitizer and UndefinedBehaviorSanitizer, a fixed-seed fuzz run of the profile
-# reader, and the Windows build with its tests under wine in a virtual display.
+# reader (each blob that loads is also scored both ways), and the Windows build with its tests under
+# wine in a virtual display.
 # Installs what it needs first (Debian 12, as root or with sudo). Usage: tools/test.sh [--native-only]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -51,7 +52,7 @@ CC=clang CXX=clang++ cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebI
 cmake --build build/sanitize -j "$jobs" --target engine_tests fuzz_profile_blob
 run_ctest build/sanitize -R '^engine_tests$'
 
-stage "fuzzing the profile reader for ${fuzz_seconds} s (fixed seed)"
+stage "fuzzing the profile reader and both scoring paths for ${fuzz_seconds} s (fixed seed)"
 seeds=build/sanitize/fuzz-seeds
 work=build/sanitize/fuzz-work
 rm -rf "$work" && mkdir -p "$work"

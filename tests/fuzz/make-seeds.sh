@@ -38,6 +38,8 @@ seeds = {
     'small': blob([('a', 10), ('the', 3), ('中国', 2)], 7),
     'wide': blob([(chr(0xFF0C) + 'x', 5), ('ab', 1)], 11),
     'full': blob([('x', 1), ('y', 2)], 2),
+    'long': blob([('hello', 4), ('ello', 3), ('llo', 2), ('world', 5), ('orld', 2), ('lowor', 1),
+                  ('abcdef', 1), ('. he', 1), ('o', 9)], 23),
 }
 for name, data in seeds.items():
     open(os.path.join(out, name), 'wb').write(data)
