@@ -252,8 +252,8 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
     uint32_t hashes[kRing][kMaxKey + 1];  // by end position and length
     uint64_t windows[kRing];              // the last four units at a position, packed as keys are
     unsigned maybe[kRing];                // bit n: the filter may hold the n-gram of length n
-    unsigned hits[kRing];                 // bit n: an entry holds it
-    const Entry* found[kRing][kMaxKey + 1];
+    unsigned hits[kRing];                 // entries found at a position
+    const Entry* found[kRing][kMaxKey];   // those entries, longest key first
     auto longest = [](size_t p) { return p < size_t(kMaxKey) ? size_t(1) : size_t(kMaxKey); };
     uint64_t window = 0;
 
@@ -283,7 +283,7 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
         }
         if (step >= 2 * kAhead && step - 2 * kAhead < length) {
             const size_t q = step - 2 * kAhead;
-            unsigned bits = 0;
+            unsigned k = 0;
             for (size_t n = longest(q); n >= 1; --n) {
                 if ((maybe[q % kRing] >> n & 1) == 0)
                     continue;
@@ -292,22 +292,19 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
                 const Entry* e = Find(key, hashes[q % kRing][n]);
                 if (e == nullptr)
                     continue;
-                found[q % kRing][n] = e;
-                bits |= 1u << n;
+                found[q % kRing][k++] = e;
                 Prefetch(&m_postings[e->first]);
                 Prefetch(&m_postings[e->first + e->count - 1]);  // a list may span two lines
             }
-            hits[q % kRing] = bits;
+            hits[q % kRing] = k;
         }
         if (step >= 3 * kAhead) {
             const size_t p = step - 3 * kAhead;
-            for (size_t n = kMaxKey; n >= 1; --n) {
-                if ((hits[p % kRing] >> n & 1) == 0)
-                    continue;
-                const Entry* e = found[p % kRing][n];
+            for (unsigned i = 0; i < hits[p % kRing]; ++i) {
+                const Entry* e = found[p % kRing][i];
                 const Posting* posting = &m_postings[e->first];
-                for (uint32_t k = 0; k < e->count; ++k)
-                    sums[posting[k].profile] = sums[posting[k].profile] + posting[k].term;
+                for (uint32_t j = 0; j < e->count; ++j)
+                    sums[posting[j].profile] = sums[posting[j].profile] + posting[j].term;
             }
         }
     }
