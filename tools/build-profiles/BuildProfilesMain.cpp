@@ -5,7 +5,7 @@
 // CORPUS_DIR defaults to the corpus folder beside the repository, --out to res/profiles of the
 // repository. The recipe options override the shipped recipe for experiments:
 //   --keys N --capital-keys N --capital-every N --shared N --min-count N --slot-factor F
-//   --length-percent P1,P2,P3,P4,P5 --share NAME=F,... --split blocks|lines
+//   --length-percent P1,P2,P3,P4,P5 --share NAME=F,... --bonus F --split blocks|lines
 #include "LanguageTable.h"
 #include "ProfileBuilder.h"
 
@@ -25,7 +25,7 @@ int Usage()
                  "usage: tm-build-profiles [CORPUS_DIR] [--out DIR] [--threads N]\n"
                  "       [--keys N] [--capital-keys N] [--capital-every N] [--shared N]\n"
                  "       [--min-count N] [--slot-factor F] [--share NAME=F,...]\n"
-                 "       [--length-percent P1,P2,P3,P4,P5]\n"
+                 "       [--length-percent P1,P2,P3,P4,P5] [--bonus F]\n"
                  "       [--split blocks|lines]\n");
     return 2;
 }
@@ -69,6 +69,8 @@ int main(int argc, char** argv)
             recipe.capitalEvery = std::atoi(value);
         } else if (arg == "--shared") {
             recipe.sharedLimit = std::atoi(value);
+        } else if (arg == "--bonus") {
+            recipe.bonusScale = std::atof(value);
         } else if (arg == "--min-count") {
             recipe.minCount = std::atoi(value);
         } else if (arg == "--slot-factor") {

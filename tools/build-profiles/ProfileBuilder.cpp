@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <thread>
+#include <unordered_map>
 
 namespace {
 
@@ -168,6 +169,7 @@ struct LanguageCounts
     std::vector<RankedKey> ordinary;  // ranked by ordinary occurrences times the length weight,
                                       // longer than the budget
     std::vector<RankedKey> capital;   // the same for capital occurrences
+    bool ordinaryCut = false;         // the ordinary ranking was cut at its room
     int64_t totalCount = 0;           // units of the prepared training text, copies included
     bool ok = false;
 };
@@ -255,6 +257,7 @@ LanguageCounts CountLanguage(const std::string& corpusDir, int language, const B
     }
     // Room for the keys that the cross-language rule removes.
     const size_t ordinaryRoom = size_t(Budget(recipe.ordinaryKeys, language, recipe)) * 2 + 1000;
+    result.ordinaryCut = ordinary.size() > ordinaryRoom;
     result.ordinary = TopKeys(std::move(ordinary), ordinaryRoom);
     const size_t capitalRoom = size_t(Budget(recipe.capitalKeys, language, recipe)) * 2 + 1000;
     result.capital = TopKeys(std::move(capital), recipe.capitalKeys > 0 ? capitalRoom : 0);
@@ -288,8 +291,53 @@ std::vector<PackedKey> SharedKeys(const std::vector<LanguageCounts>& languages,
     return shared;
 }
 
+struct PackedKeyHash
+{
+    size_t operator()(const PackedKey& key) const
+    {
+        const uint64_t h = (key.hi ^ (uint64_t(key.lo) * 0x9E3779B97F4A7C15ull)) * 0xFF51AFD7ED558CCDull;
+        return size_t(h ^ (h >> 29));
+    }
+};
+
+// Stored counts that carry a bonus are fractions of this unit.
+const int32_t kBonusUnit = 64;
+
+// What every language's rankings know of each key's count, and how often a key they do not hold
+// can occur there at most.
+struct KnownCounts
+{
+    std::vector<std::unordered_map<PackedKey, uint32_t, PackedKeyHash>> counts;
+    std::vector<uint64_t> cut;   // rank value of the last ordinary key kept; 0 when none was cut
+    std::vector<double> totals;  // units of each language's training text
+    const BuildRecipe* recipe = nullptr;
+
+    double Bound(size_t language, const PackedKey& key) const
+    {
+        if (cut[language] == 0)
+            return std::max(0.5, double(recipe->minCount - 1));  // below the minimum count
+        const int percent = recipe->lengthPercent[KeyLength(key)];
+        return percent > 0 ? double(cut[language]) / percent : double(totals[language]);
+    }
+
+    // The highest frequency of the key in any other language's training text, or the bound of it.
+    double HighestElsewhere(const PackedKey& key, int language) const
+    {
+        double highest = 0;
+        for (size_t other = 0; other < counts.size(); ++other) {
+            if (int(other) == language)
+                continue;
+            const auto it = counts[other].find(key);
+            const double count = it != counts[other].end() ? double(it->second) : Bound(other, key);
+            highest = std::max(highest, count / totals[other]);
+        }
+        return highest;
+    }
+};
+
 std::vector<uint8_t> WriteProfile(const LanguageCounts& counts, int language,
-                                  const std::vector<PackedKey>& shared, const BuildRecipe& recipe)
+                                  const std::vector<PackedKey>& shared, const KnownCounts& known,
+                                  const BuildRecipe& recipe)
 {
     std::vector<RankedKey> chosen;
     const size_t budget = size_t(Budget(recipe.ordinaryKeys, language, recipe));
@@ -321,11 +369,29 @@ std::vector<uint8_t> WriteProfile(const LanguageCounts& counts, int language,
     std::sort(order.begin(), order.end(), RanksBefore);
     std::vector<NgramCount> keys;
     keys.reserve(order.size());
-    for (const RankedKey& k : order)
-        keys.push_back({UnpackKey(k.key), int32_t(k.count)});
+    int32_t totalCount = int32_t(counts.totalCount);
+    if (recipe.bonusScale > 0) {
+        // Scoring adds count / total to the length weight of every hit, so the stored count can
+        // carry a bonus. The key's lead is the log of how much more often this language uses it
+        // than any other does, between 0 and 5; the bonus is the scale times the cube of the lead
+        // (keys a close language uses about as often get almost nothing, keys hardly anyone else
+        // uses up to 250), plus the key's own frequency. The total is the unit of that fraction.
+        const double unit = double(kBonusUnit);
+        totalCount = kBonusUnit;
+        for (const RankedKey& k : order) {
+            const double own = double(k.count) / known.totals[language];
+            const double ratio = own / known.HighestElsewhere(k.key, language);
+            const double lead = std::min(5.0, std::max(0.0, std::log(ratio)));
+            const double bonus = recipe.bonusScale * lead * lead * lead + own;
+            keys.push_back({UnpackKey(k.key), int32_t(std::max(1.0, std::round(bonus * unit)))});
+        }
+    } else {
+        for (const RankedKey& k : order)
+            keys.push_back({UnpackKey(k.key), int32_t(k.count)});
+    }
 
     const int32_t slots = NextPrimeAbove(int32_t(std::ceil(recipe.slotFactor * double(keys.size()))));
-    return WriteBlob(PlaceKeys(keys, slots), int32_t(counts.totalCount));
+    return WriteBlob(PlaceKeys(keys, slots), totalCount);
 }
 
 }  // namespace
@@ -477,8 +543,21 @@ bool BuildProfiles(const std::string& corpusDir, const BuildRecipe& recipe, int 
         shared.insert(shared.end(), capital.begin(), capital.end());
         std::inplace_merge(shared.begin(), shared.begin() + ordinaryEnd, shared.end());
     }
+    KnownCounts known;
+    known.recipe = &recipe;
+    if (recipe.bonusScale > 0) {
+        known.counts.resize(kLanguageCount);
+        for (int language = 0; language < kLanguageCount; ++language) {
+            for (const std::vector<RankedKey>* list : {&counts[language].ordinary, &counts[language].capital})
+                for (const RankedKey& k : *list)
+                    known.counts[language][k.key] = k.count;
+            const bool cut = counts[language].ordinaryCut && !counts[language].ordinary.empty();
+            known.cut.push_back(cut ? counts[language].ordinary.back().rankCount : 0);
+            known.totals.push_back(double(std::max<int64_t>(1, counts[language].totalCount)));
+        }
+    }
     blobs.clear();
     for (int language = 0; language < kLanguageCount; ++language)
-        blobs.push_back(WriteProfile(counts[language], language, shared, recipe));
+        blobs.push_back(WriteProfile(counts[language], language, shared, known, recipe));
     return true;
 }

@@ -3,9 +3,9 @@
 //
 // The training text of a language is its corpus file minus the development lines, each line cleaned
 // and prepared exactly like scored text (NormaliseText: the ". " marker, line breaks, sentence marks
-// and runs collapsed), plus the upper-cased copies of some lines. A key's count is the number of its
-// occurrences in that text; the profile's total count is the number of units of that text (every
-// one-unit n-gram), so count / total is the key's frequency per position.
+// and runs collapsed), plus the upper-cased copies of some lines. Keys are ranked by the number of
+// their occurrences in that text. What a blob stores as count / total is the key's frequency per
+// position (occurrences over the units of the text) plus the bonus described with the recipe.
 #pragma once
 
 #include <cstddef>
@@ -28,7 +28,10 @@ enum class SplitRule { Blocks, Lines };
 // them; each profile takes the first 19,500 keys of what remains, plus 7,000 keys that text typed
 // in capitals needs (learnt from an upper-cased copy of every second training line, ranked and
 // thinned out the same way). Languages alone in their script need far
-// fewer keys, and the room they leave keeps all 42 blobs within 12 MB.
+// fewer keys, and the room they leave keeps all 42 blobs within 12 MB. Scoring adds count / total
+// to a hit's length weight, so the stored counts carry a bonus for keys that the language uses far
+// more often than any other (twice the cube of the log of that ratio, the log at most 5), so that
+// distinctive keys outweigh the ones close languages share.
 struct BuildRecipe
 {
     int ordinaryKeys = 19500;  // keys taken from the language's own ranking
@@ -37,6 +40,8 @@ struct BuildRecipe
     int capitalEvery = 2;      // every n-th training line also enters upper-cased; 0 for none
     int sharedLimit = 10;      // a key in the top sets of this many languages or more is left out
                                // of every profile (each refills from its own ranking); 0 for none
+    double bonusScale = 2;     // weight of a key's lead over other languages in its stored count;
+                               // 0 stores plain occurrence counts and the text's length as total
     int minCount = 2;          // keys seen fewer times than this are never taken
     double slotFactor = 2.5;   // slots: the smallest prime above slotFactor times the key count
     int lengthPercent[6] = {0, 100, 100, 1, 100, 40};  // ranking weight by key length, percent
