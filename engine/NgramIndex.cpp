@@ -16,18 +16,6 @@ size_t KeyLength(const char16_t* key)
     return n;
 }
 
-// The length of a packed key: units are never 0, so it is the count of non-zero units.
-template <class Packed>
-size_t PackedLength(const Packed& key)
-{
-    if (key.high != 0)
-        return 5;
-    size_t n = 0;
-    for (uint64_t low = key.low; low != 0; low >>= 16)
-        ++n;
-    return n;
-}
-
 // The entry where a key's probe starts: the n-gram hash scrambled by an odd multiplier (so every
 // bit counts), then scaled to the table size by a multiply and shift instead of a division.
 uint32_t Home(uint32_t hash, uint32_t size)
@@ -64,6 +52,16 @@ void CNgramIndex::Clear()
         filter = Filter{};
     m_profileCount = 0;
     m_built = false;
+}
+
+size_t CNgramIndex::LengthOf(const Entry& e)
+{
+    if (e.high != 0)
+        return 5;
+    size_t n = 0;
+    for (uint64_t low = e.low; low != 0; low >>= 16)
+        ++n;
+    return n;
 }
 
 CNgramIndex::PackedKey CNgramIndex::Pack(const char16_t* key, size_t length)
@@ -200,7 +198,7 @@ void CNgramIndex::Build(const std::vector<CLangProfile*>& profiles)
         Entry& e = m_entries[f.entry];
         if (e.count > 0 && m_postings[e.first + e.count - 1].profile == f.profile)
             continue;
-        const size_t length = PackedLength(e);
+        const size_t length = LengthOf(e);
         if (e.count == 0)
             m_filters[FilterFor(length)].Set(f.hash);
         // The same term the per-profile scoring forms: quotient first, then the weight.

@@ -49,6 +49,8 @@ private:
         uint32_t first;     // index of the first posting
     };
 
+    // Units are never 0, so a packed key's length is the count of its non-zero units.
+    static size_t LengthOf(const Entry& e);
     const Entry* Find(PackedKey key, uint32_t hash) const;
     Entry& Insert(PackedKey key, uint32_t hash);
 

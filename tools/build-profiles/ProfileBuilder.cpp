@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -55,6 +56,15 @@ std::u16string UnpackKey(const PackedKey& key)
     return text;
 }
 
+struct PackedKeyHash
+{
+    size_t operator()(const PackedKey& key) const
+    {
+        const uint64_t h = (key.hi ^ (uint64_t(key.lo) * 0x9E3779B97F4A7C15ull)) * 0xFF51AFD7ED558CCDull;
+        return size_t(h ^ (h >> 29));
+    }
+};
+
 // Occurrences of one n-gram: in all of the training text; in its ordinary lines only; and in the
 // upper-cased copies of lines where it holds a unit that upper-casing changed.
 struct NgramEntry
@@ -96,8 +106,7 @@ private:
     static NgramEntry& Find(std::vector<NgramEntry>& cells, const PackedKey& key)
     {
         const size_t mask = cells.size() - 1;
-        uint64_t h = (key.hi ^ (uint64_t(key.lo) * 0x9E3779B97F4A7C15ull)) * 0xFF51AFD7ED558CCDull;
-        size_t i = size_t(h ^ (h >> 29)) & mask;
+        size_t i = PackedKeyHash()(key) & mask;
         while (cells[i].key.hi != 0 && !(cells[i].key == key))
             i = (i + 1) & mask;
         return cells[i];
@@ -291,15 +300,6 @@ std::vector<PackedKey> SharedKeys(const std::vector<LanguageCounts>& languages,
     return shared;
 }
 
-struct PackedKeyHash
-{
-    size_t operator()(const PackedKey& key) const
-    {
-        const uint64_t h = (key.hi ^ (uint64_t(key.lo) * 0x9E3779B97F4A7C15ull)) * 0xFF51AFD7ED558CCDull;
-        return size_t(h ^ (h >> 29));
-    }
-};
-
 // Stored counts that carry a bonus are fractions of this unit.
 const int32_t kBonusUnit = 64;
 
@@ -375,7 +375,7 @@ std::vector<uint8_t> WriteProfile(const LanguageCounts& counts, int language,
         // carry a bonus. The key's lead is the log of how much more often this language uses it
         // than any other does, between 0 and 5; the bonus is the scale times the cube of the lead
         // (keys a close language uses about as often get almost nothing, keys hardly anyone else
-        // uses up to 250), plus the key's own frequency. The total is the unit of that fraction.
+        // uses up to 250 at the shipped scale of 2), plus the key's own frequency. The total is the unit of that fraction.
         const double unit = double(kBonusUnit);
         totalCount = kBonusUnit;
         for (const RankedKey& k : order) {
@@ -383,7 +383,8 @@ std::vector<uint8_t> WriteProfile(const LanguageCounts& counts, int language,
             const double ratio = own / known.HighestElsewhere(k.key, language);
             const double lead = std::min(5.0, std::max(0.0, std::log(ratio)));
             const double bonus = recipe.bonusScale * lead * lead * lead + own;
-            keys.push_back({UnpackKey(k.key), int32_t(std::max(1.0, std::round(bonus * unit)))});
+            const double count = std::min(std::round(bonus * unit), double(INT32_MAX));  // any scale fits
+            keys.push_back({UnpackKey(k.key), int32_t(std::max(1.0, count))});
         }
     } else {
         for (const RankedKey& k : order)
