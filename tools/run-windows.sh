@@ -1,68 +1,99 @@
 #!/usr/bin/env bash
-# Builds Tonguemeter.exe (cross, mingw-w64 i686) and starts it under wine.
+# Builds Tonguemeter.exe (cross, mingw-w64) and starts it under wine.
 #
-#   tools/run-windows.sh [--screenshot FILE] [--text TEXT]
+#   tools/run-windows.sh [--arch win32|win64] [--screenshot FILE] [--text TEXT]
 #
-# With a display ($DISPLAY set) the program simply runs until it is closed. Without one, a virtual
-# display (Xvfb) is started, a sample text is pasted and identified, and after the verdict's flash
-# (500 ms) a screenshot of the window is saved and its path printed; then the program is closed.
-# The build folder is build-run; the wine prefix lives inside it.
-set -euo pipefail
+# --arch: the 32-bit reference build (the default where this host can run 32-bit programs) or the
+# 64-bit one (the default elsewhere). With a display ($DISPLAY set) the program simply runs until it
+# is closed. Without one, a virtual display (Xvfb) is started, a sample text is pasted and
+# identified, and after the verdict's flash (500 ms) a screenshot of the window is saved and its
+# path printed; then the program is closed. The build folder is build/run-<arch>, with the wine
+# prefix inside it. Whatever fails is named on stderr with its log and what to do.
+set -eEuo pipefail
+trap 'echo "run-windows: failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 cd "$(dirname "$0")/.."
 root=$(pwd)
-build="$root/build-run"
-shot="$build/screenshot.png"
+arch=""
+shot=""
 text=""
+usage() { echo "usage: tools/run-windows.sh [--arch win32|win64] [--screenshot FILE] [--text TEXT]" >&2; exit 2; }
 while [ $# -gt 0 ]; do
     case "$1" in
-        --screenshot) shot=$(realpath -m "$2"); shift 2 ;;
-        --text) text="$2"; shift 2 ;;
-        *) echo "usage: tools/run-windows.sh [--screenshot FILE] [--text TEXT]" >&2; exit 2 ;;
+        --arch) [ $# -ge 2 ] || usage; arch=$2; shift 2 ;;
+        --screenshot) [ $# -ge 2 ] || usage; shot=$(realpath -m "$2"); shift 2 ;;
+        --text) [ $# -ge 2 ] || usage; text=$2; shift 2 ;;
+        *) usage ;;
     esac
 done
+fail() {
+    echo "run-windows: $*" >&2
+    exit 1
+}
 
+. tools/win32-support.sh
+if [ -z "$arch" ]; then
+    tm_win32_support
+    if [ "$TM_WIN32_RUNS" = yes ]; then
+        arch=win32
+    else
+        arch=win64
+        echo "run-windows: running the 64-bit build: $TM_WIN32_WHY"
+    fi
+fi
+case "$arch" in
+    win32) toolchain=mingw-i686 ;;
+    win64) toolchain=mingw-x86_64 ;;
+    *) usage ;;
+esac
+build="$root/build/run-$arch"
+[ -n "$shot" ] || shot="$build/screenshot.png"
 mkdir -p "$build"
+
 log="$build/build.log"
-if ! { cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+echo "run-windows: building the $arch program (log: $log)"
+if ! { cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain.cmake" \
            -DTM_BUILD_TESTS=OFF -DTM_BUILD_BENCH=OFF &&
        cmake --build "$build" --target Tonguemeter tm-demo -j"$(nproc)"; } >"$log" 2>&1; then
     tail -n 40 "$log" >&2
-    echo "run-windows: the build failed (full log: $log)" >&2
-    exit 1
+    fail "the $arch build failed (full log: $log); tools/setup-debian.sh installs the cross compilers"
 fi
 exe="$build/app/Tonguemeter.exe"
 demo="$build/tools/demo/tm-demo.exe"
 
 # The prefix inside the build folder, with Japanese font replacements and the settings for running
 # without a window manager.
-. "$root/tools/wine-env.sh" "$build" --no-start
+. tools/wine-env.sh "$build" "$arch" --no-start
 
 if [ -n "${DISPLAY:-}" ]; then
     # A real display: run the program there until the user closes it.
-    tm_wine_prepare_prefix
-    set +e
-    wine "$exe"
-    code=$?
-    wineserver -w
-    exit $code
+    tm_wine_prepare_prefix || fail "the wine prefix could not be made (see above)"
+    code=0
+    tm_wine "$exe" || code=$?
+    wineserver -w || true
+    [ "$code" -eq 0 ] || fail "Tonguemeter ended with exit code $code"
+    exit 0
 fi
 
-tm_wine_start_xvfb
-tm_wine_prepare_prefix
-tm_wine_keep_alive
+echo "run-windows: no display: starting a virtual one"
+tm_wine_start_xvfb || fail "no virtual display (see above)"
 trap tm_wine_cleanup EXIT
-wine "$exe" </dev/null >/dev/null 2>&1 &
+tm_wine_prepare_prefix || fail "the wine prefix could not be made (see above)"
+tm_wine_keep_alive || fail "wine could not start its services (see above)"
+program_log="$build/program.log"
+tm_wine "$exe" </dev/null >"$program_log" 2>&1 &
 program=$!
-if [ -n "$text" ]; then
-    out=$(wine "$demo" identify "$text")
-else
-    out=$(wine "$demo" identify)
+demo_log="$build/demo.log"
+if ! tm_wine "$demo" identify ${text:+"$text"} >"$demo_log" 2>&1; then
+    cat "$demo_log" >&2
+    kill "$program" 2>/dev/null || true
+    fail "the program did not reach its ready text or could not identify the sample" \
+        "(program's output: $program_log; driver's: $demo_log). Try WINEDEBUG=err+all in $build for details."
 fi
-echo "$out" | grep '^verdict:' || true
+tr -d '\r' <"$demo_log" | grep '^verdict:' || true
 sleep 1   # the verdict is drawn inverted for 500 ms; photograph it after that
-read -r _ x y w h < <(echo "$out" | grep '^window:' | tr -d '\r')
+read -r _ x y w h < <(tr -d '\r' <"$demo_log" | grep '^window:')
 mkdir -p "$(dirname "$shot")"
-import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shot"
+import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shot" || fail "the screenshot could not be taken (ImageMagick's import)"
 echo "screenshot: $shot"
-wine "$demo" close
-wait "$program"
+tm_wine "$demo" close >/dev/null || fail "the program did not close within 30 s"
+wait "$program" || fail "Tonguemeter ended with a non-zero exit code (output: $program_log)"

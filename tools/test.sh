@@ -1,91 +1,145 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: native unit tests and checks, the profile rebuild, the unit
 # tests under AddressSanitizer and UndefinedBehaviorSanitizer, a fixed-seed fuzz run of the profile
-# reader (each blob that loads is also scored both ways), and the Windows build with its tests under
-# wine in a virtual display.
-# Installs what it needs first (Debian 12, as root or with sudo). Usage: tools/test.sh [--native-only]
-set -euo pipefail
+# reader (each blob that loads is also scored both ways), and both Windows builds with their tests
+# under wine in a virtual display: the 32-bit build where this host can run 32-bit programs, the
+# 64-bit build everywhere (a build the host cannot run is still compiled).
+# Installs what it needs first (Debian 12, as root or with sudo).
+#
+#     tools/test.sh [--native-only]
+#     TM_WIN32=yes|no tools/test.sh     # forces whether the 32-bit build's tests run
+set -eEuo pipefail
+trap 'echo "test.sh: failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 cd "$(dirname "$0")/.."
 root=$PWD
+mkdir -p build
 jobs=$(nproc)
 fuzz_seconds=${TM_FUZZ_SECONDS:-60}
 native_only=""
-[ "${1:-}" = "--native-only" ] && native_only="--native-only"
-
-tools/setup-debian.sh $native_only
+case "${1:-}" in
+    --native-only) native_only="--native-only" ;;
+    "") ;;
+    *) echo "usage: tools/test.sh [--native-only]" >&2; exit 2 ;;
+esac
 
 passed=0
 failed=0
-stage() { printf '\n=== %s\n' "$*"; }
-# Runs ctest in a build folder and adds its counts to the totals.
-run_ctest() {
-  local dir=$1; shift
-  local log
-  log=$(mktemp)
-  set +e
-  (cd "$dir" && ctest --output-on-failure "$@") 2>&1 | tee "$log"
-  local rc=${PIPESTATUS[0]}
-  set -e
-  local line
-  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
-  rm -f "$log"
-  if [ -z "$line" ]; then
-    failed=$((failed + 1))
-    return
-  fi
-  local total bad
-  total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
-  bad=$(sed -E 's/.*tests passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
-  passed=$((passed + total - bad))
-  failed=$((failed + bad))
-  [ "$rc" -eq 0 ] || [ "$bad" -gt 0 ] || failed=$((failed + 1))
+times=()
+stage_name=""
+stage_start=0
+# Starts a stage; the previous one's time goes into the summary.
+stage() {
+    end_stage
+    stage_name=$*
+    stage_start=$SECONDS
+    printf '\n=== %s\n' "$stage_name"
 }
-
-stage "native build and tests"
-cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/native -j "$jobs"
-run_ctest build/native -j "$jobs"
-
-stage "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-CC=clang CXX=clang++ cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTM_SANITIZE=ON \
-  -DTM_FUZZ=ON -DTM_BUILD_BENCH=OFF >/dev/null
-cmake --build build/sanitize -j "$jobs" --target engine_tests fuzz_profile_blob
-run_ctest build/sanitize -R '^engine_tests$'
-
-stage "fuzzing the profile reader and both scoring paths for ${fuzz_seconds} s (fixed seed)"
-seeds=build/sanitize/fuzz-seeds
-work=build/sanitize/fuzz-work
-rm -rf "$work" && mkdir -p "$work"
-tests/fuzz/make-seeds.sh "$seeds"
-if build/sanitize/tests/fuzz_profile_blob -seed=1 -max_total_time="$fuzz_seconds" -max_len=4096 \
-     -print_final_stats=1 "$work" "$seeds" > build/sanitize/fuzz.log 2>&1; then
-  tail -n 3 build/sanitize/fuzz.log
-  echo "fuzz: clean"
-  passed=$((passed + 1))
-else
-  tail -n 40 build/sanitize/fuzz.log
-  echo "fuzz: FAILED (crash input in $root)"
-  failed=$((failed + 1))
-fi
-
-if [ -z "$native_only" ]; then
-  stage "Windows build and tests under wine"
-  set +e
-  tools/test-windows.sh 2>&1 | tee build/windows-tests.log
-  rc=${PIPESTATUS[0]}
-  set -e
-  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' build/windows-tests.log | tail -n 1 || true)
-  if [ -n "$line" ]; then
+end_stage() {
+    if [ -n "$stage_name" ]; then
+        times+=("$(printf '%5d s  %s' $((SECONDS - stage_start)) "$stage_name")")
+    fi
+    stage_name=""
+}
+# Adds the counts of a ctest summary line in a log to the totals; a run that printed none, or that
+# failed without a failing test, counts as one failure.
+count_ctest() {
+    local log=$1 rc=$2 line total bad
+    line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
+    if [ -z "$line" ]; then
+        failed=$((failed + 1))
+        return
+    fi
     total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
     bad=$(sed -E 's/.*tests passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
     passed=$((passed + total - bad))
     failed=$((failed + bad))
-  fi
-  if [ "$rc" -ne 0 ] && { [ -z "$line" ] || [ "${bad:-0}" -eq 0 ]; }; then
-    failed=$((failed + 1))
-  fi
+    [ "$rc" -eq 0 ] || [ "$bad" -gt 0 ] || failed=$((failed + 1))
+}
+# Runs ctest in a build folder and adds its counts to the totals.
+run_ctest() {
+    local dir=$1; shift
+    local log rc=0
+    log=$(mktemp)
+    (cd "$dir" && ctest --output-on-failure "$@") >"$log" 2>&1 || rc=$?
+    cat "$log"
+    count_ctest "$log" "$rc"
+    rm -f "$log"
+}
+
+stage "installing what the build and the tests need"
+if ! tools/setup-debian.sh $native_only; then
+    echo "test.sh: setting up the machine failed (see above); nothing was tested" >&2
+    exit 1
 fi
 
+stage "native build and tests"
+if cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release >build/native-configure.log 2>&1 &&
+   cmake --build build/native -j "$jobs"; then
+    run_ctest build/native -j "$jobs"
+else
+    echo "test.sh: the native build failed (configure log: build/native-configure.log)" >&2
+    failed=$((failed + 1))
+fi
+
+stage "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+if CC=clang CXX=clang++ cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTM_SANITIZE=ON \
+       -DTM_FUZZ=ON -DTM_BUILD_BENCH=OFF >build/sanitize-configure.log 2>&1 &&
+   cmake --build build/sanitize -j "$jobs" --target engine_tests fuzz_profile_blob; then
+    run_ctest build/sanitize -R '^engine_tests$'
+
+    stage "fuzzing the profile reader and both scoring paths for ${fuzz_seconds} s (fixed seed)"
+    seeds=build/sanitize/fuzz-seeds
+    work=build/sanitize/fuzz-work
+    rm -rf "$work" && mkdir -p "$work"
+    tests/fuzz/make-seeds.sh "$seeds"
+    if build/sanitize/tests/fuzz_profile_blob -seed=1 -max_total_time="$fuzz_seconds" -max_len=4096 \
+         -print_final_stats=1 "$work" "$seeds" > build/sanitize/fuzz.log 2>&1; then
+      tail -n 3 build/sanitize/fuzz.log
+      echo "fuzz: clean"
+      passed=$((passed + 1))
+    else
+      tail -n 40 build/sanitize/fuzz.log
+      echo "fuzz: FAILED (crash input in $root, log in build/sanitize/fuzz.log)"
+      failed=$((failed + 1))
+    fi
+else
+    echo "test.sh: the sanitizer build failed (configure log: build/sanitize-configure.log)" >&2
+    failed=$((failed + 1))
+fi
+
+windows_line=""
+if [ -z "$native_only" ]; then
+    . tools/win32-support.sh
+    tm_win32_support
+    if [ "$TM_WIN32_RUNS" = yes ]; then
+        windows_line="Windows tests: 32-bit and 64-bit builds tested ($TM_WIN32_WHY)"
+    else
+        windows_line="Windows tests: 64-bit build tested; 32-bit build compiled only: $TM_WIN32_WHY"
+    fi
+    echo
+    echo "$windows_line"
+    for arch in win32 win64; do
+        if [ "$arch" = win32 ] && [ "$TM_WIN32_RUNS" != yes ]; then
+            stage "Windows $arch build (compiled only: $TM_WIN32_WHY)"
+            if tools/test-windows.sh "$arch" --build-only; then
+                passed=$((passed + 1))
+            else
+                failed=$((failed + 1))
+            fi
+            continue
+        fi
+        stage "Windows $arch build and tests under wine"
+        rc=0
+        tools/test-windows.sh "$arch" >"build/windows-$arch-tests.log" 2>&1 || rc=$?
+        cat "build/windows-$arch-tests.log"
+        count_ctest "build/windows-$arch-tests.log" "$rc"
+    done
+fi
+end_stage
+
 echo
+echo "Stage times:"
+printf '%s\n' "${times[@]}"
+if [ -n "$windows_line" ]; then echo "$windows_line"; fi
 echo "Summary: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

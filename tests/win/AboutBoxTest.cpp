@@ -275,7 +275,7 @@ TEST(Resources, VersionResourceAsReleased)
     EXPECT_EQ(std::vector<WORD>(translation, translation + length / 2), (std::vector<WORD>{0x0411, 1200}));
 }
 
-TEST(Resources, IconGroupHasThreeImagesAndTheManifestAsksForCommonControls6)
+TEST(Resources, IconGroupHasThreeImagesAndTheManifestAsksForCommonControls6OfItsArchitecture)
 {
     // GRPICONDIR: a 6-byte header with the count at 4, then 14-byte entries: width, height, colours,
     // reserved, planes, bits.
@@ -290,9 +290,23 @@ TEST(Resources, IconGroupHasThreeImagesAndTheManifestAsksForCommonControls6)
     EXPECT_NE(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP)), nullptr);
 
     DWORD size = 0;
-    const char* manifest = static_cast<const char*>(ResourceBytes(RT_MANIFEST, 1, &size));
-    ASSERT_NE(manifest, nullptr);
-    EXPECT_NE(std::string(manifest, size).find("<description>Language identifier</description>"), std::string::npos);
+    const char* bytes = static_cast<const char*>(ResourceBytes(RT_MANIFEST, 1, &size));
+    ASSERT_NE(bytes, nullptr);
+    const std::string manifest(bytes, size);
+    EXPECT_NE(manifest.find("<description>Language identifier</description>"), std::string::npos);
+    // The program and common controls 6 are asked for in the architecture of this executable: a
+    // 64-bit program that asks for the x86 controls gets the old ones.
+    const BYTE* image = reinterpret_cast<const BYTE*>(GetModuleHandleW(nullptr));
+    const auto* headers =
+        reinterpret_cast<const IMAGE_NT_HEADERS*>(image + reinterpret_cast<const IMAGE_DOS_HEADER*>(image)->e_lfanew);
+    const WORD machine = headers->FileHeader.Machine;
+    ASSERT_TRUE(machine == IMAGE_FILE_MACHINE_I386 || machine == IMAGE_FILE_MACHINE_AMD64) << machine;
+    const std::string arch = machine == IMAGE_FILE_MACHINE_AMD64 ? "amd64" : "x86";
+    size_t named = 0;
+    for (size_t at = manifest.find("processorArchitecture=\""); at != std::string::npos;
+         at = manifest.find("processorArchitecture=\"", at + 1), ++named)
+        EXPECT_EQ(manifest.compare(at + 23, arch.size() + 1, arch + "\""), 0) << manifest.substr(at, 40);
+    EXPECT_EQ(named, 2u);
     // The manifest took effect: a control of this program comes from common controls 6.
     DestroyWindow(CreateWindowExW(0, L"BUTTON", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
     wchar_t path[MAX_PATH] = {};
