@@ -41,22 +41,15 @@ if [ -z "$arch" ]; then
     fi
 fi
 case "$arch" in
-    win32) toolchain=mingw-i686 ;;
-    win64) toolchain=mingw-x86_64 ;;
+    win32|win64) ;;
     *) usage ;;
 esac
 build="$root/build/run-$arch"
 [ -n "$shot" ] || shot="$build/screenshot.png"
 mkdir -p "$build"
 
-log="$build/build.log"
-echo "run-windows: building the $arch program (log: $log)"
-if ! { cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain.cmake" \
-           -DTM_BUILD_TESTS=OFF -DTM_BUILD_BENCH=OFF &&
-       cmake --build "$build" --target Tonguemeter tm-demo -j"$(nproc)"; } >"$log" 2>&1; then
-    tail -n 40 "$log" >&2
-    fail "the $arch build failed (full log: $log); tools/setup-debian.sh installs the cross compilers"
-fi
+echo "run-windows: building the $arch program (log: $build/build.log)"
+tools/build-windows.sh "$arch" "$build" Tonguemeter tm-demo || fail "the $arch build failed (see above)"
 exe="$build/app/Tonguemeter.exe"
 demo="$build/tools/demo/tm-demo.exe"
 

@@ -13,14 +13,12 @@ trap 'echo "test-windows: failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 root=$(cd "$(dirname "$0")/.." && pwd)
 arch=${1:-}
 case "$arch" in
-    win32) toolchain=mingw-i686 ;;
-    win64) toolchain=mingw-x86_64 ;;
+    win32|win64) ;;
     *) echo "usage: tools/test-windows.sh win32|win64 [--build-only]" >&2; exit 2 ;;
 esac
 build_only=""
 [ "${2:-}" = "--build-only" ] && build_only=yes
 build=${TM_BUILD_WIN:-$root/build/$arch}
-jobs=$(nproc)
 mkdir -p "$build"
 
 prefix_job=""
@@ -33,10 +31,7 @@ if [ -z "$build_only" ]; then
     prefix_job=$!
 fi
 
-if ! { cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain.cmake" \
-             -DCMAKE_BUILD_TYPE=Release && cmake --build "$build" -j"$jobs"; } >"$build/build.log" 2>&1; then
-    grep -E "error|Error" "$build/build.log" | head -40 >&2 || tail -n 40 "$build/build.log" >&2
-    echo "test-windows: the $arch build failed (full log: $build/build.log)" >&2
+if ! "$root/tools/build-windows.sh" "$arch" "$build"; then
     [ -z "$prefix_job" ] || wait "$prefix_job" || true
     exit 1
 fi

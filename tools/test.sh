@@ -3,7 +3,7 @@
 # tests under AddressSanitizer and UndefinedBehaviorSanitizer, a fixed-seed fuzz run of the profile
 # reader (each blob that loads is also scored both ways), and both Windows builds with their tests
 # under wine in a virtual display: the 32-bit build where this host can run 32-bit programs, the
-# 64-bit build everywhere (a build the host cannot run is still compiled).
+# 64-bit build everywhere (a build the host cannot run is still compiled), and the release zips.
 # Installs what it needs first (Debian 12, as root or with sudo).
 #
 #     tools/test.sh [--native-only]
@@ -134,6 +134,18 @@ if [ -z "$native_only" ]; then
         cat "build/windows-$arch-tests.log"
         count_ctest "build/windows-$arch-tests.log" "$rc"
     done
+
+    stage "release packages: made twice, compared, checked and started"
+    runnable=(win64)
+    [ "$TM_WIN32_RUNS" != yes ] || runnable=(win32 win64)
+    rc=0
+    tests/release/check-release.sh "${runnable[@]}" | tee build/release-check.log || rc=$?
+    line=$(grep -E '^release: [0-9]+ passed, [0-9]+ failed' build/release-check.log || true)
+    if [ -n "$line" ]; then
+        passed=$((passed + $(sed -E 's/release: ([0-9]+) passed.*/\1/' <<<"$line")))
+        failed=$((failed + $(sed -E 's/.* ([0-9]+) failed/\1/' <<<"$line")))
+    fi
+    [ "$rc" -eq 0 ] || [ -n "$line" ] || failed=$((failed + 1))
 fi
 end_stage
 
