@@ -5,7 +5,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-g++ -std=c++17 -O1 -I"$root/profiles" -I"$root/engine" -I"$root/tools" \
-    "$here/MakeTestBlobs.cpp" "$root/tools/ProfileWriter.cpp" "$root"/profiles/*.cpp "$root"/engine/*.cpp \
+g++ -std=c++17 -O1 -I"$root/profiles" -I"$root/engine" \
+    "$here/MakeTestBlobs.cpp" "$root"/profiles/*.cpp "$root"/engine/*.cpp \
     -o "$tmp/make-test-blobs"
 cd "$here" && "$tmp/make-test-blobs"
