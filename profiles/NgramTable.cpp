@@ -35,7 +35,7 @@ bool SameKey(const char16_t* a, const char16_t* b)
 bool CNgramTable::Load(const void* blob, size_t size)
 {
     const uint8_t* bytes = static_cast<const uint8_t*>(blob);
-    if (bytes == nullptr || size < kHeaderSize)
+    if (bytes == nullptr || size < kHeaderSize || size > kMaxBlobBytes)
         return false;
     if (std::memcmp(bytes, "LANG", 4) != 0)
         return false;
@@ -45,6 +45,8 @@ bool CNgramTable::Load(const void* blob, size_t size)
     const int32_t totalCount = ReadInt32(bytes + 12);
     const int32_t keyAreaLength = ReadInt32(bytes + 16);
     if (slotCount <= 0 || entryCount <= 0 || totalCount <= 0 || keyAreaLength <= entryCount)
+        return false;
+    if (slotCount > kMaxSlotCount || keyAreaLength > kMaxKeyAreaLength)
         return false;
 
     // The unpacked size must match the header exactly. Computed in 64 bits, so that a header whose

@@ -24,7 +24,8 @@ public:
     // Builds the table from a blob; expects an empty table. Every rejection returns false. After a
     // failure the table is either empty or (when the number of keys found disagrees with the header)
     // filled; the caller discards it either way. Throws std::bad_alloc only when the slot array or a
-    // key cannot be allocated (the unpack buffer failing is an ordinary rejection).
+    // key cannot be allocated (the unpack buffer failing is an ordinary rejection). A blob beyond
+    // the limits of ProfileFormat.h (size, slots, key area) is rejected before anything is allocated.
     bool Load(const void* blob, size_t size);
 
     // True and the key's count when the key is present; false (count untouched) for a null or empty

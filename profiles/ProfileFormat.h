@@ -21,11 +21,20 @@
 //
 // Placement: a key sits in the slot that linear probing from HashNgram(key) % slotCount reaches
 // before any empty slot; every table keeps at least one empty slot so that a probe always ends.
+//
+// Limits: the reader rejects a blob of more than kMaxBlobBytes, more than kMaxSlotCount slots or a
+// key area of more than kMaxKeyAreaLength units. They lie over fifteen times above the largest
+// shipped profile and keep what one blob can make the reader allocate to about 40 MB (a zero run of
+// 255 bytes packs into 2, so a small blob can claim a large table).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+
+constexpr size_t kMaxBlobBytes = size_t(16) << 20;
+constexpr int32_t kMaxSlotCount = int32_t(1) << 20;
+constexpr int32_t kMaxKeyAreaLength = int32_t(1) << 22;
 
 // Hash of a NUL-terminated UTF-16 key: h = 30 * first unit, then h ^= (h << 5) + (h >> 3) + c for
 // every unit c, all in unsigned 32-bit arithmetic. An empty key hashes to 0.

@@ -194,6 +194,34 @@ TEST(CNgramTable, WalksTheKeyAreaStrictly)
     EXPECT_EQ(table.m_slots[1].key, nullptr);
 }
 
+TEST(CNgramTable, LimitsHoldAtTheirEdges)
+{
+    using namespace std::string_literals;
+    // One key in the first slot, every other slot empty; `filler` units after the last item.
+    auto blob = [](int32_t slots, size_t filler, char16_t unit, int32_t emptyCount) {
+        std::vector<int32_t> counts(size_t(slots), emptyCount);
+        counts[0] = 1;
+        const std::u16string area = u"a\0"s + std::u16string(size_t(slots) - 1, u'\0') +
+                                    std::u16string(filler, unit);
+        return RawBlob(counts, area, 1);
+    };
+    EXPECT_TRUE(Loads(blob(kMaxSlotCount, 0, 0, 0)));
+    EXPECT_FALSE(Loads(blob(kMaxSlotCount + 1, 0, 0, 0)));
+    EXPECT_TRUE(Loads(blob(2, size_t(kMaxKeyAreaLength) - 3, 0, 0)));
+    EXPECT_FALSE(Loads(blob(2, size_t(kMaxKeyAreaLength) - 2, 0, 0)));
+
+    // 0xFF packs into two bytes, so a blob can be larger than what it unpacks to: the largest
+    // filler of 0xFFFF units that keeps the blob within the size limit, then one unit more.
+    const size_t base = blob(2, 0, 0, -1).size();
+    const size_t filler = (kMaxBlobBytes - base) / 4;
+    const std::vector<uint8_t> largest = blob(2, filler, 0xFFFF, -1);
+    ASSERT_LE(largest.size(), kMaxBlobBytes);
+    EXPECT_TRUE(Loads(largest));
+    const std::vector<uint8_t> larger = blob(2, filler + 1, 0xFFFF, -1);
+    ASSERT_GT(larger.size(), kMaxBlobBytes);
+    EXPECT_FALSE(Loads(larger));
+}
+
 TEST(CLangProfile, LoadKeepsTheNameOnlyOnSuccess)
 {
     const std::vector<uint8_t> good = SmallBlob();

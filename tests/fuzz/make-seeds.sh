@@ -41,6 +41,15 @@ seeds = {
     'long': blob([('hello', 4), ('ello', 3), ('llo', 2), ('world', 5), ('orld', 2), ('lowor', 1),
                   ('abcdef', 1), ('. he', 1), ('o', 9)], 23),
 }
+def zeros(n):
+    return b'\xff\xff' * (n // 255) + (bytes([0xFF, n % 255]) if n % 255 else b'')
+def claimed(slots):
+    # One key in the first slot, every other slot empty: legal by size, since a zero run of 255
+    # bytes packs into 2. The reader refuses a table this large before allocating it.
+    data = b'\x01' + zeros(4 * slots - 1) + b'a' + zeros(2 * slots + 1)
+    return b'LANG' + struct.pack('<iiiiI', slots, 1, 100, slots + 1, 6 * slots + 2) + data
+seeds['huge-claim'] = claimed(30000000)
+seeds['over-limit'] = claimed((1 << 20) + 1)
 for name, data in seeds.items():
     open(os.path.join(out, name), 'wb').write(data)
 open(os.path.join(out, 'truncated'), 'wb').write(seeds['small'][:-3])
