@@ -11,21 +11,18 @@ namespace {
 const int kMaxNgram = 5;
 }
 
-CLangIdentifier::~CLangIdentifier()
-{
-    for (CLangProfile* profile : m_profiles)
-        delete profile;  // a null entry is skipped by delete itself
-    m_profiles.clear();
-}
+// Out of line, where CLangProfile is complete.
+CLangIdentifier::CLangIdentifier() = default;
+CLangIdentifier::~CLangIdentifier() = default;
 
 bool CLangIdentifier::LoadProfile(const char16_t* displayName, const void* blob, size_t size)
 {
-    CLangProfile* profile = new CLangProfile;
-    if (!profile->Load(displayName, blob, size) || m_profiles.size() >= size_t(kMaxProfiles)) {
-        delete profile;
+    if (m_profiles.size() >= size_t(kMaxProfiles))
         return false;
-    }
-    m_profiles.push_back(profile);
+    std::unique_ptr<CLangProfile> profile = std::make_unique<CLangProfile>();
+    if (!profile->Load(displayName, blob, size))
+        return false;
+    m_profiles.push_back(std::move(profile));  // if the list cannot grow, the profile is freed here
     return true;
 }
 
@@ -41,7 +38,10 @@ const LangScore* CLangIdentifier::IdentifyByLookups(const char16_t* text)
 
 void CLangIdentifier::BuildIndex()
 {
-    m_index.Build(m_profiles);
+    std::vector<CLangProfile*> profiles;
+    for (const std::unique_ptr<CLangProfile>& profile : m_profiles)
+        profiles.push_back(profile.get());
+    m_index.Build(profiles);
     m_sums.assign(m_profiles.size(), 0.0);
 }
 

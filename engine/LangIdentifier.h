@@ -4,6 +4,7 @@
 #include "NgramIndex.h"
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 class CLangProfile;
@@ -23,7 +24,7 @@ public:
     // The loader never lets the list grow beyond this many profiles.
     static constexpr int kMaxProfiles = 500;
 
-    CLangIdentifier() = default;
+    CLangIdentifier();
     CLangIdentifier(const CLangIdentifier&) = delete;
     CLangIdentifier& operator=(const CLangIdentifier&) = delete;
     ~CLangIdentifier();
@@ -43,10 +44,11 @@ public:
     size_t GetIndexBytes() const { return m_index.MemoryBytes(); }
 
     int GetProfileCount() const { return static_cast<int>(m_profiles.size()); }
-    const CLangProfile* GetProfile(int index) const { return m_profiles[index]; }
+    const CLangProfile* GetProfile(int index) const { return m_profiles[size_t(index)].get(); }
 
-    // Loads a blob into a new profile and appends it (the list owns it from then on). False, with
-    // nothing kept, when the blob is rejected or the list already holds kMaxProfiles profiles.
+    // Loads a blob into a new profile and appends it. False, with nothing kept, when the blob is
+    // rejected or the list already holds kMaxProfiles profiles. An allocation failure leaves as
+    // std::bad_alloc, with nothing kept either.
     bool LoadProfile(const char16_t* displayName, const void* blob, size_t size);
 
 private:
@@ -55,7 +57,7 @@ private:
     void SortResults();
     void ScaleResults();
 
-    std::vector<CLangProfile*> m_profiles;  // owned, in load order
+    std::vector<std::unique_ptr<CLangProfile>> m_profiles;  // in load order
     std::vector<LangScore> m_results;       // the last identification, best first
     CNgramIndex m_index;                    // all profiles' n-grams, for one probe per n-gram
     std::vector<double> m_sums;             // per-profile sums, reused between calls
