@@ -1,6 +1,7 @@
 #include "Tonguemeter.h"
 
 #include "LanguageTable.h"
+#include "ProfileCatalogue.h"
 #include "Strings.h"
 
 #include "ResourceBlob.h"
@@ -37,10 +38,10 @@ bool CTonguemeter::LoadLanguages()
     for (const LanguageRow& row : LanguageTable) {
         const void* blob;
         DWORD size;
-        // LoadProfile rejects a bad blob and refuses a profile beyond the cap; either way nothing
-        // of the profile remains.
+        // A rejected blob, a profile beyond the cap or one that runs out of memory leaves nothing
+        // behind. The module's resources stay mapped while the identifier reads them.
         if (!FindResourceBlob(m_hInstance, AsWide(row.resourceName), L"LANGDATA", &blob, &size) ||
-            !m_identifier.LoadProfile(row.displayName, blob, size))
+            LoadCatalogueProfile(m_identifier, row, blob, size) != ProfileError::None)
             failed = true;
     }
     // All profiles are in: index their n-grams now, so the first identification does not pay.

@@ -1,14 +1,12 @@
 // The merged index must give the same records, bit for bit, as looking every n-gram up in every
 // profile's own table.
 #include "LangIdentifier.h"
-#include "LanguageTable.h"
+#include "ProfileCatalogue.h"
 #include "ProfileFormat.h"
 #include "TestBlobs.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <random>
 
 namespace {
@@ -74,16 +72,10 @@ TEST(CNgramIndex, AgreesWithLookupsOnOddTables)
 
 TEST(CNgramIndex, AgreesWithLookupsOnTheRealProfiles)
 {
-    CLangIdentifier identifier;
-    for (const LanguageRow& row : LanguageTable) {
-        std::string path = TM_PROFILE_DIR "/";
-        for (const char16_t* c = row.resourceName; *c != 0; ++c)
-            path += char(*c);
-        std::ifstream in(path + ".bin", std::ios::binary);
-        const std::vector<char> blob((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        ASSERT_TRUE(identifier.LoadProfile(row.displayName, blob.data(), blob.size())) << path;
-    }
-    identifier.BuildIndex();
+    CProfileCatalogue catalogue;
+    catalogue.Load(TM_PROFILE_DIR);
+    ASSERT_EQ("", DescribeFailures(catalogue.Failures()));
+    CLangIdentifier& identifier = catalogue.Identifier();
     // Letters of several scripts, spaces and sentence marks, mixed at random, and a few real
     // sentences so that long n-grams hit too.
     const std::u16string alphabet =

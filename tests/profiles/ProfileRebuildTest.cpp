@@ -5,6 +5,7 @@
 #include "NgramTable.h"
 #include "Normalise.h"
 #include "ProfileBuilder.h"
+#include "ProfileCatalogue.h"
 #include "Utf8.h"
 #include "Verdict.h"
 
@@ -13,7 +14,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -21,9 +21,9 @@ namespace {
 
 std::vector<uint8_t> ReadBlob(int language)
 {
-    std::ifstream file(std::string(TM_PROFILE_DIR) + "/" + ResourceName(language) + ".bin",
-                       std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> blob;
+    ReadBlobFile(BlobPath(TM_PROFILE_DIR, language), blob);
+    return blob;
 }
 
 bool CorpusPresent()
@@ -68,11 +68,10 @@ TEST(CommittedProfiles, EveryBlobLoadsAndFindsEachOfItsKeys)
 
 TEST(CommittedProfiles, IdentifyEverydaySentences)
 {
-    CLangIdentifier identifier;
-    for (int language = 0; language < kLanguageCount; ++language) {
-        const std::vector<uint8_t> blob = ReadBlob(language);
-        ASSERT_TRUE(identifier.LoadProfile(LanguageTable[language].displayName, blob.data(), blob.size()));
-    }
+    CProfileCatalogue catalogue;
+    catalogue.Load(TM_PROFILE_DIR);
+    ASSERT_EQ("", DescribeFailures(catalogue.Failures()));
+    CLangIdentifier& identifier = catalogue.Identifier();
     const struct {
         const char16_t* text;
         const char16_t* verdict;

@@ -18,17 +18,15 @@
 #include "LanguageTable.h"
 #include "NgramTable.h"
 #include "ProfileBuilder.h"
+#include "ProfileCatalogue.h"
 #include "Utf8.h"
 #include "Verdict.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <map>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -117,18 +115,16 @@ int Bucket(size_t length)
     return length <= 30 ? 0 : length <= 100 ? 1 : 2;
 }
 
+// Every profile must load: `failures` says which did not.
 void IdentifyRange(const std::string& profileDir, std::vector<Sample>& samples, size_t from,
-                   size_t step, bool& loaded)
+                   size_t step, std::string& failures)
 {
-    CLangIdentifier identifier;
-    for (int i = 0; i < kLanguageCount; ++i) {
-        std::ifstream file(profileDir + "/" + ResourceName(i) + ".bin", std::ios::binary);
-        const std::string blob((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        if (!identifier.LoadProfile(LanguageTable[i].displayName, blob.data(), blob.size())) {
-            loaded = false;
-            return;
-        }
-    }
+    CProfileCatalogue catalogue;
+    catalogue.Load(profileDir);
+    failures = DescribeFailures(catalogue.Failures());
+    if (!failures.empty())
+        return;
+    CLangIdentifier& identifier = catalogue.Identifier();
     std::u16string verdict;
     for (size_t s = from; s < samples.size(); s += step) {
         const LangScore* results = identifier.Identify(samples[s].text.c_str());
@@ -138,7 +134,6 @@ void IdentifyRange(const std::string& profileDir, std::vector<Sample>& samples, 
             if (results[0].name == identifier.GetProfile(i)->m_displayName)
                 samples[s].predicted = i;
     }
-    loaded = true;
 }
 
 double Percent(size_t part, size_t whole)
@@ -184,15 +179,15 @@ int Evaluate(const std::string& path, const std::string& profileDir, bool capita
     }
 
     std::vector<std::thread> pool;
-    std::unique_ptr<bool[]> loaded(new bool[size_t(threads)]);
+    std::vector<std::string> failures(static_cast<size_t>(threads));
     for (int t = 0; t < threads; ++t)
         pool.emplace_back(IdentifyRange, profileDir, std::ref(samples), size_t(t), size_t(threads),
-                          std::ref(loaded[t]));
+                          std::ref(failures[size_t(t)]));
     for (std::thread& t : pool)
         t.join();
-    for (int t = 0; t < threads; ++t) {
-        if (!loaded[t]) {
-            std::fprintf(stderr, "tm-evaluate: cannot load the profiles of %s\n", profileDir.c_str());
+    for (const std::string& failed : failures) {
+        if (!failed.empty()) {
+            std::fprintf(stderr, "tm-evaluate: not loaded from %s: %s\n", profileDir.c_str(), failed.c_str());
             return 1;
         }
     }

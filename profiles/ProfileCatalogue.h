@@ -1,0 +1,80 @@
+// Loading the catalogue's profiles. The program finds each blob among its resources and hands it to
+// LoadCatalogueProfile; the tools, tests and benchmarks load a folder of blob files through
+// CProfileCatalogue, which takes the same step for every blob it read.
+#pragma once
+
+#include "LangIdentifier.h"
+#include "LanguageTable.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Why a catalogue row did not load.
+enum class ProfileError
+{
+    None,
+    Missing,         // no file (or resource) of that name
+    NotRegularFile,  // a folder, a device, a pipe, ...
+    Unreadable,      // opening or reading it failed
+    TooLarge,        // more than kMaxBlobBytes (ProfileFormat.h)
+    Rejected,        // the reader refused the blob
+    OutOfMemory,     // an allocation failed while reading or loading it
+    ListFull,        // the identifier already holds CLangIdentifier::kMaxProfiles profiles
+};
+
+// A few words for messages: "missing", "not a regular file", ...
+const char* DescribeProfileError(ProfileError error);
+
+// The step every loader shares: loads `row`'s blob into a new profile and appends it to the
+// identifier. An allocation failure is a failed load like any other; nothing of a failed profile
+// remains. The identifier may read the blob for as long as it lives, so the bytes must outlive it.
+ProfileError LoadCatalogueProfile(CLangIdentifier& identifier, const LanguageRow& row,
+                                  const void* blob, size_t size);
+
+// Where a folder keeps the blob of LanguageTable row `language`: <folder>/<resource name>.bin.
+std::string BlobPath(const std::string& folder, int language);
+
+// Reads a whole blob file: a regular file (or a link to one) of at most kMaxBlobBytes. Anything else
+// is refused without being opened, so a pipe cannot stall the load. `bytes` is empty on failure.
+ProfileError ReadBlobFile(const std::string& path, std::vector<uint8_t>& bytes);
+
+struct ProfileFailure
+{
+    int language;  // the row in LanguageTable
+    ProfileError error;
+};
+
+// The failures for a message, grouped by reason in table order ("missing: DANISH WELSH; not a
+// regular file: ENGLISH"), or "all 42 missing" when every row failed alike.
+std::string DescribeFailures(const std::vector<ProfileFailure>& failures);
+
+// The catalogue loaded from a folder that holds <resource name>.bin for each row (res/profiles is
+// one): an identifier with every profile that loaded, in table order, and the reason for every row
+// that did not. It owns the bytes it read, for as long as the identifier lives.
+class CProfileCatalogue
+{
+public:
+    CProfileCatalogue() = default;
+    CProfileCatalogue(const CProfileCatalogue&) = delete;
+    CProfileCatalogue& operator=(const CProfileCatalogue&) = delete;
+
+    // Tries every row, then builds the index. True when at least one profile loaded. Call once.
+    bool Load(const std::string& folder);
+
+    CLangIdentifier& Identifier() { return m_identifier; }
+    // The LanguageTable row of the identifier's profile number `profile`.
+    int LanguageOf(int profile) const { return m_languages[size_t(profile)]; }
+    // Every row that did not load, in table order.
+    const std::vector<ProfileFailure>& Failures() const { return m_failures; }
+    // The blob bytes held.
+    size_t BlobBytes() const;
+
+private:
+    std::vector<std::vector<uint8_t>> m_blobs;  // one per loaded profile; declared before the
+                                                // identifier, so that they outlive it
+    CLangIdentifier m_identifier;
+    std::vector<int> m_languages;               // one per loaded profile
+    std::vector<ProfileFailure> m_failures;
+};
