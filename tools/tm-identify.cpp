@@ -9,18 +9,21 @@
 //   default   the verdict exactly as the result label shows it
 //   --best    the resource name of the best-ranked language, or UNKNOWN for "判定不能"
 //   --scores  the verdict, then a tab and displayName=score (%.17g) for every ranked record
+//
+// Exit status: 0 when at least one profile loaded and every line was answered (profiles that did
+// not load are named on standard error); 1 when none loaded, on a read or write error; 2 on a usage
+// error.
 #include "LangIdentifier.h"
 #include "LanguageTable.h"
 #include "NgramTable.h"
+#include "ProfileCatalogue.h"
 #include "Utf8.h"
 #include "Verdict.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
 #ifndef TM_PROFILE_DIR
 #define TM_PROFILE_DIR "res/profiles"
@@ -54,13 +57,71 @@ std::string Unescape(const std::string& line)
     return out;
 }
 
-bool ReadFile(const std::string& path, std::vector<char>& bytes)
+// The answer line (without its LF) for one raw input line.
+std::string Answer(CProfileCatalogue& catalogue, Mode mode, const std::string& line)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    CLangIdentifier& identifier = catalogue.Identifier();
+    const std::u16string text = DecodeUtf8(Unescape(line));
+    const LangScore* results = identifier.Identify(text.c_str());
+    std::u16string verdict;
+    const bool named = FormatVerdict(results, identifier.GetProfileCount(), verdict);
+    if (mode == Mode::Best) {
+        const char16_t* best = u"UNKNOWN";
+        for (int i = 0; named && i < identifier.GetProfileCount(); ++i)
+            if (identifier.GetProfile(i)->m_displayName == results[0].name)
+                best = LanguageTable[catalogue.LanguageOf(i)].resourceName;
+        return EncodeUtf8(best);
+    }
+    std::string out = EncodeUtf8(verdict);
+    for (int i = 0; mode == Mode::Scores && results != nullptr && i < identifier.GetProfileCount(); ++i) {
+        char number[32];
+        std::snprintf(number, sizeof number, "%.17g", results[i].score);
+        out += '\t' + EncodeUtf8(results[i].name) + '=' + number;
+    }
+    return out;
+}
+
+// Standard output with every write checked, the last flush and the close included.
+class COutput
+{
+public:
+    // False once any write has failed.
+    bool Write(const std::string& bytes)
+    {
+        if (!m_failed && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size())
+            Fail();
+        return !m_failed;
+    }
+
+    bool Close()
+    {
+        if (!m_failed && std::fflush(stdout) != 0)
+            Fail();
+        if (std::fclose(stdout) != 0 && !m_failed)
+            Fail();
+        return !m_failed;
+    }
+
+private:
+    void Fail()
+    {
+        std::fprintf(stderr, "tm-identify: cannot write the answers: %s\n", std::strerror(errno));
+        m_failed = true;
+    }
+
+    bool m_failed = false;
+};
+
+bool ReadAll(std::FILE* in, std::string& input)
+{
+    char chunk[65536];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;)
+        input.append(chunk, n);
+    if (std::ferror(in)) {
+        std::fprintf(stderr, "tm-identify: cannot read standard input: %s\n", std::strerror(errno));
         return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    }
+    return true;
 }
 
 int Usage()
@@ -74,46 +135,37 @@ int Usage()
 int main(int argc, char** argv)
 {
     std::string dir = TM_PROFILE_DIR;
+    bool dirGiven = false;
     Mode mode = Mode::Verdict;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--profiles" && i + 1 < argc)
+        if (arg == "--profiles" && i + 1 < argc && !dirGiven) {
             dir = argv[++i];
-        else if (arg == "--best")
-            mode = Mode::Best;
-        else if (arg == "--scores")
-            mode = Mode::Scores;
-        else
+            dirGiven = true;
+        } else if ((arg == "--best" || arg == "--scores") && mode == Mode::Verdict) {
+            mode = arg == "--best" ? Mode::Best : Mode::Scores;
+        } else {
             return Usage();
+        }
     }
 
-    CLangIdentifier identifier;
-    std::vector<const LanguageRow*> loadedRows;  // the row of every loaded profile, in load order
-    std::string failed;
-    for (const LanguageRow& row : LanguageTable) {
-        const std::string name = EncodeUtf8(row.resourceName);
-        std::vector<char> blob;
-        if (ReadFile(dir + "/" + name + ".bin", blob) &&
-            identifier.LoadProfile(row.displayName, blob.data(), blob.size()))
-            loadedRows.push_back(&row);
-        else
-            failed += (failed.empty() ? "" : " ") + name;
-    }
-    identifier.BuildIndex();
-    if (!failed.empty())
-        std::fprintf(stderr, "tm-identify: not loaded from %s: %s\n", dir.c_str(), failed.c_str());
-
-    std::string input;
-    char chunk[65536];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0;)
-        input.append(chunk, n);
-    if (std::ferror(stdin)) {
-        std::fprintf(stderr, "tm-identify: cannot read standard input\n");
+    CProfileCatalogue catalogue;
+    const bool loaded = catalogue.Load(dir);
+    const std::string failures = DescribeFailures(catalogue.Failures());
+    if (!loaded) {
+        std::fprintf(stderr, "tm-identify: no profile loaded from %s (%s)\n", dir.c_str(), failures.c_str());
         return 1;
     }
+    if (!failures.empty())
+        std::fprintf(stderr, "tm-identify: not loaded from %s: %s\n", dir.c_str(), failures.c_str());
+
+    std::string input;
+    if (!ReadAll(stdin, input))
+        return 1;
     if (input.compare(0, 3, "\xEF\xBB\xBF") == 0)
         input.erase(0, 3);
 
+    COutput output;
     std::string out;
     size_t start = 0;
     while (start < input.size()) {
@@ -124,32 +176,15 @@ int main(int argc, char** argv)
         size_t stop = end;
         if (!lastWithoutLf && stop > start && input[stop - 1] == '\r')
             --stop;
-        const std::u16string text = DecodeUtf8(Unescape(input.substr(start, stop - start)));
-        start = end + 1;
-
-        const LangScore* results = identifier.Identify(text.c_str());
-        std::u16string verdict;
-        const bool named = FormatVerdict(results, identifier.GetProfileCount(), verdict);
-        if (mode == Mode::Best) {
-            const char16_t* best = u"UNKNOWN";
-            for (int i = 0; named && i < identifier.GetProfileCount(); ++i)
-                if (identifier.GetProfile(i)->m_displayName == results[0].name)
-                    best = loadedRows[size_t(i)]->resourceName;
-            out += EncodeUtf8(best);
-        } else {
-            out += EncodeUtf8(verdict);
-            for (int i = 0; mode == Mode::Scores && results != nullptr && i < identifier.GetProfileCount(); ++i) {
-                char number[32];
-                std::snprintf(number, sizeof number, "%.17g", results[i].score);
-                out += '\t' + EncodeUtf8(results[i].name) + '=' + number;
-            }
-        }
+        out += Answer(catalogue, mode, input.substr(start, stop - start));
         out += '\n';
+        start = end + 1;
         if (out.size() > (1 << 16)) {
-            std::fwrite(out.data(), 1, out.size(), stdout);
+            if (!output.Write(out))
+                break;
             out.clear();
         }
     }
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    output.Write(out);
+    return output.Close() ? 0 : 1;
 }
