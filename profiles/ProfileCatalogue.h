@@ -29,7 +29,7 @@ const char* DescribeProfileError(ProfileError error);
 
 // The step every loader shares: loads `row`'s blob into a new profile and appends it to the
 // identifier. An allocation failure is a failed load like any other; nothing of a failed profile
-// remains. The identifier may read the blob for as long as it lives, so the bytes must outlive it.
+// remains. Keep the bytes for as long as the identifier: a table may come to read them in place.
 ProfileError LoadCatalogueProfile(CLangIdentifier& identifier, const LanguageRow& row,
                                   const void* blob, size_t size);
 

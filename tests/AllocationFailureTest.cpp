@@ -1,50 +1,11 @@
 // Loading with an allocation failure injected at each allocation in turn. A program of its own,
-// since it replaces the global operator new.
+// since it replaces the global operator new (CountingNew.cpp).
+#include "CountingNew.h"
 #include "LangIdentifier.h"
 #include "ProfileCatalogue.h"
 #include "TestBlobs.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <new>
-
-namespace {
-
-long g_liveBlocks = 0;   // blocks from operator new not yet deleted
-long g_failAfter = -1;   // allocations to let through before the next one fails; -1: none fails
-bool g_failed = false;   // the armed failure happened
-
-}  // namespace
-
-void* operator new(size_t size)
-{
-    if (g_failAfter == 0) {
-        g_failAfter = -1;
-        g_failed = true;
-        throw std::bad_alloc();
-    }
-    if (g_failAfter > 0)
-        --g_failAfter;
-    void* block = std::malloc(size == 0 ? 1 : size);
-    if (block == nullptr)
-        throw std::bad_alloc();
-    ++g_liveBlocks;
-    return block;
-}
-
-void operator delete(void* block) noexcept
-{
-    if (block == nullptr)
-        return;
-    --g_liveBlocks;
-    std::free(block);
-}
-
-void operator delete(void* block, size_t) noexcept
-{
-    operator delete(block);
-}
 
 // The catalogue step over LoadProfile: an allocation failure anywhere is a row that did not load,
 // never an exception; nothing leaks and the list keeps what it had.
@@ -58,12 +19,11 @@ TEST(AllocationFailure, LoadingKeepsNothingAndLeaksNothing)
 
     int outOfMemory = 0;
     for (long n = 0;; ++n) {
-        const long before = g_liveBlocks;
-        g_failed = false;
-        g_failAfter = n;
+        const long before = LiveAllocations();
+        FailAllocationAfter(n);
         const ProfileError error = LoadCatalogueProfile(identifier, LanguageTable[0], blob.data(), blob.size());
-        g_failAfter = -1;
-        if (!g_failed) {
+        FailAllocationAfter(-1);
+        if (!AllocationFailed()) {
             EXPECT_EQ(ProfileError::None, error);
             break;
         }
@@ -71,7 +31,7 @@ TEST(AllocationFailure, LoadingKeepsNothingAndLeaksNothing)
         EXPECT_TRUE(error == ProfileError::OutOfMemory || error == ProfileError::Rejected)
             << "allocation " << n << ": " << DescribeProfileError(error);
         outOfMemory += error == ProfileError::OutOfMemory ? 1 : 0;
-        EXPECT_EQ(before, g_liveBlocks) << "allocation " << n;
+        EXPECT_EQ(before, LiveAllocations()) << "allocation " << n;
         EXPECT_EQ(2, identifier.GetProfileCount()) << "allocation " << n;
     }
     // The profile, its slots, key pool and name, and the list's new storage.

@@ -1,43 +1,6 @@
 #include "TestSupport.h"
 
-#include <atomic>
 #include <cstdio>
-#include <cstdlib>
-#include <new>
-
-// ---- Allocation counting. The library's other forms of new and delete (arrays, nothrow) forward to
-// these.
-
-namespace {
-std::atomic<long> g_liveAllocations{0};
-}
-
-long LiveAllocations()
-{
-    return g_liveAllocations.load();
-}
-
-void* operator new(size_t size)
-{
-    void* block = std::malloc(size == 0 ? 1 : size);
-    if (block == nullptr)
-        throw std::bad_alloc();
-    ++g_liveAllocations;
-    return block;
-}
-
-void operator delete(void* block) noexcept
-{
-    if (block == nullptr)
-        return;
-    --g_liveAllocations;
-    std::free(block);
-}
-
-void operator delete(void* block, size_t) noexcept
-{
-    operator delete(block);
-}
 
 // ---- Windows and files
 

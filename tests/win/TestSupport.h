@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-// Number of operator new blocks not yet deleted, counted over the whole test program.
-long LiveAllocations();
+#include "CountingNew.h"  // LiveAllocations(), for the programs that link CountingNew.cpp
 
 // The folder of the test program, with a trailing backslash.
 std::wstring TestProgramFolder();
