@@ -60,7 +60,8 @@ public:
     CProfileCatalogue(const CProfileCatalogue&) = delete;
     CProfileCatalogue& operator=(const CProfileCatalogue&) = delete;
 
-    // Tries every row, then builds the index. True when at least one profile loaded. Call once.
+    // Tries every row; true when at least one profile loaded. Call once. The identifier builds its
+    // index at the first identification, or when its BuildIndex is called.
     bool Load(const std::string& folder);
 
     CLangIdentifier& Identifier() { return m_identifier; }

@@ -99,7 +99,6 @@ bool CProfileCatalogue::Load(const std::string& folder)
         m_blobs.push_back(std::move(blob));
         m_languages.push_back(language);
     }
-    m_identifier.BuildIndex();
     return m_identifier.GetProfileCount() > 0;
 }
 
