@@ -1,33 +1,85 @@
-// tm-build-profiles: builds the 42 profile blobs from the training corpus.
+// tm-build-profiles: builds the 42 profile blobs from the training corpora.
 //
-//   tm-build-profiles [CORPUS_DIR] [--out DIR] [--threads N] [recipe options]
+//   tm-build-profiles [CORPUS_DIR...] [--out DIR] [--threads N] [recipe options]
 //
-// CORPUS_DIR defaults to the corpus folder beside the repository, --out to res/profiles of the
-// repository. The recipe options override the shipped recipe for experiments:
+// The corpus folders default to the two beside the repository (software strings and documentation,
+// then running text), --out to res/profiles of the repository. The recipe options override the
+// shipped recipe for experiments:
 //   --keys N --capital-keys N --capital-every N --shared N --min-count N --slot-factor F
-//   --length-percent P1,P2,P3,P4,P5 --share NAME=F,... --bonus F --split blocks|lines
+//   --length-percent P1,P2,P3,P4,P5 --share NAME=F,... --bonus F --later-units N
+//   --letterless-keys --split blocks|lines
+// Any recipe option, or corpus folders other than the default ones, need an explicit --out, so that
+// an experiment never overwrites the committed profiles. The blobs and the list of the corpus files
+// read (corpus-digest.txt) replace the old ones together or not at all.
 #include "LanguageTable.h"
 #include "ProfileBuilder.h"
+#include "ReplaceFiles.h"
 
 #include <chrono>
+#include <cerrno>
+#include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <string>
 #include <thread>
 
 namespace {
 
+// More worker threads than languages would only wait.
+const int kMaxThreads = 64;
+
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: tm-build-profiles [CORPUS_DIR] [--out DIR] [--threads N]\n"
+                 "usage: tm-build-profiles [CORPUS_DIR...] [--out DIR] [--threads N (1-%d)]\n"
                  "       [--keys N] [--capital-keys N] [--capital-every N] [--shared N]\n"
                  "       [--min-count N] [--slot-factor F] [--share NAME=F,...]\n"
-                 "       [--length-percent P1,P2,P3,P4,P5] [--bonus F]\n"
-                 "       [--split blocks|lines]\n");
+                 "       [--length-percent P1,P2,P3,P4,P5] [--bonus F] [--later-units N]\n"
+                 "       [--letterless-keys] [--split blocks|lines]\n"
+                 "Recipe options and corpus folders other than the defaults need --out.\n",
+                 kMaxThreads);
     return 2;
+}
+
+int Refuse(const std::string& option, const char* value, const std::string& expected)
+{
+    std::fprintf(stderr, "tm-build-profiles: %s wants %s, not '%s'\n", option.c_str(), expected.c_str(),
+                 value);
+    return 2;
+}
+
+// A whole decimal integer within [low, high].
+bool ParseInt(const char* text, long low, long high, int& value)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long n = std::strtol(text, &end, 10);
+    if (end == text || *end != 0 || errno != 0 || n < low || n > high)
+        return false;
+    value = int(n);
+    return true;
+}
+
+// A whole finite number within [low, high].
+bool ParseNumber(const char* text, double low, double high, double& value)
+{
+    char* end = nullptr;
+    const double x = std::strtod(text, &end);
+    if (end == text || *end != 0 || !std::isfinite(x) || x < low || x > high)
+        return false;
+    value = x;
+    return true;
+}
+
+std::vector<std::string> SplitAtCommas(const std::string& list)
+{
+    std::vector<std::string> parts;
+    size_t pos = 0;
+    for (size_t comma; (comma = list.find(',', pos)) != std::string::npos; pos = comma + 1)
+        parts.push_back(list.substr(pos, comma - pos));
+    parts.push_back(list.substr(pos));
+    return parts;
 }
 
 uint32_t Le32(const std::vector<uint8_t>& blob, size_t offset)
@@ -40,77 +92,114 @@ uint32_t Le32(const std::vector<uint8_t>& blob, size_t offset)
 
 int main(int argc, char** argv)
 {
-    std::string corpusDir = TM_DEFAULT_CORPUS_DIR;
+#ifdef SIGXFSZ
+    // Past a file size limit a write should fail and be reported, not kill the builder.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+    const std::vector<std::string> defaultCorpora = {TM_DEFAULT_CORPUS_DIR, TM_DEFAULT_RUNNING_CORPUS_DIR};
+    std::vector<std::string> corpusDirs;
     std::string outDir = TM_DEFAULT_PROFILE_DIR;
-    int threads = int(std::thread::hardware_concurrency());
+    bool outGiven = false;
+    bool recipeGiven = false;
+    int threads = std::min(kMaxThreads, std::max(1, int(std::thread::hardware_concurrency())));
     BuildRecipe recipe;
-    bool corpusGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg.rfind("--", 0) != 0) {
-            if (corpusGiven)
-                return Usage();
-            corpusDir = arg;
-            corpusGiven = true;
+            corpusDirs.push_back(arg);
             continue;
         }
-        if (i + 1 >= argc)
+        if (arg == "--letterless-keys") {
+            recipe.letterlessKeys = true;
+            recipeGiven = true;
+            continue;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "tm-build-profiles: %s needs a value\n", arg.c_str());
             return Usage();
+        }
         const char* value = argv[++i];
+        const bool recipeOption = arg != "--out" && arg != "--threads";
+        recipeGiven = recipeGiven || recipeOption;
+        bool ok = true;
+        std::string expected = "a whole number of at least 0";
         if (arg == "--out") {
             outDir = value;
+            outGiven = true;
         } else if (arg == "--threads") {
-            threads = std::atoi(value);
+            expected = "a whole number from 1 to " + std::to_string(kMaxThreads);
+            ok = ParseInt(value, 1, kMaxThreads, threads);
         } else if (arg == "--keys") {
-            recipe.ordinaryKeys = std::atoi(value);
+            expected = "a whole number from 1 to 1000000";
+            ok = ParseInt(value, 1, 1000000, recipe.ordinaryKeys);
         } else if (arg == "--capital-keys") {
-            recipe.capitalKeys = std::atoi(value);
+            ok = ParseInt(value, 0, 1000000, recipe.capitalKeys);
         } else if (arg == "--capital-every") {
-            recipe.capitalEvery = std::atoi(value);
+            ok = ParseInt(value, 0, 1000000, recipe.capitalEvery);
         } else if (arg == "--shared") {
-            recipe.sharedLimit = std::atoi(value);
-        } else if (arg == "--bonus") {
-            recipe.bonusScale = std::atof(value);
+            ok = ParseInt(value, 0, 1000, recipe.sharedLimit);
         } else if (arg == "--min-count") {
-            recipe.minCount = std::atoi(value);
+            ok = ParseInt(value, 0, 1000000, recipe.minCount);
+        } else if (arg == "--bonus") {
+            expected = "a number from 0 to 1000";
+            ok = ParseNumber(value, 0, 1000, recipe.bonusScale);
+        } else if (arg == "--later-units") {
+            expected = "a number of units from 0 to 1e9";
+            ok = ParseNumber(value, 0, 1e9, recipe.laterUnits);
         } else if (arg == "--slot-factor") {
-            recipe.slotFactor = std::atof(value);
+            expected = "a number above 1 and at most 100";
+            ok = ParseNumber(value, 1, 100, recipe.slotFactor) && recipe.slotFactor > 1;
         } else if (arg == "--split") {
+            expected = "blocks or lines";
+            ok = std::string(value) == "blocks" || std::string(value) == "lines";
             recipe.split = std::string(value) == "lines" ? SplitRule::Lines : SplitRule::Blocks;
         } else if (arg == "--length-percent") {
             // five comma-separated percentages, for lengths 1 to 5
-            for (int n = 1; n <= 5; ++n) {
-                recipe.lengthPercent[n] = std::atoi(value);
-                value = std::strchr(value, ',');
-                if ((value == nullptr) != (n == 5))
-                    return Usage();
-                value = value ? value + 1 : value;
-            }
+            expected = "five whole numbers from 0 to 1000, separated by commas";
+            const std::vector<std::string> parts = SplitAtCommas(value);
+            ok = parts.size() == 5;
+            for (int n = 1; n <= 5 && ok; ++n)
+                ok = ParseInt(parts[size_t(n - 1)].c_str(), 0, 1000, recipe.lengthPercent[n]);
         } else if (arg == "--share") {
-            // NAME=F[,NAME=F...]; the list given replaces the shipped one
-            recipe.shares.clear();
-            const std::string list = value;
-            for (size_t pos = 0; pos < list.size();) {
-                size_t end = list.find(',', pos);
-                end = end == std::string::npos ? list.size() : end;
-                const std::string item = list.substr(pos, end - pos);
+            // NAME=F[,NAME=F...]; each replaces the catalogue's share of that language
+            expected = "NAME=F pairs (F from 0 to 10) separated by commas";
+            for (const std::string& item : SplitAtCommas(value)) {
                 const size_t eq = item.find('=');
-                if (eq == std::string::npos)
-                    return Usage();
-                recipe.shares.push_back({item.substr(0, eq), std::atof(item.c_str() + eq + 1)});
-                pos = end + 1;
+                double share = 0;
+                ok = ok && eq != std::string::npos && ParseNumber(item.c_str() + eq + 1, 0, 10, share);
+                recipe.shares.push_back({item.substr(0, eq), share});
             }
         } else {
+            std::fprintf(stderr, "tm-build-profiles: unknown option %s\n", arg.c_str());
             return Usage();
         }
+        if (!ok)
+            return Refuse(arg, value, expected);
     }
-    if (recipe.ordinaryKeys < 1 || recipe.slotFactor <= 1.0 || threads < 1)
-        return Usage();
+    const bool otherCorpora = !corpusDirs.empty() && corpusDirs != defaultCorpora;
+    if ((recipeGiven || otherCorpora) && !outGiven) {
+        std::fprintf(stderr, "tm-build-profiles: %s: give --out DIR (the profiles in %s are built "
+                             "with the default recipe and corpora only)\n",
+                     recipeGiven ? "a recipe option" : "other corpus folders", outDir.c_str());
+        return 2;
+    }
+    if (corpusDirs.empty())
+        corpusDirs = defaultCorpora;
 
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::vector<uint8_t>> blobs;
     std::string error;
-    if (!BuildProfiles(corpusDir, recipe, threads, blobs, error)) {
+    if (!BuildProfiles(corpusDirs, recipe, threads, blobs, error)) {
+        std::fprintf(stderr, "tm-build-profiles: %s\n", error.c_str());
+        return 1;
+    }
+
+    std::vector<std::pair<std::string, std::string>> files;
+    for (int language = 0; language < kLanguageCount; ++language)
+        files.push_back({ResourceName(language) + ".bin",
+                         std::string(blobs[language].begin(), blobs[language].end())});
+    files.push_back({kCorpusDigestName, DescribeCorpusFiles(corpusDirs)});
+    if (!ReplaceFiles(outDir, files, error)) {
         std::fprintf(stderr, "tm-build-profiles: %s\n", error.c_str());
         return 1;
     }
@@ -118,20 +207,17 @@ int main(int argc, char** argv)
     size_t totalBytes = 0;
     for (int language = 0; language < kLanguageCount; ++language) {
         const std::vector<uint8_t>& blob = blobs[language];
-        const std::string name = ResourceName(language);
-        const std::string path = outDir + "/" + name + ".bin";
-        std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(blob.data()), std::streamsize(blob.size()));
-        if (!file) {
-            std::fprintf(stderr, "tm-build-profiles: cannot write %s\n", path.c_str());
-            return 1;
-        }
         totalBytes += blob.size();
-        std::printf("%-20s %8zu bytes  slots %6u  keys %6u  total %8u\n", name.c_str(), blob.size(),
-                    Le32(blob, 4), Le32(blob, 8), Le32(blob, 12));
+        std::printf("%-20s %8zu bytes  slots %6u  keys %6u  total %8u\n", ResourceName(language).c_str(),
+                    blob.size(), Le32(blob, 4), Le32(blob, 8), Le32(blob, 12));
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%d profiles, %zu bytes in all, built in %.1f s\n", kLanguageCount, totalBytes, seconds);
+    std::fflush(stdout);
+    if (std::ferror(stdout)) {
+        std::fprintf(stderr, "tm-build-profiles: the profiles were written, but the summary could not be\n");
+        return 1;
+    }
     return 0;
 }

@@ -1,6 +1,6 @@
 #include "ProfileBuilder.h"
 
-#include "LanguageTable.h"
+#include "LetterTable.h"
 #include "Normalise.h"
 #include "ProfileWriter.h"
 #include "Utf8.h"
@@ -9,10 +9,15 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
+
+const char kCorpusDigestName[] = "corpus-digest.txt";
 
 namespace {
 
@@ -65,14 +70,18 @@ struct PackedKeyHash
     }
 };
 
-// Occurrences of one n-gram: in all of the training text; in its ordinary lines only; and in the
-// upper-cased copies of lines where it holds a unit that upper-casing changed.
+// The text of a language comes from two sources that are weighed apart: the first corpus and the
+// later corpora together.
+enum Source { kFirst = 0, kLater = 1, kSources = 2 };
+
+// Occurrences of one n-gram per source: in all of the training text; in its ordinary lines only;
+// and in the upper-cased copies of lines where it holds a unit that upper-casing changed.
 struct NgramEntry
 {
     PackedKey key;  // hi == 0 marks an unused cell
-    uint32_t count = 0;
-    uint32_t ordinary = 0;
-    uint32_t capital = 0;
+    uint32_t count[kSources] = {};
+    uint32_t ordinary[kSources] = {};
+    uint32_t capital[kSources] = {};
 };
 
 enum class Occurrence { Ordinary, Copy, Capital };
@@ -84,7 +93,7 @@ class CNgramCounter
 public:
     CNgramCounter() : m_cells(size_t(1) << 16) {}
 
-    void Add(const PackedKey& key, Occurrence kind)
+    void Add(const PackedKey& key, Source source, Occurrence kind)
     {
         if (2 * (m_used + 1) > m_cells.size())
             Grow();
@@ -93,11 +102,11 @@ public:
             cell.key = key;
             ++m_used;
         }
-        ++cell.count;
+        ++cell.count[source];
         if (kind == Occurrence::Ordinary)
-            ++cell.ordinary;
+            ++cell.ordinary[source];
         else if (kind == Occurrence::Capital)
-            ++cell.capital;
+            ++cell.capital[source];
     }
 
     const std::vector<NgramEntry>& Cells() const { return m_cells; }
@@ -128,7 +137,7 @@ private:
 // Counts every n-gram of 1 to 5 units of a prepared text. For an upper-cased copy `original` is the
 // prepared line it was made from (same length, since upper-casing maps unit for unit): n-grams that
 // hold a changed unit count as capital occurrences. For an ordinary line it is null.
-void CountNgrams(const char16_t* text, size_t length, const char16_t* original,
+void CountNgrams(const char16_t* text, size_t length, const char16_t* original, Source source,
                  CNgramCounter& counter)
 {
     for (size_t start = 0; start < length; ++start) {
@@ -141,20 +150,38 @@ void CountNgrams(const char16_t* text, size_t length, const char16_t* original,
             else
                 key.lo = c;
             if (original == nullptr) {
-                counter.Add(key, Occurrence::Ordinary);
+                counter.Add(key, source, Occurrence::Ordinary);
                 continue;
             }
             changed = changed || c != original[start + n - 1];
-            counter.Add(key, changed ? Occurrence::Capital : Occurrence::Copy);
+            counter.Add(key, source, changed ? Occurrence::Capital : Occurrence::Copy);
         }
     }
 }
 
+bool KeyHasLetter(const PackedKey& key)
+{
+    const std::u16string text = UnpackKey(key);
+    return HasLetter(text.data(), text.size());
+}
+
+// Occurrence counts weighed by source: the first corpus counts as it comes, the later ones scaled
+// down to their most.
+struct SourceWeights
+{
+    double scale[kSources] = {1, 1};
+
+    double Of(const uint32_t (&counts)[kSources]) const
+    {
+        return double(counts[kFirst]) * scale[kFirst] + double(counts[kLater]) * scale[kLater];
+    }
+};
+
 struct RankedKey
 {
     PackedKey key;
-    uint64_t rankCount;  // what the ranking sorts by
-    uint32_t count;      // what the blob stores: every occurrence in the training text
+    double rankCount;  // what the ranking sorts by
+    double count;      // every occurrence in the training text, weighed by source
 };
 
 // Highest count first, ties broken by the key.
@@ -180,16 +207,17 @@ struct LanguageCounts
     std::vector<RankedKey> capital;   // the same for capital occurrences
     bool ordinaryCut = false;         // the ordinary ranking was cut at its room
     int64_t totalCount = 0;           // units of the prepared training text, copies included
-    bool ok = false;
+    std::string error;                // why the language's text could not be read
 };
 
 int Budget(int keys, int language, const BuildRecipe& recipe)
 {
+    double share = LanguageTable[language].keyShare;
     const std::string name = ResourceName(language);
-    for (const auto& share : recipe.shares)
-        if (share.first == name)
-            return int(std::lround(keys * share.second));
-    return keys;
+    for (const auto& replaced : recipe.shares)
+        if (replaced.first == name)
+            share = replaced.second;
+    return int(std::lround(keys * share));
 }
 
 // Cleaning of a corpus line before it is prepared like scored text. Each rule:
@@ -214,16 +242,14 @@ bool CleanLine(const std::u16string& line, std::u16string& clean)
     return any;
 }
 
-LanguageCounts CountLanguage(const std::string& corpusDir, int language, const BuildRecipe& recipe)
+// Counts the training lines of one corpus file into `counter`; returns the units counted, copies
+// included.
+int64_t CountFile(const std::vector<std::u16string>& lines, Source source, int language,
+                  const BuildRecipe& recipe, CNgramCounter& counter)
 {
-    LanguageCounts result;
-    std::vector<std::u16string> lines;
-    if (!ReadCorpusFile(corpusDir + "/" + ResourceName(language) + ".txt", lines))
-        return result;
-
-    const bool turkish = ResourceName(language) == "TURKEY";
-    const bool capitalCopies = recipe.capitalEvery > 0 && HasLetterCase(language);
-    CNgramCounter counter;
+    const LetterCase letterCase = LanguageTable[language].letterCase;
+    const bool capitalCopies = recipe.capitalEvery > 0 && letterCase != LetterCase::None;
+    int64_t units = 0;
     std::u16string clean;
     size_t trainingIndex = 0;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -231,8 +257,8 @@ LanguageCounts CountLanguage(const std::string& corpusDir, int language, const B
             continue;
         size_t length = 0;
         std::unique_ptr<char16_t[]> prepared = NormaliseText(clean.c_str(), &length);
-        CountNgrams(prepared.get(), length, nullptr, counter);
-        result.totalCount += int64_t(length);
+        CountNgrams(prepared.get(), length, nullptr, source, counter);
+        units += int64_t(length);
 
         // An upper-cased copy of every n-th line teaches the profile text typed in capitals (only
         // in scripts with letter case: elsewhere a copy would differ only in stray Latin words).
@@ -241,28 +267,60 @@ LanguageCounts CountLanguage(const std::string& corpusDir, int language, const B
             // Preparing never looks at letter case, so the copy of the prepared line is the
             // prepared copy of the line.
             const std::u16string original(prepared.get(), length);
-            const std::u16string capitals = ToCapitals(original, turkish);
+            const std::u16string capitals = ToCapitals(original, letterCase);
             if (capitals != original) {
-                CountNgrams(capitals.c_str(), length, original.c_str(), counter);
-                result.totalCount += int64_t(length);
+                CountNgrams(capitals.c_str(), length, original.c_str(), source, counter);
+                units += int64_t(length);
             }
         }
+    }
+    return units;
+}
+
+LanguageCounts CountLanguage(const std::vector<std::string>& corpusDirs, int language,
+                             const BuildRecipe& recipe)
+{
+    LanguageCounts result;
+    CNgramCounter counter;
+    int64_t units[kSources] = {};
+    for (size_t corpus = 0; corpus < corpusDirs.size(); ++corpus) {
+        const std::string path = CorpusFilePath(corpusDirs[corpus], language);
+        const Source source = corpus == 0 ? kFirst : kLater;
+        std::vector<std::u16string> lines;
+        std::string problem;
+        if (!ReadCorpusFile(path, lines, &problem)) {
+            // A later corpus need not have every language.
+            if (source == kLater && problem == "missing")
+                continue;
+            result.error = "cannot read " + path + ": " + problem;
+            return result;
+        }
+        units[source] += CountFile(lines, source, language, recipe, counter);
+        if (source == kFirst && units[kFirst] == 0) {
+            result.error = path + " holds no training text for " + ResourceName(language);
+            return result;
+        }
+    }
+    result.totalCount = units[kFirst] + units[kLater];
+
+    // The later text counts as at most recipe.laterUnits units, whatever its amount.
+    SourceWeights weights;
+    if (units[kLater] > 0 && recipe.laterUnits > 0) {
+        weights.scale[kLater] = std::min(1.0, recipe.laterUnits / double(units[kLater]));
+        result.totalCount = units[kFirst] + int64_t(std::llround(double(units[kLater]) * weights.scale[kLater]));
     }
 
     std::vector<RankedKey> ordinary;
     std::vector<RankedKey> capital;
     const uint32_t minCount = uint32_t(std::max(1, recipe.minCount));
     for (const NgramEntry& cell : counter.Cells()) {
-        if (cell.key.hi == 0)
+        if (cell.key.hi == 0 || (!recipe.letterlessKeys && !KeyHasLetter(cell.key)))
             continue;
-        if (cell.ordinary >= minCount) {
-            const uint64_t weight = uint64_t(recipe.lengthPercent[KeyLength(cell.key)]);
-            ordinary.push_back({cell.key, uint64_t(cell.ordinary) * weight, cell.count});
-        }
-        if (cell.capital >= minCount) {
-            const uint64_t weight = uint64_t(recipe.lengthPercent[KeyLength(cell.key)]);
-            capital.push_back({cell.key, uint64_t(cell.capital) * weight, cell.count});
-        }
+        const double weight = recipe.lengthPercent[KeyLength(cell.key)];
+        if (cell.ordinary[kFirst] + cell.ordinary[kLater] >= minCount)
+            ordinary.push_back({cell.key, weights.Of(cell.ordinary) * weight, weights.Of(cell.count)});
+        if (cell.capital[kFirst] + cell.capital[kLater] >= minCount)
+            capital.push_back({cell.key, weights.Of(cell.capital) * weight, weights.Of(cell.count)});
     }
     // Room for the keys that the cross-language rule removes.
     const size_t ordinaryRoom = size_t(Budget(recipe.ordinaryKeys, language, recipe)) * 2 + 1000;
@@ -270,7 +328,6 @@ LanguageCounts CountLanguage(const std::string& corpusDir, int language, const B
     result.ordinary = TopKeys(std::move(ordinary), ordinaryRoom);
     const size_t capitalRoom = size_t(Budget(recipe.capitalKeys, language, recipe)) * 2 + 1000;
     result.capital = TopKeys(std::move(capital), recipe.capitalKeys > 0 ? capitalRoom : 0);
-    result.ok = true;
     return result;
 }
 
@@ -307,8 +364,8 @@ const int32_t kBonusUnit = 64;
 // can occur there at most.
 struct KnownCounts
 {
-    std::vector<std::unordered_map<PackedKey, uint32_t, PackedKeyHash>> counts;
-    std::vector<uint64_t> cut;   // rank value of the last ordinary key kept; 0 when none was cut
+    std::vector<std::unordered_map<PackedKey, double, PackedKeyHash>> counts;
+    std::vector<double> cut;     // rank value of the last ordinary key kept; 0 when none was cut
     std::vector<double> totals;  // units of each language's training text
     const BuildRecipe* recipe = nullptr;
 
@@ -317,7 +374,7 @@ struct KnownCounts
         if (cut[language] == 0)
             return std::max(0.5, double(recipe->minCount - 1));  // below the minimum count
         const int percent = recipe->lengthPercent[KeyLength(key)];
-        return percent > 0 ? double(cut[language]) / percent : double(totals[language]);
+        return percent > 0 ? cut[language] / percent : totals[language];
     }
 
     // The highest frequency of the key in any other language's training text, or the bound of it.
@@ -328,7 +385,7 @@ struct KnownCounts
             if (int(other) == language)
                 continue;
             const auto it = counts[other].find(key);
-            const double count = it != counts[other].end() ? double(it->second) : Bound(other, key);
+            const double count = it != counts[other].end() ? it->second : Bound(other, key);
             highest = std::max(highest, count / totals[other]);
         }
         return highest;
@@ -375,11 +432,12 @@ std::vector<uint8_t> WriteProfile(const LanguageCounts& counts, int language,
         // carry a bonus. The key's lead is the log of how much more often this language uses it
         // than any other does, between 0 and 5; the bonus is the scale times the cube of the lead
         // (keys a close language uses about as often get almost nothing, keys hardly anyone else
-        // uses up to 250 at the shipped scale of 2), plus the key's own frequency. The total is the unit of that fraction.
+        // uses up to 250 at the shipped scale of 2), plus the key's own frequency. The total is
+        // the unit of that fraction.
         const double unit = double(kBonusUnit);
         totalCount = kBonusUnit;
         for (const RankedKey& k : order) {
-            const double own = double(k.count) / known.totals[language];
+            const double own = k.count / known.totals[language];
             const double ratio = own / known.HighestElsewhere(k.key, language);
             const double lead = std::min(5.0, std::max(0.0, std::log(ratio)));
             const double bonus = recipe.bonusScale * lead * lead * lead + own;
@@ -388,26 +446,66 @@ std::vector<uint8_t> WriteProfile(const LanguageCounts& counts, int language,
         }
     } else {
         for (const RankedKey& k : order)
-            keys.push_back({UnpackKey(k.key), int32_t(k.count)});
+            keys.push_back({UnpackKey(k.key), int32_t(std::max(1.0, std::round(k.count)))});
     }
 
     const int32_t slots = NextPrimeAbove(int32_t(std::ceil(recipe.slotFactor * double(keys.size()))));
     return WriteBlob(PlaceKeys(keys, slots), totalCount);
 }
 
+// 64-bit FNV-1a: enough to tell that a file changed, not a defence against anyone.
+uint64_t Fnv1a(const std::string& bytes)
+{
+    uint64_t hash = 0xCBF29CE484222325ull;
+    for (unsigned char c : bytes) {
+        hash ^= c;
+        hash *= 0x100000001B3ull;
+    }
+    return hash;
+}
+
+// The last component of a folder path, trailing separators ignored.
+std::string FolderName(std::string dir)
+{
+    while (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\'))
+        dir.pop_back();
+    return std::filesystem::path(dir).filename().string();
+}
+
+// The bytes of a regular file. False, with the reason in `problem`, when it is missing, not a
+// regular file (a folder or a FIFO would throw or never end) or cannot be read.
+bool ReadFileBytes(const std::string& path, std::string& bytes, std::string* problem)
+{
+    std::string why;
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (!std::filesystem::exists(status)) {
+        why = "missing";
+    } else if (!std::filesystem::is_regular_file(status)) {
+        why = "not a regular file";
+    } else {
+        std::ifstream file(path, std::ios::binary);
+        try {
+            bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        } catch (const std::ios_base::failure&) {
+            file.setstate(std::ios::badbit);
+        }
+        if (!file.is_open() || file.bad())
+            why = "unreadable";
+    }
+    if (why.empty())
+        return true;
+    if (problem != nullptr)
+        *problem = why;
+    return false;
+}
+
 }  // namespace
 
-bool ReadCorpusFile(const std::string& path, std::vector<std::u16string>& lines)
+std::vector<std::u16string> SplitCorpusText(const std::string& bytes)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return false;
-    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad())
-        return false;
-
     // Lines end at LF; every CR is dropped, so a CR LF line end counts as one line end.
-    lines.clear();
+    std::vector<std::u16string> lines;
     std::string line;
     for (size_t start = 0; start < bytes.size();) {
         size_t end = bytes.find('\n', start);
@@ -420,7 +518,22 @@ bool ReadCorpusFile(const std::string& path, std::vector<std::u16string>& lines)
             lines.push_back(DecodeUtf8(line));
         start = end + 1;
     }
+    return lines;
+}
+
+bool ReadCorpusFile(const std::string& path, std::vector<std::u16string>& lines, std::string* problem)
+{
+    std::string bytes;
+    if (!ReadFileBytes(path, bytes, problem))
+        return false;
+
+    lines = SplitCorpusText(bytes);
     return true;
+}
+
+std::string CorpusFilePath(const std::string& corpusDir, int language)
+{
+    return corpusDir + "/" + ResourceName(language) + ".txt";
 }
 
 bool IsDevelopmentLine(size_t index, size_t lineCount, SplitRule rule)
@@ -484,22 +597,31 @@ char16_t CapitalOf(char16_t c, bool turkish)
 
 }  // namespace
 
-std::u16string ToCapitals(const std::u16string& text, bool turkish)
+std::u16string ToCapitals(const std::u16string& text, LetterCase letterCase)
 {
     std::u16string out = text;
     for (char16_t& c : out)
-        c = CapitalOf(c, turkish);
+        c = CapitalOf(c, letterCase == LetterCase::Turkic);
     return out;
 }
 
-bool HasLetterCase(int language)
+bool HasLetter(const char16_t* text, size_t length)
 {
-    const std::string name = ResourceName(language);
-    for (const char* uncased : {"ARABIC", "CHINESE_SIMPLIFIED", "CHINESE_TRADITIONAL", "HEBREW",
-                                "JAPANESE", "KOREAN", "PERSIAN", "THAI"})
-        if (name == uncased)
-            return false;
-    return true;
+    for (size_t i = 0; i < length; ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            continue;  // a lone surrogate
+        }
+        const LetterRange* end = kLetterRanges + kLetterRangeCount;
+        const LetterRange* range = std::upper_bound(
+            kLetterRanges, end, c, [](char32_t value, const LetterRange& r) { return value < r.first; });
+        if (range != kLetterRanges && c <= (range - 1)->last)
+            return true;
+    }
+    return false;
 }
 
 std::string ResourceName(int language)
@@ -510,16 +632,28 @@ std::string ResourceName(int language)
     return name;
 }
 
-bool BuildProfiles(const std::string& corpusDir, const BuildRecipe& recipe, int threads,
+bool BuildProfiles(const std::vector<std::string>& corpusDirs, const BuildRecipe& recipe, int threads,
                    std::vector<std::vector<uint8_t>>& blobs, std::string& error)
 {
+    if (corpusDirs.empty()) {
+        error = "no corpus folder given";
+        return false;
+    }
+    for (const std::string& dir : corpusDirs) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(dir, ec)) {
+            error = "corpus folder " + dir + " not found";
+            return false;
+        }
+    }
+
     // Counting is independent per language and runs on the workers; each result lands in its own
     // row, so the outcome does not depend on which worker took which language.
     std::vector<LanguageCounts> counts(kLanguageCount);
     std::atomic<int> next(0);
     auto worker = [&]() {
         for (int language = next++; language < kLanguageCount; language = next++)
-            counts[language] = CountLanguage(corpusDir, language, recipe);
+            counts[language] = CountLanguage(corpusDirs, language, recipe);
     };
     std::vector<std::thread> pool;
     for (int t = 1; t < std::max(1, threads); ++t)
@@ -529,8 +663,8 @@ bool BuildProfiles(const std::string& corpusDir, const BuildRecipe& recipe, int 
         t.join();
 
     for (int language = 0; language < kLanguageCount; ++language) {
-        if (!counts[language].ok) {
-            error = "cannot read " + corpusDir + "/" + ResourceName(language) + ".txt";
+        if (!counts[language].error.empty()) {
+            error = counts[language].error;
             return false;
         }
     }
@@ -552,6 +686,7 @@ bool BuildProfiles(const std::string& corpusDir, const BuildRecipe& recipe, int 
             for (const std::vector<RankedKey>* list : {&counts[language].ordinary, &counts[language].capital})
                 for (const RankedKey& k : *list)
                     known.counts[language][k.key] = k.count;
+
             const bool cut = counts[language].ordinaryCut && !counts[language].ordinary.empty();
             known.cut.push_back(cut ? counts[language].ordinary.back().rankCount : 0);
             known.totals.push_back(double(std::max<int64_t>(1, counts[language].totalCount)));
@@ -561,4 +696,23 @@ bool BuildProfiles(const std::string& corpusDir, const BuildRecipe& recipe, int 
     for (int language = 0; language < kLanguageCount; ++language)
         blobs.push_back(WriteProfile(counts[language], language, shared, known, recipe));
     return true;
+}
+
+std::string DescribeCorpusFiles(const std::vector<std::string>& corpusDirs)
+{
+    std::string text;
+    for (const std::string& dir : corpusDirs) {
+        for (int language = 0; language < kLanguageCount; ++language) {
+            text += FolderName(dir) + "/" + ResourceName(language) + ".txt\t";
+            std::string bytes, problem;
+            if (!ReadFileBytes(CorpusFilePath(dir, language), bytes, &problem)) {
+                text += problem + "\n";
+                continue;
+            }
+            char digest[17];
+            std::snprintf(digest, sizeof digest, "%016llx", (unsigned long long)Fnv1a(bytes));
+            text += std::to_string(bytes.size()) + "\t" + digest + "\n";
+        }
+    }
+    return text;
 }

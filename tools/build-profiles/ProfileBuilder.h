@@ -1,12 +1,16 @@
-// Building the 42 language profiles from the training corpus: reading and splitting the corpus,
+// Building the 42 language profiles from training corpora: reading and splitting the corpora,
 // counting the n-grams of the prepared text and choosing the keys of every profile.
 //
-// The training text of a language is its corpus file minus the development lines, each line cleaned
-// and prepared exactly like scored text (NormaliseText: the ". " marker, line breaks, sentence marks
-// and runs collapsed), plus the upper-cased copies of some lines. Keys are ranked by the number of
-// their occurrences in that text. What a blob stores as count / total is the key's frequency per
-// position (occurrences over the units of the text) plus the bonus described with the recipe.
+// A corpus is a folder of <NAME>.txt files, one per catalogue row, one text a line. The first
+// corpus must have text for every language; a later one (running text, say) may lack a file or
+// leave it empty. The training text of a language is its files minus their development lines,
+// each line cleaned and prepared exactly like scored text (NormaliseText: the ". " marker, line
+// breaks, sentence marks and runs collapsed), plus the upper-cased copies of some lines. What a
+// blob stores as count / total is the key's frequency per position plus the bonus described with
+// the recipe.
 #pragma once
+
+#include "LanguageTable.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,18 +24,27 @@ enum class SplitRule { Blocks, Lines };
 // How the keys of every profile are chosen. The defaults are the recipe of the shipped profiles;
 // the command-line builder can override each field to try another recipe.
 //
-// The recipe in short: every language ranks its n-grams by count, with trigrams nearly last (a
+// The recipe in short: every language ranks its n-grams by frequency, with trigrams nearly last (a
 // trigram hit weighs 4 against 30 and 40 for the 4- and 5-grams that it is part of) and 5-grams at
-// 40 % of their count (a 5-gram mostly repeats the evidence of the 4-grams inside it, and the room
-// buys more 4-grams, which match more text); a key in the top sets of 10 or more languages (the
-// space, ". ", common letters and digits) is left out everywhere, since it adds the same to all of
-// them; each profile takes the first 19,500 keys of what remains, plus 7,000 keys that text typed
-// in capitals needs (learnt from an upper-cased copy of every second training line, ranked and
-// thinned out the same way). Languages alone in their script need far
-// fewer keys, and the room they leave keeps all 42 blobs within 12 MB. Scoring adds count / total
-// to a hit's length weight, so the stored counts carry a bonus for keys that the language uses far
-// more often than any other (twice the cube of the log of that ratio, the log at most 5), so that
-// distinctive keys outweigh the ones close languages share.
+// 40 % (a 5-gram mostly repeats the evidence of the 4-grams inside it, and the room buys more
+// 4-grams, which match more text); a key that holds no letter (digits, punctuation, spaces, the
+// ". " marker alone) says nothing about the language and is never taken, so that a text without
+// letters matches no profile; a key in the top sets of 10 or more languages (the space
+// after a common letter, ". " before one) is left out everywhere, since it adds the same to all
+// of them; each profile takes the first 19,500 keys of what remains, plus 7,000 keys that text
+// typed in capitals needs (learnt from an upper-cased copy of every second training line, ranked
+// and thinned out the same way). Languages alone in their script need far fewer keys (the share
+// of the catalogue), and the room they leave keeps all 42 blobs within 12 MB. Scoring adds
+// count / total to a hit's length weight, so the stored counts carry a bonus for keys that the
+// language uses far more often than any other (twice the cube of the log of that ratio, the log at
+// most 5), so that distinctive keys outweigh the ones close languages share.
+//
+// The later corpora count as at most 90,000 units of prepared text for every language, about what
+// the smallest running-text files of the close languages (Danish, Swedish) hold; a language with
+// more has each of their occurrences scaled down. Otherwise a language with more running text than
+// a close neighbour would look more like running text than the neighbour, and win the neighbour's
+// sentences for that reason alone. Scaling up a small file instead would trust a small sample too
+// far.
 struct BuildRecipe
 {
     int ordinaryKeys = 19500;  // keys taken from the language's own ranking
@@ -41,21 +54,29 @@ struct BuildRecipe
     int sharedLimit = 10;      // a key in the top sets of this many languages or more is left out
                                // of every profile (each refills from its own ranking); 0 for none
     double bonusScale = 2;     // weight of a key's lead over other languages in its stored count;
-                               // 0 stores plain occurrence counts and the text's length as total
+                               // 0 stores plain counts and the text's length as total
     int minCount = 2;          // keys seen fewer times than this are never taken
     double slotFactor = 2.5;   // slots: the smallest prime above slotFactor times the key count
     int lengthPercent[6] = {0, 100, 100, 1, 100, 40};  // ranking weight by key length, percent
-    // Share of both key budgets for single languages (resource name, factor); others take 1.
-    std::vector<std::pair<std::string, double>> shares = {
-        {"GREEK", 0.3}, {"HEBREW", 0.3}, {"KOREAN", 0.3}, {"THAI", 0.3},
-        {"VIETNAMESE", 0.5}, {"ARABIC", 0.5}, {"PERSIAN", 0.5}, {"JAPANESE", 0.4},
-        {"CHINESE_SIMPLIFIED", 0.6}, {"CHINESE_TRADITIONAL", 0.6}};
+    double laterUnits = 90000;  // the most the later corpora of a language count as, in units of
+                                // prepared text, copies included; 0: as much as they hold
+    bool letterlessKeys = false;  // also take keys without a letter (for comparison only)
+    // Key shares that replace the catalogue's for single languages (resource name, factor).
+    std::vector<std::pair<std::string, double>> shares;
     SplitRule split = SplitRule::Blocks;  // which lines are held out of training
 };
 
 // Reads one corpus file as UTF-16 lines: UTF-8 decoded (a malformed sequence becomes U+FFFD, code
-// points above U+FFFF become surrogate pairs), split at LF. False when the file cannot be read.
-bool ReadCorpusFile(const std::string& path, std::vector<std::u16string>& lines);
+// points above U+FFFF become surrogate pairs), split at LF. False when the file cannot be read,
+// with the reason in `problem`: "missing", "not a regular file" or "unreadable".
+bool ReadCorpusFile(const std::string& path, std::vector<std::u16string>& lines,
+                    std::string* problem = nullptr);
+
+// The lines of UTF-8 text, decoded and split as ReadCorpusFile does.
+std::vector<std::u16string> SplitCorpusText(const std::string& bytes);
+
+// The file of a catalogue row in a corpus folder: <dir>/<NAME>.txt.
+std::string CorpusFilePath(const std::string& corpusDir, int language);
 
 // The development split. Every file is cut into 40 blocks of consecutive lines and every tenth
 // block (numbers 7, 17, 27 and 37) is held out. The files are grouped by source, so contiguous
@@ -66,17 +87,30 @@ bool IsDevelopmentLine(size_t index, size_t lineCount, SplitRule rule = SplitRul
 
 // The text as typed in capitals: every lower-case letter of the Latin, Greek and Cyrillic blocks
 // becomes its capital, one unit for one unit (letters whose capital would need more units, like
-// "ß", stay as they are). For Turkish "i" becomes the dotted capital "İ".
-std::u16string ToCapitals(const std::u16string& text, bool turkish);
+// "ß", stay as they are). With Turkic letter case "i" becomes the dotted capital "İ".
+std::u16string ToCapitals(const std::u16string& text, LetterCase letterCase);
 
-// True for a catalogue row whose script has letter case.
-bool HasLetterCase(int language);
+// True when the UTF-16 text holds a letter or a mark (Unicode general category L or M, so Thai and
+// Devanagari vowel signs count; digits, punctuation, symbols and spaces do not). A surrogate pair
+// counts by its code point; a lone surrogate is no letter.
+bool HasLetter(const char16_t* text, size_t length);
 
 // The resource name of a catalogue row as ASCII ("ENGLISH").
 std::string ResourceName(int language);
 
-// Builds the blobs of all catalogue rows, in catalogue order, from <corpusDir>/<NAME>.txt, using
-// `threads` worker threads. The result does not depend on the number of threads. False, with a
-// message in `error`, when a corpus file is missing or unreadable.
-bool BuildProfiles(const std::string& corpusDir, const BuildRecipe& recipe, int threads,
+// Builds the blobs of all catalogue rows, in catalogue order, from the corpus folders (the first
+// one required for every language, the later ones where they have text), using `threads` worker
+// threads. The result does not depend on the number of threads. False, with a message in `error`,
+// when a folder is missing, a file of the first corpus is missing, unreadable or holds no training
+// text, or a file of a later corpus exists but cannot be read.
+bool BuildProfiles(const std::vector<std::string>& corpusDirs, const BuildRecipe& recipe, int threads,
                    std::vector<std::vector<uint8_t>>& blobs, std::string& error);
+
+// One line per corpus file, "<folder name>/<NAME>.txt<TAB><bytes><TAB><digest>" (a 64-bit FNV-1a
+// of the bytes, in hex), or "<folder name>/<NAME>.txt<TAB>missing": what the builder read. The
+// builder stores it beside the blobs, so that a rebuild that differs can first name the input
+// files that changed.
+std::string DescribeCorpusFiles(const std::vector<std::string>& corpusDirs);
+
+// The name of that description beside the blobs.
+extern const char kCorpusDigestName[];

@@ -1,19 +1,23 @@
 // tm-evaluate: measures how well the profiles identify labelled text.
 //
-//   tm-evaluate [--profiles DIR] [--capitals] [--mixed] [--threads N] FILE
-//       FILE (or - for stdin) holds lines "NAME<TAB>text", NAME a resource name like ENGLISH.
-//       Prints the accuracy overall and per length bucket (short 10-30, medium 31-100, long
-//       101-400 UTF-16 units), the rate of "判定不能", per-language accuracy and the top confusions.
+//   tm-evaluate [--profiles DIR] [--capitals] [--mixed] [--errors] [--threads N] FILE...
+//       Each FILE (or - for stdin) holds lines "NAME<TAB>text", NAME a resource name like ENGLISH.
+//       Prints, for every file and (with several files) for all of them together, the accuracy
+//       overall and per length bucket (short 10-30, medium 31-100, long 101-400 UTF-16 units), the
+//       rate of "判定不能", per-language accuracy and the top confusions. Texts without a letter
+//       are counted apart: no language can be told from them, and 判定不能 is their right answer.
 //       --capitals scores the texts of the languages with letter case in capitals instead;
 //       --mixed adds numbers, a URL or punctuation around every text (the same for every run);
 //       --errors lists every text that was not identified, with its verdict.
-//   tm-evaluate --dev-set [CORPUS_DIR] [--per-language N]
-//       Writes the development set: the held-out lines of the corpus (the builder never trains on
-//       them), as "NAME<TAB>text" lines, at most N per language (default 1500, evenly spread).
+//   tm-evaluate --dev-set [CORPUS_DIR] [--per-language N] [--split blocks|lines]
+//       Writes the development set of one corpus (default: the first training corpus): its
+//       held-out lines (the builder never trains on them), as "NAME<TAB>text" lines, at most N per
+//       language (default 1500, evenly spread). Every file is read before anything is written.
 //       --split lines takes every tenth line instead of every tenth block (for comparison; the
 //       builder must then be run with the same option).
 //
 // A text counts as correct when the verdict names a language and the best-ranked one is its label.
+// --threads is at most 64.
 #include "LangIdentifier.h"
 #include "LanguageTable.h"
 #include "NgramTable.h"
@@ -23,6 +27,7 @@
 #include "Verdict.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -35,6 +40,7 @@ namespace {
 
 const size_t kMinLength = 10;
 const size_t kMaxLength = 400;
+const int kMaxThreads = 64;
 
 int LanguageIndex(const std::string& name)
 {
@@ -66,15 +72,30 @@ bool MakeSample(std::u16string line, std::u16string& sample)
     return true;
 }
 
+// Standard output must have taken everything: a full disk or a closed pipe is an error.
+int FinishOutput()
+{
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "tm-evaluate: cannot write the output\n");
+        return 1;
+    }
+    return 0;
+}
+
 int WriteDevelopmentSet(const std::string& corpusDir, size_t perLanguage, SplitRule rule)
 {
+    // Every file is read first, so that a missing one leaves no half-written set behind.
+    std::vector<std::vector<std::u16string>> files(kLanguageCount);
     for (int language = 0; language < kLanguageCount; ++language) {
-        const std::string name = ResourceName(language);
-        std::vector<std::u16string> lines;
-        if (!ReadCorpusFile(corpusDir + "/" + name + ".txt", lines)) {
-            std::fprintf(stderr, "tm-evaluate: cannot read %s/%s.txt\n", corpusDir.c_str(), name.c_str());
+        std::string problem;
+        if (!ReadCorpusFile(CorpusFilePath(corpusDir, language), files[language], &problem)) {
+            std::fprintf(stderr, "tm-evaluate: cannot read %s: %s; nothing written\n",
+                         CorpusFilePath(corpusDir, language).c_str(), problem.c_str());
             return 1;
         }
+    }
+    for (int language = 0; language < kLanguageCount; ++language) {
+        const std::vector<std::u16string>& lines = files[language];
         std::vector<std::u16string> samples;
         std::u16string sample;
         for (size_t i = 0; i < lines.size(); ++i)
@@ -82,9 +103,10 @@ int WriteDevelopmentSet(const std::string& corpusDir, size_t perLanguage, SplitR
                 samples.push_back(sample);
         const size_t n = std::min(perLanguage, samples.size());
         for (size_t k = 0; k < n; ++k)
-            std::printf("%s\t%s\n", name.c_str(), EncodeUtf8(samples[k * samples.size() / n]).c_str());
+            std::printf("%s\t%s\n", ResourceName(language).c_str(),
+                        EncodeUtf8(samples[k * samples.size() / n]).c_str());
     }
-    return 0;
+    return FinishOutput();
 }
 
 // Numbers, a URL or punctuation around a text, chosen by the sample's number so that every run
@@ -105,6 +127,7 @@ struct Sample
 {
     int language;
     std::u16string text;
+    size_t file;         // which input file it came from
     int predicted = -1;  // -1 for "判定不能"
 };
 
@@ -141,65 +164,63 @@ double Percent(size_t part, size_t whole)
     return whole == 0 ? 0.0 : 100.0 * double(part) / double(whole);
 }
 
-int Evaluate(const std::string& path, const std::string& profileDir, bool capitals, bool mixed,
-             int threads, bool showErrors)
+// Reads the labelled lines of one input into `samples`; false, with a message, when the input
+// cannot be read or a label is not a resource name.
+bool ReadSamples(const std::string& path, size_t file, bool capitals, bool mixed,
+                 std::vector<Sample>& samples)
 {
     std::vector<std::u16string> lines;
+    std::string problem;
     if (path == "-") {
-        const std::string tmp = "/dev/stdin";
-        if (!ReadCorpusFile(tmp, lines))
-            return 1;
-    } else if (!ReadCorpusFile(path, lines)) {
-        std::fprintf(stderr, "tm-evaluate: cannot read %s\n", path.c_str());
-        return 1;
+        lines = SplitCorpusText(std::string(std::istreambuf_iterator<char>(std::cin),
+                                            std::istreambuf_iterator<char>()));
+    } else if (!ReadCorpusFile(path, lines, &problem)) {
+        std::fprintf(stderr, "tm-evaluate: cannot read %s: %s\n", path.c_str(), problem.c_str());
+        return false;
     }
-    std::vector<Sample> samples;
     for (const std::u16string& line : lines) {
         const size_t tab = line.find(u'\t');
         if (tab == std::u16string::npos)
             continue;
-        std::string name;
-        for (size_t i = 0; i < tab; ++i)
-            name.push_back(char(line[i]));
+        const std::string name = EncodeUtf8(line.substr(0, tab));
         const int language = LanguageIndex(name);
         if (language < 0) {
-            std::fprintf(stderr, "tm-evaluate: unknown language %s\n", name.c_str());
-            return 1;
+            std::fprintf(stderr, "tm-evaluate: %s: unknown language %s\n", path.c_str(), name.c_str());
+            return false;
         }
         std::u16string text = line.substr(tab + 1);
         if (capitals) {
-            if (!HasLetterCase(language))
+            if (LanguageTable[language].letterCase == LetterCase::None)
                 continue;
-            text = ToCapitals(text, name == "TURKEY");
+            text = ToCapitals(text, LanguageTable[language].letterCase);
         }
         if (mixed)
             text = AddMixedContent(text, samples.size());
         if (!text.empty())
-            samples.push_back({language, text});
+            samples.push_back({language, text, file});
     }
+    return true;
+}
 
-    std::vector<std::thread> pool;
-    std::vector<std::string> failures(static_cast<size_t>(threads));
-    for (int t = 0; t < threads; ++t)
-        pool.emplace_back(IdentifyRange, profileDir, std::ref(samples), size_t(t), size_t(threads),
-                          std::ref(failures[size_t(t)]));
-    for (std::thread& t : pool)
-        t.join();
-    for (const std::string& failed : failures) {
-        if (!failed.empty()) {
-            std::fprintf(stderr, "tm-evaluate: not loaded from %s: %s\n", profileDir.c_str(), failed.c_str());
-            return 1;
-        }
-    }
-
+// The figures of the samples of one input file, or of all of them (file < 0).
+void Report(const std::vector<Sample>& samples, long file)
+{
     const char* bucketNames[] = {"short 10-30", "medium 31-100", "long 101-400", "other lengths"};
     size_t bucketTotal[4] = {}, bucketRight[4] = {};
-    size_t right = 0, undecided = 0;
+    size_t total = 0, right = 0, undecided = 0, letterless = 0, letterlessUndecided = 0;
     std::vector<size_t> languageTotal(kLanguageCount), languageRight(kLanguageCount);
     std::map<std::pair<int, int>, size_t> confusions;
     for (const Sample& s : samples) {
+        if (file >= 0 && s.file != size_t(file))
+            continue;
+        if (!HasLetter(s.text.data(), s.text.size())) {
+            ++letterless;
+            letterlessUndecided += s.predicted < 0 ? 1 : 0;
+            continue;
+        }
         const int bucket = Bucket(s.text.size());
         const bool ok = s.predicted == s.language;
+        ++total;
         ++bucketTotal[bucket];
         ++languageTotal[s.language];
         if (ok) {
@@ -213,18 +234,15 @@ int Evaluate(const std::string& path, const std::string& profileDir, bool capita
         }
     }
 
-    if (showErrors)
-        for (const Sample& s : samples)
-            if (s.predicted != s.language)
-                std::printf("%s -> %s\t%s\n", ResourceName(s.language).c_str(),
-                            s.predicted < 0 ? "?" : ResourceName(s.predicted).c_str(),
-                            EncodeUtf8(s.text).c_str());
-    std::printf("texts %zu  accuracy %.2f %%  undecided (判定不能) %.3f %%\n", samples.size(),
-                Percent(right, samples.size()), Percent(undecided, samples.size()));
+    std::printf("texts %zu  accuracy %.2f %%  undecided (判定不能) %.3f %%\n", total,
+                Percent(right, total), Percent(undecided, total));
     for (int b = 0; b < 4; ++b)
         if (bucketTotal[b] > 0)
             std::printf("  %-14s %7zu texts  %.2f %%\n", bucketNames[b], bucketTotal[b],
                         Percent(bucketRight[b], bucketTotal[b]));
+    if (letterless > 0)
+        std::printf("without letters %zu texts (not counted above), %zu of them 判定不能\n", letterless,
+                    letterlessUndecided);
 
     std::vector<int> order;
     for (int i = 0; i < kLanguageCount; ++i)
@@ -247,15 +265,71 @@ int Evaluate(const std::string& path, const std::string& profileDir, bool capita
     for (size_t i = 0; i < ranked.size() && i < 15; ++i)
         std::printf("  %-20s -> %-20s %5zu\n", ResourceName(ranked[i].second.first).c_str(),
                     ResourceName(ranked[i].second.second).c_str(), ranked[i].first);
-    return 0;
+}
+
+int Evaluate(const std::vector<std::string>& paths, const std::string& profileDir, bool capitals,
+             bool mixed, int threads, bool showErrors)
+{
+    // Every input is read and checked before any scoring.
+    std::vector<Sample> samples;
+    for (size_t f = 0; f < paths.size(); ++f)
+        if (!ReadSamples(paths[f], f, capitals, mixed, samples))
+            return 1;
+
+    std::vector<std::thread> pool;
+    std::vector<std::string> failures(static_cast<size_t>(threads));
+    for (int t = 0; t < threads; ++t)
+        pool.emplace_back(IdentifyRange, profileDir, std::ref(samples), size_t(t), size_t(threads),
+                          std::ref(failures[size_t(t)]));
+    for (std::thread& t : pool)
+        t.join();
+    for (const std::string& failed : failures) {
+        if (!failed.empty()) {
+            std::fprintf(stderr, "tm-evaluate: not loaded from %s: %s\n", profileDir.c_str(), failed.c_str());
+            return 1;
+        }
+    }
+
+    if (showErrors)
+        for (const Sample& s : samples)
+            if (s.predicted != s.language && HasLetter(s.text.data(), s.text.size()))
+                std::printf("%s -> %s\t%s\n", ResourceName(s.language).c_str(),
+                            s.predicted < 0 ? "?" : ResourceName(s.predicted).c_str(),
+                            EncodeUtf8(s.text).c_str());
+    for (size_t f = 0; f < paths.size(); ++f) {
+        if (paths.size() > 1)
+            std::printf("== %s\n", paths[f].c_str());
+        Report(samples, long(f));
+    }
+    if (paths.size() > 1) {
+        std::printf("== together\n");
+        Report(samples, -1);
+    }
+    return FinishOutput();
 }
 
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: tm-evaluate [--profiles DIR] [--capitals] [--mixed] [--errors] [--threads N] FILE\n"
-                 "       tm-evaluate --dev-set [CORPUS_DIR] [--per-language N] [--split blocks|lines]\n");
+                 "usage: tm-evaluate [--profiles DIR] [--capitals] [--mixed] [--errors] [--threads N (1-%d)] FILE...\n"
+                 "       tm-evaluate --dev-set [CORPUS_DIR] [--per-language N] [--split blocks|lines]\n",
+                 kMaxThreads);
     return 2;
+}
+
+// A whole decimal number within [low, high]; otherwise a message and false.
+bool ParseCount(const std::string& option, const char* text, long low, long high, long& value)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long n = std::strtol(text, &end, 10);
+    if (end == text || *end != 0 || errno != 0 || n < low || n > high) {
+        std::fprintf(stderr, "tm-evaluate: %s wants a whole number from %ld to %ld, not '%s'\n",
+                     option.c_str(), low, high, text);
+        return false;
+    }
+    value = n;
+    return true;
 }
 
 }  // namespace
@@ -263,43 +337,55 @@ int Usage()
 int main(int argc, char** argv)
 {
     std::string profileDir = TM_DEFAULT_PROFILE_DIR;
-    std::string corpusDir = TM_DEFAULT_CORPUS_DIR;
-    std::string file;
+    std::vector<std::string> files;
     bool devSet = false, capitals = false, mixed = false, showErrors = false;
     long perLanguage = 1500;
     SplitRule rule = SplitRule::Blocks;
-    int threads = std::max(1, int(std::thread::hardware_concurrency()));
+    long threads = std::min(kMaxThreads, std::max(1, int(std::thread::hardware_concurrency())));
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        const bool valued = arg == "--split" || arg == "--profiles" || arg == "--threads" ||
+                            arg == "--per-language";
+        if (valued && i + 1 >= argc) {
+            std::fprintf(stderr, "tm-evaluate: %s needs a value\n", arg.c_str());
+            return Usage();
+        }
         if (arg == "--dev-set") {
             devSet = true;
         } else if (arg == "--capitals") {
             capitals = true;
-        } else if (arg == "--split" && i + 1 < argc) {
-            rule = std::string(argv[++i]) == "lines" ? SplitRule::Lines : SplitRule::Blocks;
+        } else if (arg == "--split") {
+            const std::string value = argv[++i];
+            if (value != "blocks" && value != "lines") {
+                std::fprintf(stderr, "tm-evaluate: --split wants blocks or lines, not '%s'\n", value.c_str());
+                return 2;
+            }
+            rule = value == "lines" ? SplitRule::Lines : SplitRule::Blocks;
         } else if (arg == "--errors") {
             showErrors = true;
         } else if (arg == "--mixed") {
             mixed = true;
-        } else if (arg == "--profiles" && i + 1 < argc) {
+        } else if (arg == "--profiles") {
             profileDir = argv[++i];
-        } else if (arg == "--threads" && i + 1 < argc) {
-            threads = std::atoi(argv[++i]);
-        } else if (arg == "--per-language" && i + 1 < argc) {
-            perLanguage = std::atol(argv[++i]);
-        } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
+        } else if (arg == "--threads") {
+            if (!ParseCount(arg, argv[++i], 1, kMaxThreads, threads))
+                return 2;
+        } else if (arg == "--per-language") {
+            if (!ParseCount(arg, argv[++i], 1, 100000000, perLanguage))
+                return 2;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            std::fprintf(stderr, "tm-evaluate: unknown option %s\n", arg.c_str());
             return Usage();
-        } else if (file.empty()) {
-            file = arg;
         } else {
-            return Usage();
+            files.push_back(arg);
         }
     }
-    if (threads < 1 || perLanguage < 1)
+    if (devSet) {
+        if (files.size() > 1)
+            return Usage();
+        return WriteDevelopmentSet(files.empty() ? TM_DEFAULT_CORPUS_DIR : files[0], size_t(perLanguage), rule);
+    }
+    if (files.empty())
         return Usage();
-    if (devSet)
-        return WriteDevelopmentSet(file.empty() ? corpusDir : file, size_t(perLanguage), rule);
-    if (file.empty())
-        return Usage();
-    return Evaluate(file, profileDir, capitals, mixed, threads, showErrors);
+    return Evaluate(files, profileDir, capitals, mixed, int(threads), showErrors);
 }

@@ -3,7 +3,7 @@
 like ENGLISH) from text the training corpus never saw.
 
     python3 tools/evaluate/make-independent-set.py --debs DEBS_DIR --corpus CORPUS_DIR \
-        --out /work/notes/eval/independent.tsv [--per-bucket 300] [--seed independent-1]
+        --out OUT.tsv [--per-bucket 300] [--seed independent-1]
 
 DEBS_DIR holds one folder per Debian 12 package, named after the package, each the output of
 `dpkg-deb -x` of the .deb that `apt-get download PACKAGE` fetched.  CORPUS_DIR is the training

@@ -1,0 +1,195 @@
+// tm-build-profiles and tm-evaluate given bad input: a clear message, the documented exit status,
+// and nothing lost or half-written. Each runs the real tool on a small corpus in a folder of its own.
+#include "LanguageTable.h"
+#include "ProfileBuilder.h"
+#include "SmallCorpus.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <sys/wait.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadText(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+void WriteText(const fs::path& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+struct ToolRun
+{
+    int status = -1;  // exit status, or -1 when the tool did not exit normally
+    std::string out, err;
+};
+
+// Runs a shell command line in `dir` with its output and errors captured.
+ToolRun RunIn(const fs::path& dir, const std::string& command)
+{
+    const std::string line = "cd '" + dir.string() + "' && { " + command + " ; } > out.txt 2> err.txt";
+    const int raw = std::system(line.c_str());
+    ToolRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = ReadText(dir / "out.txt");
+    run.err = ReadText(dir / "err.txt");
+    return run;
+}
+
+// A folder with the small corpus in corpus/, a running-text corpus in running/ (English only, one
+// empty file, the rest missing) and an old set of profiles in out/.
+class ToolBadInput : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        fs::remove_all(m_root);
+        WriteSmallCorpus((m_root / "corpus").string());
+        fs::create_directories(m_root / "running");
+        WriteText(m_root / "running/ENGLISH.txt", "running text in english\nmore of it\n");
+        WriteText(m_root / "running/WELSH.txt", "");
+        fs::create_directories(m_root / "out");
+        for (int language = 0; language < kLanguageCount; ++language)
+            WriteText(OldBlob(language), "old " + ResourceName(language));
+        WriteText(m_root / "out" / kCorpusDigestName, "old list");
+    }
+
+    void TearDown() override { fs::remove_all(m_root); }
+
+    fs::path OldBlob(int language) const { return m_root / "out" / (ResourceName(language) + ".bin"); }
+
+    // The old set is whole: every old file as it was (but the ones a case replaced by a folder),
+    // and nothing else in the folder.
+    void ExpectOldSetWhole() const
+    {
+        size_t files = 0;
+        for (const fs::directory_entry& entry : fs::directory_iterator(m_root / "out")) {
+            ++files;
+            const std::string name = entry.path().filename().string();
+            if (entry.is_directory())
+                continue;
+            const std::string text = ReadText(entry.path());
+            EXPECT_TRUE(text == "old " + name.substr(0, name.size() - 4) || text == "old list")
+                << name << " is not from the old set";
+        }
+        EXPECT_EQ(files, size_t(kLanguageCount) + 1);
+    }
+
+    fs::path m_root = fs::path(testing::TempDir()) / "tm_tool_bad_input";
+};
+
+const std::string kBuild = TM_BUILD_PROFILES_TOOL;
+const std::string kEvaluate = TM_EVALUATE_TOOL;
+
+TEST_F(ToolBadInput, BuildProfiles)
+{
+    // The fixture itself builds: an empty and a missing file in the running-text corpus are normal.
+    const ToolRun good = RunIn(m_root, kBuild + " corpus running --out out --threads 2");
+    EXPECT_EQ(good.status, 0) << good.err;
+    EXPECT_NE(ReadText(m_root / "out/ENGLISH.bin"), "old ENGLISH");
+    EXPECT_NE(ReadText(m_root / "out" / kCorpusDigestName).find("running/WELSH.txt\t0\t"), std::string::npos);
+
+    const struct {
+        const char* what;
+        std::function<void(const fs::path&)> setup;
+        std::string arguments;
+        int status;
+        const char* message;
+    } cases[] = {
+        {"a corpus file that is a folder",
+         [](const fs::path& root) { fs::remove(root / "corpus/DANISH.txt"); fs::create_directory(root / "corpus/DANISH.txt"); },
+         "corpus --out out", 1, "DANISH.txt: not a regular file"},
+        {"a running-text file that is a folder",
+         [](const fs::path& root) { fs::create_directory(root / "running/GREEK.txt"); },
+         "corpus running --out out", 1, "GREEK.txt: not a regular file"},
+        {"an empty file in the first corpus",
+         [](const fs::path& root) { WriteText(root / "corpus/AFRIKAANS.txt", ""); },
+         "corpus --out out", 1, "no training text for AFRIKAANS"},
+        {"a file missing from the first corpus",
+         [](const fs::path& root) { fs::remove(root / "corpus/WELSH.txt"); },
+         "corpus --out out", 1, "WELSH.txt: missing"},
+        {"a corpus folder that does not exist", nullptr, "corpus nowhere --out out", 1, "nowhere not found"},
+        {"an output name that is a folder",
+         [](const fs::path& root) { fs::remove(root / "out/WELSH.bin"); fs::create_directory(root / "out/WELSH.bin"); },
+         "corpus --out out", 1, "WELSH.bin exists and is not a regular file"},
+        {"a file size limit reached while writing", nullptr,
+         "ulimit -f 1; " + kBuild + " corpus --out out", 1, "cannot write"},
+        {"--slot-factor nan", nullptr, "corpus --out out --slot-factor nan", 2, "--slot-factor"},
+        {"--threads 100000", nullptr, "corpus --out out --threads 100000", 2, "--threads"},
+        {"a malformed number", nullptr, "corpus --out out --keys 12x", 2, "--keys"},
+        {"four percentages for five lengths", nullptr, "corpus --out out --length-percent 1,2,3,4", 2,
+         "--length-percent"},
+        // A missing corpus file as well: were the guard to fail, the tool would stop before writing.
+        {"a recipe option without --out",
+         [](const fs::path& root) { fs::remove(root / "corpus/WELSH.txt"); }, "corpus --keys 1000", 2, "--out"},
+        {"other corpus folders without --out",
+         [](const fs::path& root) { fs::remove(root / "corpus/WELSH.txt"); }, "corpus running", 2, "--out"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        if (c.setup)
+            c.setup(m_root);
+        const std::string command =
+            c.arguments.rfind("ulimit", 0) == 0 ? c.arguments : kBuild + " " + c.arguments;
+        const ToolRun run = RunIn(m_root, command);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        ExpectOldSetWhole();
+    }
+}
+
+TEST_F(ToolBadInput, Evaluate)
+{
+    WriteText(m_root / "good.tsv", "ENGLISH\tqwert qwert common words\n");
+    const struct {
+        const char* what;
+        std::function<void(const fs::path&)> setup;
+        std::string arguments;
+        int status;
+        const char* message;
+    } cases[] = {
+        {"a folder as the labelled file", nullptr, "corpus", 1, "corpus: not a regular file"},
+        {"a second file missing: nothing scored", nullptr, "good.tsv missing.tsv", 1, "missing.tsv: missing"},
+        {"a label that only looks like a resource name",
+         [](const fs::path& root) { WriteText(root / "odd.tsv", "\xC5\x85NGLISH\tHello world, how are you\n"); },
+         "odd.tsv", 1, "unknown language"},
+        {"--dev-set with a corpus file missing",
+         [](const fs::path& root) { fs::remove(root / "corpus/WELSH.txt"); }, "--dev-set corpus", 1,
+         "WELSH.txt: missing"},
+        {"--dev-set with a corpus file that is a folder",
+         [](const fs::path& root) { fs::remove(root / "corpus/WELSH.txt"); fs::create_directory(root / "corpus/WELSH.txt"); },
+         "--dev-set corpus", 1, "WELSH.txt: not a regular file"},
+        {"--threads 100000", nullptr, "--threads 100000 good.tsv", 2, "--threads"},
+        {"a malformed number", nullptr, "--per-language 5x --dev-set corpus", 2, "--per-language"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        WriteText(m_root / "good.tsv", "ENGLISH\tqwert qwert common words\n");
+        if (c.setup)
+            c.setup(m_root);
+        const ToolRun run = RunIn(m_root, kEvaluate + " " + c.arguments);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "");  // never half a result
+    }
+
+    // Output that cannot be written is an error, not a success.
+    const ToolRun full = RunIn(m_root, kEvaluate + " --dev-set corpus > /dev/full");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("cannot write"), std::string::npos) << full.err;
+}
+
+}  // namespace
