@@ -292,10 +292,22 @@ TEST(ProfileBuilder, CorpusFilesDecodeAsUtf16Lines)
     EXPECT_FALSE(ReadCorpusFile(path, lines));
 }
 
+// The count a blob stores for a key; -1 when it does not hold the key or does not load.
+int32_t StoredCount(const std::vector<uint8_t>& blob, const char16_t* key)
+{
+    CNgramTable table;
+    int32_t count = 0;
+    return table.Load(blob.data(), blob.size()) && table.Lookup(key, &count) ? count : -1;
+}
+
 class SmallCorpus : public testing::Test
 {
 protected:
-    void SetUp() override { WriteSmallCorpus(m_dir); }
+    void SetUp() override
+    {
+        ASSERT_EQ(ResourceName(kEnglish), "ENGLISH");
+        WriteSmallCorpus(m_dir);
+    }
 
     std::string m_dir = testing::TempDir() + "tm_small_corpus";
 };
@@ -314,32 +326,21 @@ TEST_F(SmallCorpus, KeysCountsAndTotalFollowTheTrainingText)
     std::string error;
     ASSERT_TRUE(BuildProfiles({m_dir}, recipe, 2, blobs, error)) << error;
 
-    int english = -1;
     for (int language = 0; language < kLanguageCount; ++language) {
-        CNgramTable table;
-        ASSERT_TRUE(table.Load(blobs[language].data(), blobs[language].size()));
-        int32_t count = 0;
-        // Held by every language's top set: left out everywhere.
-        EXPECT_FALSE(table.Lookup(u"commo", &count));
-        EXPECT_FALSE(table.Lookup(u"words", &count));
-        // Each language keeps its own word.
+        // Held by every language's top set: left out everywhere. Each language keeps its own word.
+        EXPECT_EQ(StoredCount(blobs[language], u"commo"), -1);
+        EXPECT_EQ(StoredCount(blobs[language], u"words"), -1);
         const std::u16string own(3, char16_t(0x4E00 + language));
-        EXPECT_TRUE(table.Lookup(own.c_str(), &count));
-        if (ResourceName(language) == "ENGLISH")
-            english = language;
+        EXPECT_GT(StoredCount(blobs[language], own.c_str()), 0);
     }
-    ASSERT_GE(english, 0);
 
+    // 36 training lines hold "qwert" once; development lines never reach a profile. Every second
+    // training line also enters in capitals.
+    EXPECT_EQ(StoredCount(blobs[kEnglish], u"qwert"), 36);
+    EXPECT_EQ(StoredCount(blobs[kEnglish], u"xyzz"), -1);
+    EXPECT_EQ(StoredCount(blobs[kEnglish], u"QWERT"), 18);
     CNgramTable table;
-    ASSERT_TRUE(table.Load(blobs[english].data(), blobs[english].size()));
-    int32_t count = 0;
-    // 36 training lines hold "qwert" once; development lines never reach a profile.
-    ASSERT_TRUE(table.Lookup(u"qwert", &count));
-    EXPECT_EQ(count, 36);
-    EXPECT_FALSE(table.Lookup(u"xyzz", &count));
-    // Every second training line also enters in capitals.
-    ASSERT_TRUE(table.Lookup(u"QWERT", &count));
-    EXPECT_EQ(count, 18);
+    ASSERT_TRUE(table.Load(blobs[kEnglish].data(), blobs[kEnglish].size()));
 
     // The total is the number of units of the prepared training text, copies included.
     int64_t total = 0;
@@ -348,7 +349,7 @@ TEST_F(SmallCorpus, KeysCountsAndTotalFollowTheTrainingText)
         if (IsDevelopmentLine(i, kSmallCorpusLines))
             continue;
         size_t length = 0;
-        NormaliseText(SmallCorpusLine(english, i).c_str(), &length);
+        NormaliseText(SmallCorpusLine(kEnglish, i).c_str(), &length);
         total += int64_t(length) * ((++trainingLine % 2 == 0) ? 2 : 1);
     }
     EXPECT_EQ(table.m_totalCount, total);
@@ -366,11 +367,8 @@ TEST_F(SmallCorpus, DistinctKeysCarryABonus)
     std::string error;
     ASSERT_TRUE(BuildProfiles({m_dir}, recipe, 2, blobs, error)) << error;
 
-    int english = 0;
-    while (ResourceName(english) != "ENGLISH")
-        ++english;
     CNgramTable table;
-    ASSERT_TRUE(table.Load(blobs[english].data(), blobs[english].size()));
+    ASSERT_TRUE(table.Load(blobs[kEnglish].data(), blobs[kEnglish].size()));
     auto fraction = [&](const char16_t* key) {
         int32_t count = 0;
         EXPECT_TRUE(table.Lookup(key, &count));
@@ -388,10 +386,7 @@ TEST_F(SmallCorpus, DistinctKeysCarryABonus)
 // as the amount of 80 lines at most: 160 are scaled down, 40 count as they are.
 TEST_F(SmallCorpus, LaterCorpusCountsAsAFixedAmountAtMost)
 {
-    int english = 0;
-    while (ResourceName(english) != "ENGLISH")
-        ++english;
-    const std::u16string line = u"common words " + std::u16string(3, char16_t(0x4E00 + english)) + u" asdfg";
+    const std::u16string line = u"common words " + std::u16string(3, char16_t(0x4E00 + kEnglish)) + u" asdfg";
     size_t units = 0;
     NormaliseText(line.c_str(), &units);
     BuildRecipe recipe;
@@ -412,7 +407,7 @@ TEST_F(SmallCorpus, LaterCorpusCountsAsAFixedAmountAtMost)
         std::filesystem::remove_all(later);
         std::filesystem::create_directories(later);
         {
-            std::ofstream file(CorpusFilePath(later, english), std::ios::binary);
+            std::ofstream file(CorpusFilePath(later, kEnglish), std::ios::binary);
             for (size_t i = 0; i < c.lines; ++i)
                 file << EncodeUtf8(line) << "\n";
             std::ofstream empty(later + "/WELSH.txt");
@@ -421,13 +416,8 @@ TEST_F(SmallCorpus, LaterCorpusCountsAsAFixedAmountAtMost)
         std::vector<std::vector<uint8_t>> blobs;
         std::string error;
         ASSERT_TRUE(BuildProfiles({m_dir, later}, recipe, 2, blobs, error)) << error;
-        CNgramTable table;
-        ASSERT_TRUE(table.Load(blobs[english].data(), blobs[english].size()));
-        int32_t count = 0;
-        ASSERT_TRUE(table.Lookup(u"qwert", &count));
-        EXPECT_EQ(count, 36);
-        ASSERT_TRUE(table.Lookup(u"asdfg", &count));
-        EXPECT_EQ(count, c.asdfg);
+        EXPECT_EQ(StoredCount(blobs[kEnglish], u"qwert"), 36);
+        EXPECT_EQ(StoredCount(blobs[kEnglish], u"asdfg"), c.asdfg);
     }
     std::filesystem::remove_all(later);
 }

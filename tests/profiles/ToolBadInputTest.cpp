@@ -47,6 +47,20 @@ ToolRun RunIn(const fs::path& dir, const std::string& command)
     return run;
 }
 
+const std::string kBuild = TM_BUILD_PROFILES_TOOL;
+const std::string kEvaluate = TM_EVALUATE_TOOL;
+
+// One bad input: what it is, how the fixture is spoilt for it, the tool's arguments (a command line
+// of its own when it starts with "ulimit"), and the exit status and message expected.
+struct BadInput
+{
+    const char* what;
+    std::function<void(const fs::path&)> setup;
+    std::string arguments;
+    int status;
+    const char* message;
+};
+
 // A folder with the small corpus in corpus/, a running-text corpus in running/ (English only, one
 // empty file, the rest missing) and an old set of profiles in out/.
 class ToolBadInput : public testing::Test
@@ -66,6 +80,19 @@ protected:
     }
 
     void TearDown() override { fs::remove_all(m_root); }
+
+    // Runs one case on a fresh fixture and checks the exit status and the message.
+    ToolRun RunCase(const std::string& tool, const BadInput& c)
+    {
+        SetUp();
+        if (c.setup)
+            c.setup(m_root);
+        const bool ownLine = c.arguments.rfind("ulimit", 0) == 0;
+        const ToolRun run = RunIn(m_root, ownLine ? c.arguments : tool + " " + c.arguments);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        return run;
+    }
 
     fs::path OldBlob(int language) const { return m_root / "out" / (ResourceName(language) + ".bin"); }
 
@@ -89,9 +116,6 @@ protected:
     fs::path m_root = fs::path(testing::TempDir()) / "tm_tool_bad_input";
 };
 
-const std::string kBuild = TM_BUILD_PROFILES_TOOL;
-const std::string kEvaluate = TM_EVALUATE_TOOL;
-
 TEST_F(ToolBadInput, BuildProfiles)
 {
     // The fixture itself builds: an empty and a missing file in the running-text corpus are normal.
@@ -100,13 +124,7 @@ TEST_F(ToolBadInput, BuildProfiles)
     EXPECT_NE(ReadText(m_root / "out/ENGLISH.bin"), "old ENGLISH");
     EXPECT_NE(ReadText(m_root / "out" / kCorpusDigestName).find("running/WELSH.txt\t0\t"), std::string::npos);
 
-    const struct {
-        const char* what;
-        std::function<void(const fs::path&)> setup;
-        std::string arguments;
-        int status;
-        const char* message;
-    } cases[] = {
+    const BadInput cases[] = {
         {"a corpus file that is a folder",
          [](const fs::path& root) { fs::remove(root / "corpus/DANISH.txt"); fs::create_directory(root / "corpus/DANISH.txt"); },
          "corpus --out out", 1, "DANISH.txt: not a regular file"},
@@ -125,43 +143,29 @@ TEST_F(ToolBadInput, BuildProfiles)
          "corpus --out out", 1, "WELSH.bin exists and is not a regular file"},
         {"a file size limit reached while writing", nullptr,
          "ulimit -f 1; " + kBuild + " corpus --out out", 1, "cannot write"},
-        {"--slot-factor nan", nullptr, "corpus --out out --slot-factor nan", 2, "--slot-factor"},
-        {"--threads 100000", nullptr, "corpus --out out --threads 100000", 2, "--threads"},
-        {"a malformed number", nullptr, "corpus --out out --keys 12x", 2, "--keys"},
-        {"four percentages for five lengths", nullptr, "corpus --out out --length-percent 1,2,3,4", 2,
-         "--length-percent"},
+        {"--slot-factor nan", nullptr, "corpus --out out --slot-factor nan", 2, "--slot-factor wants"},
+        {"--threads 100000", nullptr, "corpus --out out --threads 100000", 2, "--threads wants"},
+        {"a malformed number", nullptr, "corpus --out out --keys 12x", 2, "--keys wants"},
         // A missing corpus file as well: were the guard to fail, the tool would stop before writing.
         {"a recipe option without --out",
-         [](const fs::path& root) { fs::remove(root / "corpus/WELSH.txt"); }, "corpus --keys 1000", 2, "--out"},
+         [](const fs::path& root) { fs::remove(root / "corpus/WELSH.txt"); }, "corpus --keys 1000", 2, "a recipe option: give --out"},
         {"other corpus folders without --out",
-         [](const fs::path& root) { fs::remove(root / "corpus/WELSH.txt"); }, "corpus running", 2, "--out"},
+         [](const fs::path& root) { fs::remove(root / "corpus/WELSH.txt"); }, "corpus", 2, "other corpus folders: give --out"},
     };
-    for (const auto& c : cases) {
+    for (const BadInput& c : cases) {
         SCOPED_TRACE(c.what);
-        SetUp();
-        if (c.setup)
-            c.setup(m_root);
-        const std::string command =
-            c.arguments.rfind("ulimit", 0) == 0 ? c.arguments : kBuild + " " + c.arguments;
-        const ToolRun run = RunIn(m_root, command);
-        EXPECT_EQ(run.status, c.status) << run.err;
-        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        RunCase(kBuild, c);
         ExpectOldSetWhole();
     }
 }
 
 TEST_F(ToolBadInput, Evaluate)
 {
-    WriteText(m_root / "good.tsv", "ENGLISH\tqwert qwert common words\n");
-    const struct {
-        const char* what;
-        std::function<void(const fs::path&)> setup;
-        std::string arguments;
-        int status;
-        const char* message;
-    } cases[] = {
+    const BadInput cases[] = {
         {"a folder as the labelled file", nullptr, "corpus", 1, "corpus: not a regular file"},
-        {"a second file missing: nothing scored", nullptr, "good.tsv missing.tsv", 1, "missing.tsv: missing"},
+        {"a second file missing: nothing scored",
+         [](const fs::path& root) { WriteText(root / "good.tsv", "ENGLISH\tqwert qwert common words\n"); },
+         "good.tsv missing.tsv", 1, "missing.tsv: missing"},
         {"a label that only looks like a resource name",
          [](const fs::path& root) { WriteText(root / "odd.tsv", "\xC5\x85NGLISH\tHello world, how are you\n"); },
          "odd.tsv", 1, "unknown language"},
@@ -171,19 +175,12 @@ TEST_F(ToolBadInput, Evaluate)
         {"--dev-set with a corpus file that is a folder",
          [](const fs::path& root) { fs::remove(root / "corpus/WELSH.txt"); fs::create_directory(root / "corpus/WELSH.txt"); },
          "--dev-set corpus", 1, "WELSH.txt: not a regular file"},
-        {"--threads 100000", nullptr, "--threads 100000 good.tsv", 2, "--threads"},
-        {"a malformed number", nullptr, "--per-language 5x --dev-set corpus", 2, "--per-language"},
+        {"--threads 100000", nullptr, "--threads 100000 corpus/ENGLISH.txt", 2, "--threads wants"},
+        {"a malformed number", nullptr, "--per-language 5x --dev-set corpus", 2, "--per-language wants"},
     };
-    for (const auto& c : cases) {
+    for (const BadInput& c : cases) {
         SCOPED_TRACE(c.what);
-        SetUp();
-        WriteText(m_root / "good.tsv", "ENGLISH\tqwert qwert common words\n");
-        if (c.setup)
-            c.setup(m_root);
-        const ToolRun run = RunIn(m_root, kEvaluate + " " + c.arguments);
-        EXPECT_EQ(run.status, c.status) << run.err;
-        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
-        EXPECT_EQ(run.out, "");  // never half a result
+        EXPECT_EQ(RunCase(kEvaluate, c).out, "");  // never half a result
     }
 
     // Output that cannot be written is an error, not a success.
