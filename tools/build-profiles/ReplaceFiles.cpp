@@ -87,18 +87,22 @@ bool ReplaceFiles(const std::string& dir, const std::vector<std::pair<std::strin
 
     for (Entry& entry : entries) {
         std::error_code step;
+        const fs::path* from = &entry.target;
+        const fs::path* to = &entry.old;
         if (fs::exists(fs::symlink_status(entry.target, ec))) {
             fs::rename(entry.target, entry.old, step);
             entry.movedAside = !step;
         }
         if (!step) {
+            from = &entry.fresh;
+            to = &entry.target;
             fs::rename(entry.fresh, entry.target, step);
             entry.renamed = !step;
         }
         if (!step)
             continue;
         // Put back what was replaced so far, this target's old file included.
-        error = "cannot replace " + entry.target.string() + ": " + step.message() +
+        error = "cannot rename " + from->string() + " to " + to->string() + ": " + step.message() +
                 "; the previous files were kept";
         for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
             if (it->renamed)
