@@ -50,12 +50,34 @@ ToolRun RunIn(const fs::path& dir, const std::string& command)
 const std::string kBuild = TM_BUILD_PROFILES_TOOL;
 const std::string kEvaluate = TM_EVALUATE_TOOL;
 
+using Setup = std::function<void(const fs::path&)>;
+
+// How a case spoils the fixture: a file (or folder) of it replaced by a folder, removed, or given
+// other text.
+Setup FolderInstead(const std::string& name)
+{
+    return [name](const fs::path& root) {
+        fs::remove(root / name);
+        fs::create_directories(root / name);
+    };
+}
+
+Setup Without(const std::string& name)
+{
+    return [name](const fs::path& root) { fs::remove(root / name); };
+}
+
+Setup WithText(const std::string& name, const std::string& text)
+{
+    return [name, text](const fs::path& root) { WriteText(root / name, text); };
+}
+
 // One bad input: what it is, how the fixture is spoilt for it, the tool's arguments (a command line
 // of its own when it starts with "ulimit"), and the exit status and message expected.
 struct BadInput
 {
     const char* what;
-    std::function<void(const fs::path&)> setup;
+    Setup setup;
     std::string arguments;
     int status;
     const char* message;
@@ -122,27 +144,23 @@ TEST_F(ToolBadInput, BuildProfiles)
     const ToolRun good = RunIn(m_root, kBuild + " corpus running --out out --threads 2");
     EXPECT_EQ(good.status, 0) << good.err;
     EXPECT_NE(ReadText(m_root / "out/ENGLISH.bin"), "old ENGLISH");
-    EXPECT_NE(ReadText(m_root / "out" / kCorpusDigestName).find("running/WELSH.txt\t0\t"), std::string::npos);
+    const std::string digest = ReadText(m_root / "out" / kCorpusDigestName);
+    EXPECT_NE(digest.find("running/WELSH.txt\t0\t"), std::string::npos) << digest;
 
+    const std::string digestAside = "out/." + std::string(kCorpusDigestName) + ".old/x";
     const BadInput cases[] = {
-        {"a corpus file that is a folder",
-         [](const fs::path& root) { fs::remove(root / "corpus/DANISH.txt"); fs::create_directory(root / "corpus/DANISH.txt"); },
-         "corpus --out out", 1, "DANISH.txt: not a regular file"},
-        {"a running-text file that is a folder",
-         [](const fs::path& root) { fs::create_directory(root / "running/GREEK.txt"); },
+        {"a corpus file that is a folder", FolderInstead("corpus/DANISH.txt"), "corpus --out out", 1,
+         "DANISH.txt: not a regular file"},
+        {"a running-text file that is a folder", FolderInstead("running/GREEK.txt"),
          "corpus running --out out", 1, "GREEK.txt: not a regular file"},
-        {"an empty file in the first corpus",
-         [](const fs::path& root) { WriteText(root / "corpus/AFRIKAANS.txt", ""); },
-         "corpus --out out", 1, "no training text for AFRIKAANS"},
-        {"a file missing from the first corpus",
-         [](const fs::path& root) { fs::remove(root / "corpus/WELSH.txt"); },
-         "corpus --out out", 1, "WELSH.txt: missing"},
+        {"an empty file in the first corpus", WithText("corpus/AFRIKAANS.txt", ""), "corpus --out out", 1,
+         "no training text for AFRIKAANS"},
+        {"a file missing from the first corpus", Without("corpus/WELSH.txt"), "corpus --out out", 1,
+         "WELSH.txt: missing"},
         {"a corpus folder that does not exist", nullptr, "corpus nowhere --out out", 1, "nowhere not found"},
-        {"an output name that is a folder",
-         [](const fs::path& root) { fs::remove(root / "out/WELSH.bin"); fs::create_directory(root / "out/WELSH.bin"); },
-         "corpus --out out", 1, "WELSH.bin exists and is not a regular file"},
-        {"a rename that fails after 42 others: those are put back",
-         [](const fs::path& root) { fs::create_directories(root / "out" / ("." + std::string(kCorpusDigestName) + ".old/x")); },
+        {"an output name that is a folder", FolderInstead("out/WELSH.bin"), "corpus --out out", 1,
+         "WELSH.bin exists and is not a regular file"},
+        {"a rename that fails after 42 others: those are put back", FolderInstead(digestAside),
          "corpus --out out", 1, "cannot rename out/corpus-digest.txt to out/.corpus-digest.txt.old"},
         {"a file size limit reached while writing", nullptr,
          "ulimit -f 1; " + kBuild + " corpus --out out", 1, "cannot write"},
@@ -150,10 +168,10 @@ TEST_F(ToolBadInput, BuildProfiles)
         {"--threads 100000", nullptr, "corpus --out out --threads 100000", 2, "--threads wants"},
         {"a malformed number", nullptr, "corpus --out out --keys 12x", 2, "--keys wants"},
         // A missing corpus file as well: were the guard to fail, the tool would stop before writing.
-        {"a recipe option without --out",
-         [](const fs::path& root) { fs::remove(root / "corpus/WELSH.txt"); }, "corpus --keys 1000", 2, "a recipe option: give --out"},
-        {"other corpus folders without --out",
-         [](const fs::path& root) { fs::remove(root / "corpus/WELSH.txt"); }, "corpus", 2, "other corpus folders: give --out"},
+        {"a recipe option without --out", Without("corpus/WELSH.txt"), "corpus --keys 1000", 2,
+         "a recipe option: give --out"},
+        {"other corpus folders without --out", Without("corpus/WELSH.txt"), "corpus", 2,
+         "other corpus folders: give --out"},
     };
     for (const BadInput& c : cases) {
         SCOPED_TRACE(c.what);
@@ -166,18 +184,14 @@ TEST_F(ToolBadInput, Evaluate)
 {
     const BadInput cases[] = {
         {"a folder as the labelled file", nullptr, "corpus", 1, "corpus: not a regular file"},
-        {"a second file missing: nothing scored",
-         [](const fs::path& root) { WriteText(root / "good.tsv", "ENGLISH\tqwert qwert common words\n"); },
+        {"a second file missing: nothing scored", WithText("good.tsv", "ENGLISH\tqwert qwert common words\n"),
          "good.tsv missing.tsv", 1, "missing.tsv: missing"},
         {"a label that only looks like a resource name",
-         [](const fs::path& root) { WriteText(root / "odd.tsv", "\xC5\x85NGLISH\tHello world, how are you\n"); },
-         "odd.tsv", 1, "unknown language"},
-        {"--dev-set with a corpus file missing",
-         [](const fs::path& root) { fs::remove(root / "corpus/WELSH.txt"); }, "--dev-set corpus", 1,
+         WithText("odd.tsv", "\xC5\x85NGLISH\tHello world, how are you\n"), "odd.tsv", 1, "unknown language"},
+        {"--dev-set with a corpus file missing", Without("corpus/WELSH.txt"), "--dev-set corpus", 1,
          "WELSH.txt: missing"},
-        {"--dev-set with a corpus file that is a folder",
-         [](const fs::path& root) { fs::remove(root / "corpus/WELSH.txt"); fs::create_directory(root / "corpus/WELSH.txt"); },
-         "--dev-set corpus", 1, "WELSH.txt: not a regular file"},
+        {"--dev-set with a corpus file that is a folder", FolderInstead("corpus/WELSH.txt"), "--dev-set corpus",
+         1, "WELSH.txt: not a regular file"},
         {"--threads 100000", nullptr, "--threads 100000 corpus/ENGLISH.txt", 2, "--threads wants"},
         {"a malformed number", nullptr, "--per-language 5x --dev-set corpus", 2, "--per-language wants"},
     };

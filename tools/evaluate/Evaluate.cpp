@@ -311,7 +311,8 @@ int Evaluate(const std::vector<std::string>& paths, const std::string& profileDi
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: tm-evaluate [--profiles DIR] [--capitals] [--mixed] [--errors] [--threads N (1-%d)] FILE...\n"
+                 "usage: tm-evaluate [--profiles DIR] [--capitals] [--mixed] [--errors]\n"
+                 "                   [--threads N (1-%d)] FILE...\n"
                  "       tm-evaluate --dev-set [CORPUS_DIR] [--per-language N] [--split blocks|lines]\n",
                  kMaxThreads);
     return 2;
