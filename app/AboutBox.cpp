@@ -60,10 +60,11 @@ INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
     case WM_COMMAND:
         OnAboutCommand(dialog, LOWORD(wParam), HIWORD(wParam));
         return TRUE;
-    case WM_DESTROY:
+    case WM_NCDESTROY:
+        // The link control uses the font until it is gone, and the dialog's children are gone by now.
         DeleteObject(g_linkFont);
         g_linkFont = nullptr;
-        return TRUE;
+        return FALSE;
     }
     return FALSE;
 }

@@ -94,8 +94,10 @@ STDMETHODIMP CDropTarget::DragLeave()
     return S_OK;
 }
 
+// The drag ends here, whatever comes of the drop: the data object of DragEnter is not held any more.
 STDMETHODIMP CDropTarget::Drop(IDataObject* pDataObj, DWORD, POINTL, DWORD* pdwEffect)
 {
+    m_dataObject = nullptr;
     *pdwEffect = DROPEFFECT_NONE;
     if (EffectFor(pDataObj) != DROPEFFECT_COPY)
         return S_OK;

@@ -29,7 +29,7 @@ public:
     STDMETHODIMP Drop(IDataObject* pDataObj, DWORD grfKeyState, POINTL pt, DWORD* pdwEffect) override;
 
     LONG m_refCount;
-    IDataObject* m_dataObject;       // borrowed for the drag in progress; never AddRef'd
+    IDataObject* m_dataObject;       // borrowed for the drag in progress (null once it leaves or drops); never AddRef'd
     CEventHandler* m_eventHandler;   // borrowed; the handler outlives the registration
 
 private:

@@ -9,6 +9,7 @@
 #include "../res/resource.h"
 
 #include <algorithm>
+#include <climits>
 #include <string>
 
 namespace {
@@ -16,14 +17,52 @@ namespace {
 const DWORD kTextStyle =
     WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL;  // lines wrap
 const DWORD kJudgeStyle = WS_CHILD | WS_VISIBLE | WS_DISABLED | WS_CLIPSIBLINGS | BS_PUSHBUTTON;
+// The result label wraps its text to further lines (no ES_AUTOHSCROLL) and the layout gives it the
+// lines it needs, so the whole verdict stays readable in a narrow window.
 const DWORD kResultStyle =
-    WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_BORDER | ES_READONLY | ES_AUTOHSCROLL;
+    WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_BORDER | ES_READONLY | ES_MULTILINE;
 
 // The edit control takes only 32,767 units of typed or pasted text by default and cuts the rest off
 // silently; the input box takes as much as memory allows.
 const LPARAM kTextLimit = 0x7FFFFFFE;
 
 const UINT kFlashMilliseconds = 500;
+
+// The character that Ctrl+A makes once the message loop has translated the key.
+const WPARAM kCtrlA = 0x01;
+
+CTonguemeter* AppOf(HWND window)
+{
+    return reinterpret_cast<CTonguemeter*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+// The input box selects all of its text on Ctrl+A, where a plain edit control would insert the
+// character. No accelerator table: the box handles the key itself.
+LRESULT CALLBACK TextBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CHAR && wParam == kCtrlA) {
+        SendMessageW(box, EM_SETSEL, 0, -1);
+        return 0;
+    }
+    return CallWindowProcW(AppOf(GetParent(box))->m_textProc, box, message, wParam, lParam);
+}
+
+// Whoever sets the result label's text (the loader, the identify command), the layout follows it, so
+// that the label has the lines the new text needs.
+LRESULT CALLBACK ResultLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    CTonguemeter* app = AppOf(GetParent(label));
+    const LRESULT result = CallWindowProcW(app->m_resultProc, label, message, wParam, lParam);
+    if (message == WM_SETTEXT && result)
+        app->LayOut();
+    return result;
+}
+
+WNDPROC Subclass(HWND control, WNDPROC procedure)
+{
+    return reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
+}
 
 HWND CreateControl(const CTonguemeter& app, DWORD exStyle, const wchar_t* className, const wchar_t* text,
                    DWORD style, int id)
@@ -32,16 +71,22 @@ HWND CreateControl(const CTonguemeter& app, DWORD exStyle, const wchar_t* classN
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), app.m_hInstance, nullptr);
 }
 
-// The button keeps this size for the life of the window; the layout only moves it.
-void SizeJudgeButton(const CTonguemeter& app)
+// The button keeps this size for the life of the window; the layout only moves it. A line of the
+// result label is as tall as the font.
+void SizeJudgeButton(CTonguemeter& app)
 {
-    HDC dc = GetDC(app.m_hJudge);
-    HGDIOBJ previous = SelectObject(dc, app.m_hFont);
-    TEXTMETRICW metrics = {};
-    GetTextMetricsW(dc, &metrics);
+    const TEXTMETRICW metrics = CFontDC(app.m_hJudge, app.m_font.Get()).Metrics();
     MoveWindow(app.m_hJudge, 0, 0, 2 * metrics.tmMaxCharWidth + 32, metrics.tmHeight + 12, FALSE);
-    SelectObject(dc, previous);
-    ReleaseDC(app.m_hJudge, dc);
+    app.m_lineHeight = metrics.tmHeight;
+}
+
+// The height of the bottom strip: the button's height for the label's first line and one line of
+// the font for each further one, as far as the input box can give while it keeps a button's height.
+// A label that needs more than that scrolls.
+int StripHeight(int buttonHeight, int lineHeight, int lines, int clientHeight)
+{
+    const int wanted = buttonHeight + (lines - 1) * lineHeight;
+    return std::max(buttonHeight, std::min(wanted, clientHeight - buttonHeight));
 }
 
 void AppendSystemMenu(const CTonguemeter& app)
@@ -111,12 +156,10 @@ HBRUSH FlashColours(CTonguemeter& app, HDC dc)
 {
     const COLORREF text = GetSysColor(COLOR_WINDOWTEXT);
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    if (app.m_hFlashBrush)
-        DeleteObject(app.m_hFlashBrush);
-    app.m_hFlashBrush = CreateSolidBrush(text);
+    app.m_flashBrush.Reset(CreateSolidBrush(text));
     SetTextColor(dc, face);
     SetBkColor(dc, text);
-    return app.m_hFlashBrush;
+    return app.m_flashBrush.Get();
 }
 
 }  // namespace
@@ -136,7 +179,6 @@ bool CTonguemeter::Initialize()
     return true;
 }
 
-// The bounds are used as read from the settings, never corrected against the screen.
 bool CTonguemeter::CreateMainWindow()
 {
     DWORD exStyle = 0;
@@ -144,10 +186,42 @@ bool CTonguemeter::CreateMainWindow()
         exStyle |= WS_EX_TOPMOST;
     if (m_translucent)
         exStyle |= WS_EX_LAYERED;
+    const WindowBounds bounds = StartBounds();
     HWND window = CreateWindowExW(exStyle, TM_CLASS_NAME, TM_WINDOW_TITLE, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                                  m_windowLeft, m_windowTop, m_windowWidth, m_windowHeight, nullptr, nullptr,
+                                  bounds.left, bounds.top, bounds.width, bounds.height, nullptr, nullptr,
                                   m_hInstance, this);
     return window != nullptr;
+}
+
+// Usable: at least the smallest size the user can drag a window to, with the title bar (and the frame
+// above it) inside the work area from top to bottom and at least that smallest width of it inside from
+// side to side, so that it can be grabbed. Stored bounds are judged against the monitor nearest them;
+// the settings' own fields stay as read.
+WindowBounds CTonguemeter::StartBounds() const
+{
+    const WindowBounds stored = {m_windowLeft, m_windowTop, m_windowWidth, m_windowHeight};
+    // In 64 bits: the stored numbers may be anything an int holds. The monitor is looked up with a
+    // rectangle of at least one pixel.
+    const long long left = m_windowLeft, top = m_windowTop, right = left + m_windowWidth;
+    auto toLong = [](long long v) { return static_cast<LONG>(std::min<long long>(v, INT_MAX)); };
+    const RECT probe = {m_windowLeft, m_windowTop, toLong(std::max(right, left + 1)),
+                        toLong(top + std::max(m_windowHeight, 1))};
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    if (!GetMonitorInfoW(MonitorFromRect(&probe, MONITOR_DEFAULTTONEAREST), &monitor))
+        return stored;  // nothing to judge them by
+    const RECT& work = monitor.rcWork;
+
+    const int minWidth = GetSystemMetrics(SM_CXMINTRACK);
+    const int titleHeight = GetSystemMetrics(SM_CYSIZEFRAME) + GetSystemMetrics(SM_CYCAPTION);
+    const bool largeEnough = m_windowWidth >= minWidth && m_windowHeight >= GetSystemMetrics(SM_CYMINTRACK);
+    const bool titleInside = top >= work.top && top + titleHeight <= work.bottom &&
+                             std::min<long long>(right, work.right) - std::max<long long>(left, work.left) >= minWidth;
+    if (largeEnough && titleInside)
+        return stored;
+    return {work.left + std::max(0, static_cast<int>(work.right - work.left - kDefaultWidth) / 2),
+            work.top + std::max(0, static_cast<int>(work.bottom - work.top - kDefaultHeight) / 2),
+            kDefaultWidth, kDefaultHeight};
 }
 
 LRESULT CALLBACK CTonguemeter::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -172,12 +246,13 @@ LRESULT CALLBACK CTonguemeter::WindowProc(HWND window, UINT message, WPARAM wPar
         PostQuitMessage(0);
         return 0;
     case WM_NCDESTROY:
-        // Wine sends no WM_DESTROY to a window whose WM_CREATE failed, only this; the teardown (font,
-        // settings) must happen all the same. No message loop runs after a failed creation.
+        // Wine sends no WM_DESTROY to a window whose WM_CREATE failed, only this; the teardown
+        // (settings) must happen all the same. No message loop runs after a failed creation.
         if (app->m_hWnd == window) {
             app->OnDestroy();
             app->m_hWnd = nullptr;
         }
+        app->OnNcDestroy();
         break;
     case WM_SIZE:
         app->OnSize(LOWORD(lParam), HIWORD(lParam));
@@ -203,19 +278,24 @@ LRESULT CALLBACK CTonguemeter::WindowProc(HWND window, UINT message, WPARAM wPar
 
 bool CTonguemeter::OnCreate()
 {
-    m_hFont = CreateFontIndirectW(&m_messageFont);
+    m_font.Reset(CreateFontIndirectW(&m_messageFont));
+    const WPARAM font = reinterpret_cast<WPARAM>(m_font.Get());
     m_hText = CreateControl(*this, WS_EX_CLIENTEDGE, L"EDIT", L"", kTextStyle, IDC_TEXT);
     if (!m_hText)
         return false;
-    SendMessageW(m_hText, WM_SETFONT, reinterpret_cast<WPARAM>(m_hFont), FALSE);
+    SendMessageW(m_hText, WM_SETFONT, font, FALSE);
     SendMessageW(m_hText, EM_SETLIMITTEXT, kTextLimit, 0);
+    m_textProc = Subclass(m_hText, TextBoxProc);
 
     m_hJudge = CreateControl(*this, 0, L"BUTTON", TM_TEXT_JUDGE, kJudgeStyle, IDC_JUDGE);
     SizeJudgeButton(*this);
-    SendMessageW(m_hJudge, WM_SETFONT, reinterpret_cast<WPARAM>(m_hFont), FALSE);
+    SendMessageW(m_hJudge, WM_SETFONT, font, FALSE);
 
     m_hResult = CreateControl(*this, 0, L"EDIT", L"", kResultStyle, IDC_RESULT);
-    SendMessageW(m_hResult, WM_SETFONT, reinterpret_cast<WPARAM>(m_hFont), FALSE);
+    if (m_hResult) {
+        SendMessageW(m_hResult, WM_SETFONT, font, FALSE);
+        m_resultProc = Subclass(m_hResult, ResultLabelProc);
+    }
 
     // The window was created with WS_EX_LAYERED when it starts translucent.
     if (m_translucent)
@@ -230,6 +310,7 @@ bool CTonguemeter::OnCreate()
     return true;
 }
 
+// The children still exist here; the font and the flash brush they draw with go in OnNcDestroy.
 void CTonguemeter::OnDestroy()
 {
     RevokeDragDrop(m_hWnd);
@@ -237,30 +318,46 @@ void CTonguemeter::OnDestroy()
         m_dropTarget->Release();
         m_dropTarget = nullptr;
     }
-    if (m_hFont) {
-        DeleteObject(m_hFont);
-        m_hFont = nullptr;
-    }
-    if (m_hFlashBrush) {
-        DeleteObject(m_hFlashBrush);
-        m_hFlashBrush = nullptr;
-    }
     SaveSettings();
 }
 
-// The input box fills the client area above a strip as tall as the button; the button sits at the
-// strip's left end and the result label fills the rest. A client area lower than the button pushes
-// the button partly above the top.
+// The last message of the main window: its children are gone.
+void CTonguemeter::OnNcDestroy()
+{
+    m_font.Reset();
+    m_flashBrush.Reset();
+    m_textProc = nullptr;
+    m_resultProc = nullptr;
+}
+
+// The input box fills the client area above a bottom strip; the button sits at the strip's top-left
+// corner and the result label fills the rest of the strip, which is as tall as the label's lines
+// need (StripHeight). A client area lower than the button pushes the button partly above the top.
 void CTonguemeter::OnSize(int width, int height)
 {
     RECT button = {};
     GetWindowRect(m_hJudge, &button);
     const int buttonWidth = button.right - button.left;
     const int buttonHeight = button.bottom - button.top;
-    const int y = height - buttonHeight;
+    const int labelWidth = std::max(width - buttonWidth, 0);
+    // The label wraps its text at its own width: give it that width, then ask how many lines it made.
+    SetWindowPos(m_hResult, nullptr, 0, 0, labelWidth, buttonHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+    const int lines = labelWidth > 0 ? static_cast<int>(SendMessageW(m_hResult, EM_GETLINECOUNT, 0, 0)) : 1;
+    const int stripHeight = StripHeight(buttonHeight, m_lineHeight, std::max(lines, 1), height);
+    const int y = height - stripHeight;
     MoveWindow(m_hJudge, 0, y, buttonWidth, buttonHeight, TRUE);
-    MoveWindow(m_hResult, buttonWidth, y, std::max(width - buttonWidth, 0), buttonHeight, TRUE);
+    MoveWindow(m_hResult, buttonWidth, y, labelWidth, stripHeight, TRUE);
     MoveWindow(m_hText, 0, 0, width, std::max(y, 0), TRUE);
+}
+
+void CTonguemeter::LayOut()
+{
+    if (!m_hWnd)
+        return;
+    RECT client = {};
+    GetClientRect(m_hWnd, &client);
+    OnSize(client.right, client.bottom);
 }
 
 // Runs to its end inside the button's WM_COMMAND or inside a drop; the wait cursor is the only

@@ -13,17 +13,20 @@ CTonguemeter::CTonguemeter(HINSTANCE instance)
       m_hResult(nullptr),
       m_windowLeft(0),
       m_windowTop(0),
-      m_windowWidth(400),
-      m_windowHeight(160),
+      m_windowWidth(kDefaultWidth),
+      m_windowHeight(kDefaultHeight),
+      m_textProc(nullptr),
+      m_resultProc(nullptr),
       m_messageFont(),
-      m_hFont(nullptr),
+      m_font(),
+      m_lineHeight(0),
       m_dropTarget(nullptr),
       m_alwaysOnTop(false),
       m_translucent(false),
       m_opacityPercent(80),
       m_auto(false),
       m_flashing(false),
-      m_hFlashBrush(nullptr)
+      m_flashBrush()
 {
     NONCLIENTMETRICSW metrics = {};
     metrics.cbSize = sizeof(metrics);

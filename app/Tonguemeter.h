@@ -3,9 +3,16 @@
 #pragma once
 
 #include "DropTarget.h"
+#include "GdiObject.h"
 #include "LangIdentifier.h"
 
 #include <windows.h>
+
+// A top-level window's place: screen coordinates of the top-left corner and outer size.
+struct WindowBounds
+{
+    int left, top, width, height;
+};
 
 class CTonguemeter : public CDropTarget::CEventHandler
 {
@@ -13,10 +20,17 @@ public:
     explicit CTonguemeter(HINSTANCE instance);
     ~CTonguemeter() override;
 
+    // The size of a fresh window, and of one whose stored bounds cannot show it.
+    static const int kDefaultWidth = 400;
+    static const int kDefaultHeight = 160;
+
     // Start-up (MainWindow.cpp, beside the window procedure): registers the window class, then reads
     // the settings.
     bool Initialize();
     bool CreateMainWindow();
+    // The bounds the window is created with (MainWindow.cpp): the stored ones when they give a usable
+    // window, otherwise the default size centred on the work area of the monitor nearest them.
+    WindowBounds StartBounds() const;
 
     // Settings.cpp: the seven keys of the ini file beside the executable.
     void LoadSettings();
@@ -29,7 +43,9 @@ public:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool OnCreate();
     void OnDestroy();
+    void OnNcDestroy();
     void OnSize(int width, int height);
+    void LayOut();  // OnSize with the current client size
     void Judge();
     bool SetAlwaysOnTop(bool on);
     bool SetTranslucent(bool on);
@@ -45,8 +61,11 @@ public:
     int m_windowTop;
     int m_windowWidth;
     int m_windowHeight;
+    WNDPROC m_textProc;     // the edit control's own procedures, which the subclasses of the input
+    WNDPROC m_resultProc;   // box and the result label pass messages on to
     LOGFONTW m_messageFont;
-    HFONT m_hFont;               // owned; deleted in OnDestroy
+    CGdiObject<HFONT> m_font;    // used by the three controls: deleted once they are gone (WM_NCDESTROY)
+    int m_lineHeight;            // of m_font: one line of the result label
     CDropTarget* m_dropTarget;   // one owned reference; released in OnDestroy
     bool m_alwaysOnTop;
     bool m_translucent;
@@ -54,7 +73,7 @@ public:
     bool m_auto;
     CLangIdentifier m_identifier;  // owned profiles and results
     bool m_flashing;
-    HBRUSH m_hFlashBrush;        // owned; replaced per flash, the last one deleted in OnDestroy
+    CGdiObject<HBRUSH> m_flashBrush;  // replaced per flash; the last one goes with the window
 };
 
 // The engine's text unit and the platform's are both 16-bit here; this is the one place that says so.

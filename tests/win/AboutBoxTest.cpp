@@ -202,23 +202,25 @@ TEST_F(AboutBox, ShowsItsTextsWholeAndABlueUnderlinedLinkThatOpensTheHomePageOnC
 }
 
 // OK ends with 1 and Cancel (Esc, the caption's close button) with 2, whatever the notification; each
-// opening makes a fresh link font that dies with the dialog.
+// opening makes a fresh link font that dies with the dialog, once its four controls are gone.
 TEST_F(AboutBox, OkOrCancelEndItAndEveryOpeningHasItsOwnLinkFont)
 {
     const std::pair<UINT, WPARAM> ends[] = {{WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)},
         {WM_COMMAND, MAKEWPARAM(IDCANCEL, 7)}, {WM_SYSCOMMAND, SC_CLOSE}};
     const INT_PTR results[] = {IDOK, IDCANCEL, IDCANCEL};
     for (int i = 0; i < 3; ++i) {
-        HFONT font = nullptr;
+        CFontWatch watch;
         EXPECT_EQ(RunAbout([&](HWND dialog) {
-            font = reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(dialog, IDC_LINK), WM_GETFONT, 0, 0));
+            watch.m_font = reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(dialog, IDC_LINK), WM_GETFONT, 0, 0));
             LOGFONTW log = {};
-            EXPECT_EQ(GetObjectW(font, sizeof(log), &log), static_cast<int>(sizeof(log))) << i;
+            EXPECT_EQ(GetObjectW(watch.m_font, sizeof(log), &log), static_cast<int>(sizeof(log))) << i;
             EXPECT_EQ(log.lfUnderline, 1) << i;
             SendMessageW(dialog, ends[i].first, ends[i].second, 0);
         }), results[i]);
         EXPECT_EQ(g_linkFont, nullptr);
-        EXPECT_EQ(GetObjectType(font), 0u) << i;
+        EXPECT_EQ(GetObjectType(watch.m_font), 0u) << i;
+        EXPECT_EQ(watch.m_endedWithFont, 4) << i;
+        EXPECT_EQ(watch.m_endedWithoutFont, 0) << i;
     }
     EXPECT_TRUE(g_openCalls.empty());
 }

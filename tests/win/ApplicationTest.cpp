@@ -14,8 +14,8 @@ TEST(Application, FreshObjectHoldsTheDefaults)
     CTonguemeter app(GetModuleHandleW(nullptr));
     EXPECT_EQ(GetModuleHandleW(nullptr), app.m_hInstance);
     // No window, font, drop target or brush yet.
-    EXPECT_TRUE(!app.m_hWnd && !app.m_hText && !app.m_hJudge && !app.m_hResult && !app.m_hFont &&
-                !app.m_dropTarget && !app.m_hFlashBrush);
+    EXPECT_TRUE(!app.m_hWnd && !app.m_hText && !app.m_hJudge && !app.m_hResult && !app.m_font.Get() &&
+                !app.m_dropTarget && !app.m_flashBrush.Get());
     EXPECT_EQ((std::array<int, 4>{0, 0, 400, 160}),
               (std::array<int, 4>{app.m_windowLeft, app.m_windowTop, app.m_windowWidth, app.m_windowHeight}));
     EXPECT_FALSE(app.m_alwaysOnTop || app.m_translucent || app.m_auto || app.m_flashing);

@@ -95,10 +95,14 @@ protected:
     DropTargetTest() : m_target(new CDropTarget) { m_target->m_eventHandler = &m_handler; }
     ~DropTargetTest() override { m_target->Release(); }
 
+    // A drag that enters and drops; the target holds no data object afterwards.
     DWORD Drop(DWORD allowed = DROPEFFECT_COPY | DROPEFFECT_MOVE)
     {
         DWORD effect = allowed;
+        EXPECT_EQ(S_OK, m_target->DragEnter(&m_data, MK_LBUTTON, kPoint, &effect));
+        effect = allowed;
         EXPECT_EQ(S_OK, m_target->Drop(&m_data, MK_LBUTTON, kPoint, &effect));
+        EXPECT_EQ(nullptr, m_target->m_dataObject);
         return effect;
     }
 

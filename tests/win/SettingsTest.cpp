@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -144,6 +146,111 @@ TEST_F(SettingsTest, SavedPositionIncludesTheWorkAreaOffset)
         SaveWithWindowAt({10, 20, 300, 150});
     }
     EXPECT_EQ(BoundsOf(m_app), (Bounds{10, 20, 300, 150}));
+}
+
+namespace {
+
+// Two screens, as the patched monitor query reports them: the primary with a taskbar at its bottom,
+// and a taller one to its left.
+struct Screen
+{
+    RECT monitor, work;
+};
+const Screen kScreens[] = {{{0, 0, 1024, 768}, {0, 0, 1024, 728}}, {{-1280, -200, 0, 824}, {-1280, -200, 0, 824}}};
+
+// The screen holding the largest part of `rect`, else the one whose centre is nearest.
+HMONITOR WINAPI TwoScreensFromRect(const RECT* rect, DWORD)
+{
+    long long best = 0, bestScore = LLONG_MIN;
+    for (long long i = 0; i < 2; ++i) {
+        const RECT& m = kScreens[i].monitor;
+        RECT overlap = {};
+        const long long dx = (0LL + rect->left + rect->right - m.left - m.right) / 2;
+        const long long dy = (0LL + rect->top + rect->bottom - m.top - m.bottom) / 2;
+        const long long score = IntersectRect(&overlap, rect, &m)
+            ? (0LL + overlap.right - overlap.left) * (overlap.bottom - overlap.top)
+            : -(dx * dx / 2 + dy * dy / 2);
+        if (score > bestScore) {
+            bestScore = score;
+            best = i;
+        }
+    }
+    return reinterpret_cast<HMONITOR>(static_cast<INT_PTR>(best + 1));
+}
+
+BOOL WINAPI TwoScreensInfo(HMONITOR monitor, MONITORINFO* info)
+{
+    const INT_PTR i = reinterpret_cast<INT_PTR>(monitor) - 1;
+    if (i < 0 || i > 1)
+        return FALSE;
+    info->rcMonitor = kScreens[i].monitor;
+    info->rcWork = kScreens[i].work;
+    info->dwFlags = i == 0 ? MONITORINFOF_PRIMARY : 0;
+    return TRUE;
+}
+
+Bounds AsArray(const WindowBounds& b)
+{
+    return {b.left, b.top, b.width, b.height};
+}
+
+}  // namespace
+
+// Stored bounds stay when they give a usable window: at least the smallest size, the title bar inside
+// a work area from top to bottom and over at least the smallest width. Otherwise the default size,
+// centred on the work area of the screen nearest them.
+TEST_F(SettingsTest, StartBoundsAreTheStoredOnesOnlyWhenTheyGiveAUsableWindow)
+{
+    const int minWidth = GetSystemMetrics(SM_CXMINTRACK), minHeight = GetSystemMetrics(SM_CYMINTRACK);
+    const int title = GetSystemMetrics(SM_CYSIZEFRAME) + GetSystemMetrics(SM_CYCAPTION);
+    const Bounds kept = {}, primary = {312, 284, 400, 160}, second = {-840, 232, 400, 160};
+    const struct
+    {
+        Bounds stored, expected;  // `kept`: the stored bounds
+        const char* what;
+    } cases[] = {
+        {{37, 41, 500, 220}, kept, "usable"},
+        {{-900, 100, 400, 160}, kept, "usable on the second screen"},
+        {{10, 20, minWidth, minHeight}, kept, "the smallest window"},
+        {{1024 - minWidth, 0, 400, 160}, kept, "the smallest width of the title bar inside"},
+        {{100, 728 - title, 400, 160}, kept, "the title bar just above the taskbar"},
+        {{10, 20, 0, 160}, primary, "no width"},
+        {{10, 20, 400, -5}, primary, "a negative height"},
+        {{10, 20, minWidth - 1, 160}, primary, "narrower than the smallest window"},
+        {{10, 20, 400, minHeight - 1}, primary, "lower than the smallest window"},
+        {{1024 - minWidth + 1, 0, 400, 160}, primary, "less of the title bar inside"},
+        {{100, 728 - title + 1, 400, 160}, primary, "the title bar on the taskbar"},
+        {{100, -1, 400, 160}, primary, "the title bar above the top"},
+        {{5000, 300, 400, 160}, primary, "off every screen, nearest the primary"},
+        {{-5000, -300, 400, 160}, second, "off every screen (a removed screen), nearest the second"},
+        {{INT_MAX, INT_MAX, INT_MAX, INT_MAX}, primary, "the largest numbers"},
+        {{INT_MIN, INT_MIN, 400, 160}, second, "the smallest numbers"},
+    };
+    CImportPatch fromRect("user32.dll", "MonitorFromRect", reinterpret_cast<void*>(&TwoScreensFromRect));
+    CImportPatch info("user32.dll", "GetMonitorInfoW", reinterpret_cast<void*>(&TwoScreensInfo));
+    ASSERT_TRUE(fromRect.m_slot && info.m_slot);
+    for (const auto& c : cases) {
+        std::tie(m_app.m_windowLeft, m_app.m_windowTop, m_app.m_windowWidth, m_app.m_windowHeight) =
+            std::tie(c.stored[0], c.stored[1], c.stored[2], c.stored[3]);
+        EXPECT_EQ(AsArray(m_app.StartBounds()), c.expected == kept ? c.stored : c.expected) << c.what;
+        EXPECT_EQ(BoundsOf(m_app), c.stored) << c.what;  // the settings' fields stay as read
+    }
+}
+
+// The real screen, and a monitor query that fails: then nothing can be judged and the stored bounds stay.
+TEST_F(SettingsTest, StartBoundsOnTheRealScreenOrWithoutMonitorInformation)
+{
+    const POINT origin = {0, 0};
+    MONITORINFO screen = {};
+    screen.cbSize = sizeof(screen);
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromPoint(origin, MONITOR_DEFAULTTOPRIMARY), &screen));
+    const RECT& work = screen.rcWork;
+    m_app.m_windowLeft = 100000;
+    EXPECT_EQ(AsArray(m_app.StartBounds()), (Bounds{work.left + (work.right - work.left - 400) / 2,
+                                                    work.top + (work.bottom - work.top - 160) / 2, 400, 160}));
+    m_app.m_windowWidth = 0;
+    CImportPatch patch("user32.dll", "GetMonitorInfoW", reinterpret_cast<void*>(&FailingMonitorInfo));
+    EXPECT_EQ(AsArray(m_app.StartBounds()), (Bounds{100000, 0, 0, 160}));
 }
 
 // Tests run as root, so file permissions stop nothing: a folder that does not exist does.

@@ -121,6 +121,33 @@ LRESULT CALLBACK CMessageBoxWatcher::CbtProc(int code, WPARAM wParam, LPARAM lPa
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+// ---- Fonts at the end of child windows
+
+namespace {
+CFontWatch* g_fontWatch = nullptr;  // the one active watch of the test thread
+}
+
+CFontWatch::CFontWatch() : m_hHook(SetWindowsHookExW(WH_CALLWNDPROC, CallWndProc, nullptr, GetCurrentThreadId()))
+{
+    g_fontWatch = this;
+}
+
+CFontWatch::~CFontWatch()
+{
+    UnhookWindowsHookEx(m_hHook);
+    g_fontWatch = nullptr;
+}
+
+LRESULT CALLBACK CFontWatch::CallWndProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPSTRUCT* sent = reinterpret_cast<CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && g_fontWatch != nullptr && sent->message == WM_NCDESTROY &&
+        (GetWindowLongW(sent->hwnd, GWL_STYLE) & WS_CHILD) != 0)
+        ++(GetObjectType(g_fontWatch->m_font) == OBJ_FONT ? g_fontWatch->m_endedWithFont
+                                                            : g_fontWatch->m_endedWithoutFont);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 // ---- Import patches
 
 namespace {

@@ -21,6 +21,25 @@ BYTE Alpha(HWND window);
 // The non-empty lines of a text file, without line ends; none when it cannot be read.
 std::vector<std::string> FileLines(const std::wstring& path);
 
+// Polls until `done` holds or `seconds` pass, translating and handling this thread's messages as a
+// message loop does; only for waiting on another process or on input. False on the timeout.
+template <typename Condition>
+bool WaitFor(Condition done, double seconds)
+{
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
+    while (!done()) {
+        if (GetTickCount64() > end)
+            return false;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        Sleep(10);
+    }
+    return true;
+}
+
 // A plain visible top-level window, with an optional read-only edit child standing in for the result
 // label. Destroyed with the object.
 class CTestWindow
@@ -57,6 +76,25 @@ private:
     static LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam);
     HHOOK m_hHook;  // owned
     HWND m_hLabel;  // borrowed
+};
+
+// While it exists, watches the child windows of this thread: for each one that receives its last
+// message (WM_NCDESTROY), counts whether m_font still exists then. Counting allocates nothing.
+class CFontWatch
+{
+public:
+    CFontWatch();
+    ~CFontWatch();
+    CFontWatch(const CFontWatch&) = delete;
+    CFontWatch& operator=(const CFontWatch&) = delete;
+
+    HFONT m_font = nullptr;  // borrowed: the font to look for
+    int m_endedWithFont = 0;
+    int m_endedWithoutFont = 0;
+
+private:
+    static LRESULT CALLBACK CallWndProc(int code, WPARAM wParam, LPARAM lParam);
+    HHOOK m_hHook;  // owned
 };
 
 // Points this program's import of `function` from `dll` elsewhere for the life of the object, so

@@ -3,12 +3,20 @@
 //
 //   tm-demo identify [text]   waits for the ready text, pastes the text through the clipboard,
 //                             presses the button and prints the verdict and the window's bounds
+//   tm-demo measure [millions]
+//                             waits for the ready text, pastes a text of that many million
+//                             characters (default 10; plain English prose, so as many megabytes
+//                             as a file) through the clipboard, presses the button and prints how
+//                             long the paste and the identification kept the window busy, the
+//                             verdict and the program's peak working set
 //   tm-demo close             closes the program with WM_CLOSE and waits until it has ended
 //
 // Exit code 0 on success, 1 when the program cannot be found or does not answer in time.
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -88,6 +96,78 @@ int Identify(const std::wstring& text)
     return 0;
 }
 
+// Seconds since `start`.
+double SecondsSince(const LARGE_INTEGER& start)
+{
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Sends a message that the program handles to its end before it answers; false when it takes more
+// than ten minutes.
+bool SendAndWait(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, 600000, &ignored) != 0;
+}
+
+int Measure(long millions)
+{
+    if (millions <= 0 || millions > 500) {
+        fprintf(stderr, "tm-demo: measure takes 1 to 500 (million characters)\n");
+        return 2;
+    }
+    HWND window = WaitForProgram(60);
+    if (!window) {
+        fprintf(stderr, "tm-demo: no Tonguemeter window with the ready text\n");
+        return 1;
+    }
+    HWND edit = GetDlgItem(window, 100), button = GetDlgItem(window, 101), label = GetDlgItem(window, 102);
+    static const wchar_t kProse[] =
+        L"The weather was fine this morning, so we walked along the river and talked about the books we had "
+        L"read during the winter. In the afternoon it began to rain, and we went home to write letters. ";
+    const size_t units = static_cast<size_t>(millions) * 1000000;
+    std::wstring text;
+    text.reserve(units);
+    while (text.size() < units)
+        text += kProse;
+    text.resize(units);
+    if (!PutOnClipboard(text)) {
+        fprintf(stderr, "tm-demo: the text could not be put on the clipboard\n");
+        return 1;
+    }
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    if (!SendAndWait(edit, WM_PASTE, 0, 0)) {
+        fprintf(stderr, "tm-demo: the paste did not end within ten minutes\n");
+        return 1;
+    }
+    const double paste = SecondsSince(start);
+    const LRESULT length = SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0);
+    QueryPerformanceCounter(&start);
+    if (!SendAndWait(button, BM_CLICK, 0, 0)) {
+        fprintf(stderr, "tm-demo: the identification did not end within ten minutes\n");
+        return 1;
+    }
+    const double identify = SecondsSince(start);
+    printf("pasted %ld million characters (%lld units in the box) in %.1f s; identified in %.1f s\n", millions,
+           static_cast<long long>(length), paste, identify);
+    PrintUtf8(L"verdict: ", Text(label));
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof(memory);
+    if (process && GetProcessMemoryInfo(process, &memory, sizeof(memory)))
+        printf("peak working set: %.0f MB\n", memory.PeakWorkingSetSize / (1024.0 * 1024.0));
+    if (process)
+        CloseHandle(process);
+    return length == static_cast<LRESULT>(units) ? 0 : 1;
+}
+
 int Close()
 {
     HWND window = FindWindowW(kClassName, nullptr);
@@ -114,8 +194,10 @@ int wmain(int argc, wchar_t** argv)
     const std::wstring command = argc > 1 ? argv[1] : L"";
     if (command == L"identify")
         return Identify(argc > 2 ? argv[2] : kSample);
+    if (command == L"measure")
+        return Measure(argc > 2 ? wcstol(argv[2], nullptr, 10) : 10);
     if (command == L"close")
         return Close();
-    fprintf(stderr, "usage: tm-demo identify [text] | tm-demo close\n");
+    fprintf(stderr, "usage: tm-demo identify [text] | tm-demo measure [millions] | tm-demo close\n");
     return 2;
 }
