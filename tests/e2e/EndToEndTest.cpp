@@ -32,22 +32,9 @@ std::wstring RemoteText(HWND window)
     return buffer;
 }
 
-// The whole of a file; empty when it cannot be read.
-std::string ReadAll(const std::wstring& path)
-{
-    std::string bytes;
-    if (FILE* file = _wfopen(path.c_str(), L"rb")) {
-        char buffer[4096];
-        for (size_t n; (n = fread(buffer, 1, sizeof(buffer), file)) > 0;)
-            bytes.append(buffer, n);
-        fclose(file);
-    }
-    return bytes;
-}
-
 // Under wine, GetProcessTimes of another process counts only a sliver of its CPU time (0.11 s where
 // the kernel counted 0.96 s); there the kernel's own count is read through wine's Z: drive, from
-// /proc/<pid>/stat of the process whose command line starts with `program`. Seconds of user and
+// /proc/<pid>/stat of the process whose command line is `program`. Seconds of user and
 // system time; false on Windows, or when the process is not found.
 bool KernelCpuTimes(const std::wstring& program, double& user, double& system)
 {
@@ -60,11 +47,16 @@ bool KernelCpuTimes(const std::wstring& program, double& user, double& system)
         return false;
     bool found = false;
     do {
+        if (!iswdigit(entry.cFileName[0]))
+            continue;
+        // The command line's arguments are separated by NULs: its first "line" is the program.
         const std::wstring folder = std::wstring(L"Z:\\proc\\") + entry.cFileName + L"\\";
-        if (!iswdigit(entry.cFileName[0]) || _strnicmp(ReadAll(folder + L"cmdline").c_str(), name.c_str(), name.size()))
+        const std::vector<std::string> commandLine = FileLines(folder + L"cmdline");
+        if (commandLine.empty() || _stricmp(commandLine[0].c_str(), name.c_str()) != 0)
             continue;
         // utime and stime are the 14th and 15th fields; the 2nd, the command name, ends with ')'.
-        const std::string stat = ReadAll(folder + L"stat");
+        const std::vector<std::string> statLines = FileLines(folder + L"stat");
+        const std::string stat = statLines.empty() ? "" : statLines[0];
         const size_t nameEnd = stat.rfind(')');
         long long ticks[2] = {};
         if (nameEnd == std::string::npos ||

@@ -304,18 +304,20 @@ TEST(MainWindow, OptionsShapeTheWindowFromTheStartAndToggleWithAnyLowBits)
     }
 }
 
-// Stored bounds too small or out of every work area: the default size, placed by StartBounds.
-TEST(MainWindow, UnusableStoredBoundsGiveTheDefaultSize)
+// Stored bounds with no width, off the screen: the window comes up at the default size, centred on
+// the screen's work area. (Every rule of StartBounds: the settings tests.)
+TEST(MainWindow, UnusableStoredBoundsGiveTheDefaultSizeCentred)
 {
     CTestApp app([](CTonguemeter& a) {
         a.m_windowLeft = 100000;
         a.m_windowWidth = 0;
     });
-    RECT r = {};
-    GetWindowRect(app->m_hWnd, &r);
-    const WindowBounds expected = app->StartBounds();
-    EXPECT_EQ((Box{r.left, r.top, r.right - r.left, r.bottom - r.top}),
-              (Box{expected.left, expected.top, CTonguemeter::kDefaultWidth, CTonguemeter::kDefaultHeight}));
+    MONITORINFO screen = {};
+    screen.cbSize = sizeof(screen);
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(app->m_hWnd, MONITOR_DEFAULTTOPRIMARY), &screen));
+    const RECT& work = screen.rcWork;
+    EXPECT_EQ(Bounds(app->m_hWnd), (Box{work.left + (work.right - work.left - 400) / 2,
+                                        work.top + (work.bottom - work.top - 160) / 2, 400, 160}));
 }
 
 TEST(MainWindow, LongPastesArriveWholeAndWithoutProfilesNothingFlashes)
