@@ -7,17 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
-#include <utility>
 #include <vector>
 
 namespace {
-
-std::pair<DWORD, DWORD> Selection(HWND edit)
-{
-    DWORD start = 0, end = 0;
-    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    return {start, end};
-}
 
 // Presses and releases each key in turn, with Ctrl held around them when `ctrl`, then handles this
 // thread's messages until `done` holds (false after 5 s).

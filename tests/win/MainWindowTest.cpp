@@ -89,25 +89,28 @@ testing::AssertionResult ShowsWhole(HWND label)
     return testing::AssertionSuccess();
 }
 
-// The verdict FormatVerdict writes for these records, best first.
-std::wstring VerdictFor(const std::vector<LangScore>& records)
+// The verdict FormatVerdict writes for `count` records, best first.
+std::wstring VerdictFor(const LangScore* records, int count)
 {
     std::u16string verdict;
-    FormatVerdict(records.data(), static_cast<int>(records.size()), verdict);
+    FormatVerdict(records, count, verdict);
     return AsWide(verdict.c_str());
+}
+
+std::wstring ExpectedVerdict(CTonguemeter& app, const wchar_t* text)
+{
+    return VerdictFor(app.m_identifier.Identify(AsUtf16(text)), app.m_identifier.GetProfileCount());
 }
 
 // The catalogue's display names, the widest in the label's font first.
 std::vector<const char16_t*> NamesByWidth(HWND label)
 {
     CFontDC dc(label, FontOf(label));
-    std::vector<std::pair<int, const char16_t*>> widths;
-    for (const LanguageRow& row : LanguageTable)
-        widths.push_back({TextWidth(dc.Get(), AsWide(row.displayName)), row.displayName});
-    std::stable_sort(widths.begin(), widths.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    auto width = [&](const char16_t* name) { return TextWidth(dc.Get(), AsWide(name)); };
     std::vector<const char16_t*> names;
-    for (const auto& w : widths)
-        names.push_back(w.second);
+    for (const LanguageRow& row : LanguageTable)
+        names.push_back(row.displayName);
+    std::stable_sort(names.begin(), names.end(), [&](const char16_t* a, const char16_t* b) { return width(a) > width(b); });
     return names;
 }
 
@@ -142,13 +145,6 @@ LabelColours AskLabelColours(CTonguemeter& app)
     const LabelColours colours = {brush, GetTextColor(dc), GetBkColor(dc)};
     DeleteDC(dc);
     return colours;
-}
-
-std::wstring ExpectedVerdict(CTonguemeter& app, const wchar_t* text)
-{
-    std::u16string verdict;
-    FormatVerdict(app.m_identifier.Identify(AsUtf16(text)), app.m_identifier.GetProfileCount(), verdict);
-    return AsWide(verdict.c_str());
 }
 
 const wchar_t kEnglishText[] = L"the lazy dog jumps over the quick brown fox";
@@ -416,9 +412,10 @@ TEST(MainWindow, TheLabelGetsTheLinesItsTextNeedsSoTheWholeVerdictShows)
     std::vector<LangScore> records;
     for (size_t i = 0; i < names.size(); ++i)
         records.push_back({names[i], i == 0 ? 1.0 : i < 3 ? 0.999 : 0.99});
-    const std::wstring one = VerdictFor({{u"英語 (English)", 1.0}});
-    const std::wstring three = VerdictFor(std::vector<LangScore>(records.begin(), records.begin() + 3));
-    const std::wstring longest = VerdictFor(records);
+    const LangScore english = {u"英語 (English)", 1.0};
+    const std::wstring one = VerdictFor(&english, 1);
+    const std::wstring three = VerdictFor(records.data(), 3);
+    const std::wstring longest = VerdictFor(records.data(), static_cast<int>(records.size()));
     ASSERT_EQ(std::count(three.begin(), three.end(), L'か'), 2) << Utf8(three);
     ASSERT_GT(longest.size(), 224u);
 
@@ -468,43 +465,41 @@ TEST(MainWindow, TheLabelGetsTheLinesItsTextNeedsSoTheWholeVerdictShows)
     }
 }
 
+// Each drop starts from the English text in the box, the button disabled and "previous" in the label:
+// what the box, its selection, the button, the label and the flash show afterwards. Empty drops
+// change nothing, even with the option on; a single unit is taken but never identified.
 TEST(MainWindow, DropTakesTheTextAndIdentifiesOnlyWithTheOptionOn)
 {
     CTestApp app;
     app->LoadLanguages();
-    SetWindowTextW(app->m_hResult, L"previous");
-    app->OnDropText(kEnglishText);
-    EXPECT_EQ(WindowText(app->m_hText), kEnglishText);
-    DWORD start = 1, end = 0;
-    SendMessageW(app->m_hText, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    EXPECT_EQ(start, 0u);
-    EXPECT_EQ(end, wcslen(kEnglishText));
-    EXPECT_TRUE(IsWindowEnabled(app->m_hJudge));
-    EXPECT_EQ(WindowText(app->m_hResult), L"previous");
-    EXPECT_FALSE(app->m_flashing);
-
-    // Empty drops change nothing, not even with the option on.
-    app->m_auto = true;
-    EnableWindow(app->m_hJudge, FALSE);
-    app->OnDropText(L"");
-    app->OnDropText(nullptr);
-    EXPECT_EQ(WindowText(app->m_hText), kEnglishText);
-    EXPECT_FALSE(IsWindowEnabled(app->m_hJudge));
-    EXPECT_EQ(WindowText(app->m_hResult), L"previous");
-
-    app->OnDropText(kRussianText);
-    EXPECT_EQ(WindowText(app->m_hText), kRussianText);
-    EXPECT_EQ(WindowText(app->m_hResult), ExpectedVerdict(*app, kRussianText));
-    EXPECT_TRUE(app->m_flashing);
-
-    // ... but never a single unit.
-    SendMessageW(app->m_hWnd, WM_TIMER, IDT_FLASH, 0);
-    SetWindowTextW(app->m_hResult, L"previous");
-    app->OnDropText(L"z");
-    EXPECT_EQ(WindowText(app->m_hText), L"z");
-    EXPECT_TRUE(IsWindowEnabled(app->m_hJudge));
-    EXPECT_EQ(WindowText(app->m_hResult), L"previous");
-    EXPECT_FALSE(app->m_flashing);
+    const std::wstring verdict = ExpectedVerdict(*app, kRussianText);
+    const struct
+    {
+        bool automatic;
+        const wchar_t* dropped;
+        bool taken;
+        std::wstring label;
+    } drops[] = {
+        {false, kRussianText, true, L"previous"}, {true, L"", false, L"previous"}, {true, nullptr, false, L"previous"},
+        {true, kRussianText, true, verdict},      {true, L"z", true, L"previous"},
+    };
+    for (const auto& d : drops) {
+        SetWindowTextW(app->m_hText, kEnglishText);
+        EnableWindow(app->m_hJudge, FALSE);
+        SetWindowTextW(app->m_hResult, L"previous");
+        SendMessageW(app->m_hWnd, WM_TIMER, IDT_FLASH, 0);
+        app->m_auto = d.automatic;
+        app->OnDropText(d.dropped);
+        const std::string what = (d.dropped ? Utf8(d.dropped) : "null") + (d.automatic ? ", option on" : "");
+        const std::wstring box = d.taken ? d.dropped : kEnglishText;
+        EXPECT_EQ(WindowText(app->m_hText), box) << what;
+        if (d.taken) {
+            EXPECT_EQ(Selection(app->m_hText), std::make_pair(DWORD(0), static_cast<DWORD>(box.size()))) << what;
+        }
+        EXPECT_EQ(IsWindowEnabled(app->m_hJudge) != FALSE, d.taken) << what;
+        EXPECT_EQ(WindowText(app->m_hResult), d.label) << what;
+        EXPECT_EQ(app->m_flashing, d.label == verdict) << what;
+    }
 }
 
 // Refuses the creation of the input box (control id 100) on this thread.

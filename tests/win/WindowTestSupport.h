@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 // Removes every queued message, WM_QUIT included, so that a quit posted by a destroyed main window
 // does not end the next modal loop of the test program.
@@ -19,6 +20,14 @@ inline void DrainMessages()
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+}
+
+// The start and end of an edit control's selection.
+inline std::pair<DWORD, DWORD> Selection(HWND edit)
+{
+    DWORD start = 0, end = 0;
+    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    return {start, end};
 }
 
 // The application object with its main window, created hidden the way the entry does it, from the
