@@ -1,18 +1,30 @@
-// tm-identify: identifies each line of UTF-8 text from standard input with the built-in profiles.
+// tm-identify: identifies text with the built-in profiles, each line of standard input or each named
+// file as one text.
 //
-//   tm-identify [--profiles DIR] [--best | --scores]
+//   tm-identify [--profiles DIR] [--best | --scores] [--line-buffered] [--] [FILE...]
 //
-// One text per input line (LF; a CR before the LF is dropped; a last line without LF counts; a BOM
-// at the very start is dropped). Inside a line \n, \r, \t and \\ stand for line feed, carriage
-// return, tab and backslash; any other backslash stays. Invalid UTF-8 becomes U+FFFD per maximal
-// subpart. A NUL byte ends the line's text. One output line per input line:
+// Line mode (no FILE): one text per input line, answered as soon as its LF is read (a CR before the
+// LF is dropped; a last line without LF counts; a BOM at the very start is dropped). Inside a line
+// \n, \r, \t and \\ stand for line feed, carriage return, tab and backslash; any other backslash
+// stays. Memory holds the longest line, not the whole input.
+//
+// File mode: each FILE is one text, answered as FILE, a tab and the answer. A file is UTF-16 LE or
+// BE when it starts with that byte-order mark (an odd last byte becomes U+FFFD), otherwise UTF-8 (a
+// BOM dropped); no escapes, its line breaks are part of the text. "-" is standard input. A file that
+// cannot be read, or holds more than kMaxFileBytes, gets a message and no answer; the others are
+// still answered.
+//
+// In both modes invalid UTF-8 becomes U+FFFD per maximal subpart and a NUL ends the text. One answer
+// per text:
 //   default   the verdict exactly as the result label shows it
 //   --best    the resource name of the best-ranked language, or UNKNOWN for "判定不能"
 //   --scores  the verdict, then a tab and displayName=score (%.17g) for every ranked record
+// Each answer is flushed at once when standard output is not a regular file (a terminal, a pipe) or
+// with --line-buffered, so the tool can serve as a filter or a co-process.
 //
-// Exit status: 0 when at least one profile loaded and every line was answered (profiles that did
-// not load are named on standard error); 1 when none loaded, on a read or write error; 2 on a usage
-// error.
+// Exit status: 0 when at least one profile loaded and every text was answered (profiles that did not
+// load are named on standard error); 1 when none loaded, on a read or write error, or when a file was
+// not answered; 2 on a usage error.
 #include "LangIdentifier.h"
 #include "LanguageTable.h"
 #include "NgramTable.h"
@@ -20,10 +32,23 @@
 #include "Utf8.h"
 #include "Verdict.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #ifndef TM_PROFILE_DIR
 #define TM_PROFILE_DIR "res/profiles"
@@ -32,6 +57,12 @@
 namespace {
 
 enum class Mode { Verdict, Best, Scores };
+
+// A larger file is refused rather than cut short: identifying 64 MiB of text already takes seconds
+// and several hundred MB, and a 32-bit build has little more to give.
+constexpr size_t kMaxFileBytes = size_t(64) << 20;
+
+const char kBom[] = "\xEF\xBB\xBF";
 
 // Resolves the escapes of one raw line; NUL ends the text.
 std::string Unescape(const std::string& line)
@@ -57,11 +88,10 @@ std::string Unescape(const std::string& line)
     return out;
 }
 
-// The answer line (without its LF) for one raw input line.
-std::string Answer(CProfileCatalogue& catalogue, Mode mode, const std::string& line)
+// The answer (without its LF) for one text, which ends at its first NUL.
+std::string Answer(CProfileCatalogue& catalogue, Mode mode, const std::u16string& text)
 {
     CLangIdentifier& identifier = catalogue.Identifier();
-    const std::u16string text = DecodeUtf8(Unescape(line));
     const LangScore* results = identifier.Identify(text.c_str());
     std::u16string verdict;
     const bool named = FormatVerdict(results, identifier.GetProfileCount(), verdict);
@@ -81,14 +111,40 @@ std::string Answer(CProfileCatalogue& catalogue, Mode mode, const std::string& l
     return out;
 }
 
+// The text of a whole file: UTF-16 after its byte-order mark, otherwise UTF-8 without its BOM.
+// Surrogates in UTF-16 pass unchanged, as the program takes them; an odd last byte is U+FFFD.
+std::u16string DecodeFile(std::string& bytes)
+{
+    const bool little = bytes.compare(0, 2, "\xFF\xFE") == 0;
+    if (!little && bytes.compare(0, 2, "\xFE\xFF") != 0) {
+        if (bytes.compare(0, 3, kBom) == 0)
+            bytes.erase(0, 3);
+        return DecodeUtf8(bytes);
+    }
+    std::u16string text;
+    text.reserve(bytes.size() / 2);
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        const unsigned first = uint8_t(bytes[i]), second = uint8_t(bytes[i + 1]);
+        text += char16_t(little ? second << 8 | first : first << 8 | second);
+    }
+    if (bytes.size() % 2 != 0)
+        text += u'\uFFFD';
+    return text;
+}
+
 // Standard output with every write checked, the last flush and the close included.
 class COutput
 {
 public:
-    // False once any write has failed.
-    bool Write(const std::string& bytes)
+    explicit COutput(bool flushEach) : m_flushEach(flushEach) {}
+
+    // Writes one answer and its LF, flushed at once if asked; false once any write has failed.
+    bool WriteLine(std::string line)
     {
-        if (!m_failed && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size())
+        line += '\n';
+        if (!m_failed && std::fwrite(line.data(), 1, line.size(), stdout) != line.size())
+            Fail();
+        if (!m_failed && m_flushEach && std::fflush(stdout) != 0)
             Fail();
         return !m_failed;
     }
@@ -109,24 +165,157 @@ private:
         m_failed = true;
     }
 
+    bool m_flushEach;
     bool m_failed = false;
 };
 
-bool ReadAll(std::FILE* in, std::string& input)
+// Whether each answer must be flushed at once: asked for, or standard output is not a regular file,
+// so that a terminal, a pipeline or a co-process sees every answer as soon as it exists.
+bool FlushEachAnswer(bool lineBuffered)
 {
+    struct stat status;
+    return lineBuffered || fstat(fileno(stdout), &status) != 0 || !S_ISREG(status.st_mode);
+}
+
+// One read from standard input: what is there (at least one byte), not as much as fits. 0 at the end
+// of the input, -1 on an error.
+long ReadSome(char* buffer, size_t size)
+{
+#ifdef _WIN32
+    return _read(0, buffer, unsigned(size));
+#else
+    ssize_t n;
+    do
+        n = read(0, buffer, size);
+    while (n < 0 && errno == EINTR);
+    return long(n);
+#endif
+}
+
+// Standard input line by line. It never waits for more than the line it returns, and holds one read
+// and the current line.
+class CLineReader
+{
+public:
+    // The next line, without its LF. False at the end of the input, with a last line that had no LF
+    // (possibly empty) in `line`, and on a read error, after a message.
+    bool Next(std::string& line)
+    {
+        line.clear();
+        for (;;) {
+            const char* start = m_buffer.data() + m_begin;
+            const size_t available = m_end - m_begin;
+            if (const void* lf = std::memchr(start, '\n', available)) {
+                const size_t length = size_t(static_cast<const char*>(lf) - start);
+                line.append(start, length);
+                m_begin += length + 1;
+                return true;
+            }
+            line.append(start, available);
+            m_begin = m_end = 0;
+            const long n = ReadSome(m_buffer.data(), m_buffer.size());
+            if (n <= 0) {
+                m_failed = n < 0;
+                if (m_failed)
+                    std::fprintf(stderr, "tm-identify: cannot read standard input: %s\n", std::strerror(errno));
+                return false;
+            }
+            m_end = size_t(n);
+        }
+    }
+
+    bool Failed() const { return m_failed; }
+
+private:
+    std::vector<char> m_buffer = std::vector<char>(size_t(1) << 16);
+    size_t m_begin = 0;
+    size_t m_end = 0;
+    bool m_failed = false;
+};
+
+// Line mode: answers every line of standard input as it arrives. False on a read or write error.
+bool IdentifyLines(CProfileCatalogue& catalogue, Mode mode, COutput& output)
+{
+    CLineReader reader;
+    std::string line;
+    for (bool first = true;; first = false) {
+        const bool ended = reader.Next(line);
+        if (first && line.compare(0, 3, kBom) == 0)
+            line.erase(0, 3);
+        if (!ended && (reader.Failed() || line.empty()))
+            return !reader.Failed();
+        if (ended && !line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!output.WriteLine(Answer(catalogue, mode, DecodeUtf8(Unescape(line)))))
+            return false;
+        if (!ended)
+            return true;
+    }
+}
+
+struct CloseFile
+{
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// Reads a whole file, or standard input for "-", into `bytes`. False after a message when it cannot
+// be read or holds more than kMaxFileBytes.
+bool ReadFile(const std::string& name, std::string& bytes)
+{
+    std::unique_ptr<std::FILE, CloseFile> opened(name == "-" ? nullptr : std::fopen(name.c_str(), "rb"));
+    std::FILE* in = name == "-" ? stdin : opened.get();
+    if (in == nullptr) {
+        std::fprintf(stderr, "tm-identify: cannot read %s: %s\n", name.c_str(), std::strerror(errno));
+        return false;
+    }
     char chunk[65536];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;)
-        input.append(chunk, n);
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;) {
+        if (n > kMaxFileBytes - bytes.size()) {
+            std::fprintf(stderr, "tm-identify: cannot read %s: too large (over %u MiB)\n", name.c_str(),
+                         unsigned(kMaxFileBytes >> 20));
+            return false;
+        }
+        bytes.append(chunk, n);
+    }
     if (std::ferror(in)) {
-        std::fprintf(stderr, "tm-identify: cannot read standard input: %s\n", std::strerror(errno));
+        std::fprintf(stderr, "tm-identify: cannot read %s: %s\n", name.c_str(), std::strerror(errno));
         return false;
     }
     return true;
 }
 
+// File mode: answers each file as one text. False when a file was left unanswered (the others are
+// still answered) or an answer could not be written (the end).
+bool IdentifyFiles(CProfileCatalogue& catalogue, Mode mode, const std::vector<std::string>& names,
+                   COutput& output)
+{
+    bool allAnswered = true;
+    for (const std::string& name : names) {
+        std::string answer;
+        try {
+            std::string bytes;
+            if (!ReadFile(name, bytes)) {
+                allAnswered = false;
+                continue;
+            }
+            const std::u16string text = DecodeFile(bytes);
+            bytes = std::string();
+            answer = Answer(catalogue, mode, text);
+        } catch (const std::bad_alloc&) {
+            std::fprintf(stderr, "tm-identify: cannot identify %s: out of memory\n", name.c_str());
+            allAnswered = false;
+            continue;
+        }
+        if (!output.WriteLine(name + '\t' + answer))
+            return false;
+    }
+    return allAnswered;
+}
+
 int Usage()
 {
-    std::fprintf(stderr, "usage: tm-identify [--profiles DIR] [--best | --scores] < text\n");
+    std::fprintf(stderr, "usage: tm-identify [--profiles DIR] [--best | --scores] [--line-buffered] "
+                         "[--] [FILE...]\n");
     return 2;
 }
 
@@ -136,18 +325,31 @@ int main(int argc, char** argv)
 {
     std::string dir = TM_PROFILE_DIR;
     bool dirGiven = false;
+    bool lineBuffered = false;
+    bool optionsEnded = false;
     Mode mode = Mode::Verdict;
+    std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--profiles" && i + 1 < argc && !dirGiven) {
+        if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+            files.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--profiles" && i + 1 < argc && !dirGiven) {
             dir = argv[++i];
             dirGiven = true;
         } else if ((arg == "--best" || arg == "--scores") && mode == Mode::Verdict) {
             mode = arg == "--best" ? Mode::Best : Mode::Scores;
+        } else if (arg == "--line-buffered" && !lineBuffered) {
+            lineBuffered = true;
         } else {
             return Usage();
         }
     }
+#ifdef _WIN32
+    // Byte-order marks, CRs and UTF-16 are read as they are, not as a text-mode stream.
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
 
     CProfileCatalogue catalogue;
     const bool loaded = catalogue.Load(dir);
@@ -159,32 +361,14 @@ int main(int argc, char** argv)
     if (!failures.empty())
         std::fprintf(stderr, "tm-identify: not loaded from %s: %s\n", dir.c_str(), failures.c_str());
 
-    std::string input;
-    if (!ReadAll(stdin, input))
-        return 1;
-    if (input.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        input.erase(0, 3);
-
-    COutput output;
-    std::string out;
-    size_t start = 0;
-    while (start < input.size()) {
-        size_t end = input.find('\n', start);
-        const bool lastWithoutLf = end == std::string::npos;
-        if (lastWithoutLf)
-            end = input.size();
-        size_t stop = end;
-        if (!lastWithoutLf && stop > start && input[stop - 1] == '\r')
-            --stop;
-        out += Answer(catalogue, mode, input.substr(start, stop - start));
-        out += '\n';
-        start = end + 1;
-        if (out.size() > (1 << 16)) {
-            if (!output.Write(out))
-                break;
-            out.clear();
-        }
+    COutput output(FlushEachAnswer(lineBuffered));
+    bool done = false;
+    try {
+        done = files.empty() ? IdentifyLines(catalogue, mode, output)
+                             : IdentifyFiles(catalogue, mode, files, output);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "tm-identify: out of memory\n");
     }
-    output.Write(out);
-    return output.Close() ? 0 : 1;
+    const bool closed = output.Close();
+    return done && closed ? 0 : 1;
 }
