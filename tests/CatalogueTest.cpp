@@ -81,7 +81,7 @@ TEST_F(ProfileFolder, ReadsOnlyRegularFilesWithinTheLimit)
         {"a link to a blob", [&](const std::string& p) { fs::create_symlink(regular, p); }, ProfileError::None, blob.size()},
 #endif
     };
-    // Pipes, devices and read errors: tests/tools/identify_bad_inputs.py, through tm-identify.
+    // Pipes, devices and read errors: tests/tools/identify_cli.py, through tm-identify.
     int number = 0;
     for (const Case& c : cases) {
         const std::string path = m_dir + "/case" + std::to_string(++number);

@@ -3,7 +3,8 @@
 
 Random profiles (random keys, counts, totals and slot counts, placed by linear probing) and random
 texts (line breaks, sentence marks, runs of spaces, escapes, CJK, surrogate pairs, invalid UTF-8)
-are scored by both; the --scores output must agree byte for byte, and so must --best.
+are scored by both, line by line from standard input and as whole files (UTF-8 with or without a
+BOM, UTF-16 LE and BE); the --scores output must agree byte for byte, and so must --best.
 
 usage: check_identify.py TM_IDENTIFY [--seed N] [--rounds N]
 """
@@ -201,6 +202,35 @@ def random_text(rng, alphabet):
     return text
 
 
+def answers(profiles, text):
+    """The --scores and the --best answer for a text of UTF-16 units."""
+    results = identify([(d, p) for d, p, _ in profiles], text)
+    named, line = verdict(results)
+    if results is not None:
+        line += "".join("\t%s=%.17g" % (n, s) for n, s in results)
+    best = next(r for d, _, r in profiles if d == results[0][0]) if named else "UNKNOWN"
+    return line, best
+
+
+def random_file(rng, alphabet, lines):
+    """Bytes of a whole file and the units tm-identify must take from it: UTF-8 (maybe a BOM; no
+    escapes, line breaks kept) or UTF-16 LE/BE with its BOM (lone surrogates, maybe an odd last
+    byte); a NUL ends the text."""
+    kind = rng.choice(["utf-8", "bom", "le", "be"])
+    if kind in ("utf-8", "bom"):
+        body = b"\r\n".join(lines)
+        text = units(body.split(b"\0", 1)[0].decode("utf-8", "replace"))
+        return (b"\xef\xbb\xbf" if kind == "bom" else b"") + body, text
+    text = [rng.choice(alphabet + [0x0A, 0x0D, 0xD800, 0xDFFF]) for _ in range(rng.randint(0, 300))]
+    if rng.random() < 0.1:
+        text.insert(rng.randint(0, len(text)), 0)
+    data = struct.pack("%s%dH" % ("<" if kind == "le" else ">", len(text) + 1), 0xFEFF, *text)
+    if rng.random() < 0.3:
+        data += b"\x41"
+        text.append(0xFFFD)
+    return data, text[:text.index(0)] if 0 in text else text
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("tm_identify")
@@ -214,7 +244,7 @@ def main():
         with tempfile.TemporaryDirectory() as folder:
             profiles = []
             for display, resource in NAMES[:rng.randint(1, len(NAMES))]:
-                if rng.random() < 0.1:
+                if rng.random() < 0.1 and resource != NAMES[0][1]:
                     continue  # a missing file is skipped like a language that failed to load
                 blob, table, total = make_profile(rng, alphabet)
                 open(os.path.join(folder, resource + ".bin"), "wb").write(blob)
@@ -223,7 +253,7 @@ def main():
             data = b"\n".join(lines) + (b"\n" if rng.random() < 0.5 else b"")
             if round_ % 5 == 0:
                 data = b"\xef\xbb\xbf" + data
-            expected_scores, expected_best = [], []
+            expected = {"--scores": [], "--best": []}
             body = data[3:] if data.startswith(b"\xef\xbb\xbf") else data
             raw_lines = body.split(b"\n")
             if body.endswith(b"\n"):
@@ -231,28 +261,34 @@ def main():
             for i, raw in enumerate(raw_lines):
                 if raw.endswith(b"\r") and (i < len(raw_lines) - 1 or body.endswith(b"\n")):
                     raw = raw[:-1]
-                results = identify([(d, p) for d, p, _ in profiles], decode_line(raw))
-                named, text = verdict(results)
-                line = text
-                if results is not None:
-                    line += "".join("\t%s=%.17g" % (n, s) for n, s in results)
-                expected_scores.append(line)
-                best = "UNKNOWN"
-                if named:
-                    best = next(r for d, _, r in profiles if d == results[0][0])
-                expected_best.append(best)
-            for mode, expected in (("--scores", expected_scores), ("--best", expected_best)):
-                got = subprocess.run([args.tm_identify, "--profiles", folder, mode], input=data,
-                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, check=True).stdout
-                got_lines = got.decode("utf-8").split("\n")[:-1]
-                if got_lines != expected:
-                    failures += 1
-                    for g, e in zip(got_lines, expected):
+                for mode, answer in zip(expected, answers(profiles, decode_line(raw))):
+                    expected[mode].append(answer)
+            # Whole files, each one text, answered as "path<TAB>answer".
+            files = []
+            for k in range(3):
+                path = os.path.join(folder, "text%d" % k)
+                file_data, text = random_file(rng, alphabet, rng.sample(lines, 5))
+                open(path, "wb").write(file_data)
+                files.append(path)
+                for mode, answer in zip(expected, answers(profiles, text)):
+                    expected[mode].append(path + "\t" + answer)
+            failed = False
+            for mode in expected:
+                got_lines = []
+                for arguments, stdin in (([], data), (files, b"")):
+                    got = subprocess.run([args.tm_identify, "--profiles", folder, mode] + arguments,
+                                         input=stdin, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                         check=True).stdout
+                    got_lines += got.decode("utf-8").split("\n")[:-1]
+                if got_lines != expected[mode]:
+                    failed = True
+                    for g, e in zip(got_lines, expected[mode]):
                         if g != e:
                             print("round %d %s\n  expected: %r\n  got:      %r" % (round_, mode, e, g))
                             break
                     else:
-                        print("round %d %s: %d lines, expected %d" % (round_, mode, len(got_lines), len(expected)))
+                        print("round %d %s: %d lines, expected %d" % (round_, mode, len(got_lines), len(expected[mode])))
+            failures += failed
     print("%d passed, %d failed" % (args.rounds - failures, failures))
     return 1 if failures else 0
 

@@ -1,16 +1,28 @@
 #!/usr/bin/env python3
-"""tm-identify with bad input, faulty profile folders and failing output: the exit status, the
-messages on standard error and what still gets answered.
+"""tm-identify's command line with the real profiles: answers streamed to a co-process, whole files,
+and bad input, faulty profile folders and failing output (the exit status, the messages on standard
+error and what still gets answered).
 
-usage: identify_bad_inputs.py TM_IDENTIFY PROFILE_DIR
+usage: identify_cli.py TM_IDENTIFY PROFILE_DIR
 """
 import os
 import re
+import select
 import subprocess
 import sys
 import tempfile
+import time
 
 TEXT = b"The quick brown fox jumps over the lazy dog.\nDie Datei konnte nicht gespeichert werden.\n"
+
+# (file name, bytes, --best answer) for file mode: each encoding it reads, line breaks inside.
+FILES = [
+    ("en", b"The quick brown fox jumps over the lazy dog.\r\nIt was not saved.\n", "ENGLISH"),
+    ("de-bom", b"\xef\xbb\xbfDie Datei konnte nicht gespeichert werden.", "GERMAN"),
+    ("fr-le", "\ufeffLe fichier n'a pas pu être enregistré.\n".encode("utf-16-le"), "FRENCH"),
+    ("it-be", "\ufeffIl file non è stato salvato correttamente.".encode("utf-16-be"), "ITALIAN"),
+]
+JAPANESE = "これは日本語の文章です。".encode()
 
 
 def claimed_table(slots):
@@ -58,29 +70,83 @@ def run(tool, args, stdin=TEXT, stdout=subprocess.PIPE, close_stdout=False, stdi
     return proc.returncode, proc.stdout or b"", proc.stderr.decode("utf-8", "replace")
 
 
+def coprocess(tool, args, to_file):
+    """Writes one line at a time and waits up to 30 s for its answer before writing the next, the
+    answers going to a pipe or to a regular file. The problems found."""
+    with tempfile.TemporaryFile() as sink:
+        proc = subprocess.Popen([tool, "--best"] + args, stdin=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                stdout=sink if to_file else subprocess.PIPE)
+        got = b""
+        for n, line in enumerate(TEXT.splitlines(keepends=True) + [JAPANESE + b"\r\n"], 1):
+            proc.stdin.write(line)
+            proc.stdin.flush()
+            deadline = time.monotonic() + 30
+            while got.count(b"\n") < n and time.monotonic() < deadline:
+                if to_file:
+                    time.sleep(0.01)
+                    sink.seek(0)
+                    got = sink.read()
+                elif select.select([proc.stdout], [], [], deadline - time.monotonic())[0]:
+                    got += os.read(proc.stdout.fileno(), 4096) or b"(end of output)\n"
+            if got.count(b"\n") < n:
+                proc.kill()
+                proc.wait()
+                return [f"no answer to line {n} within 30 s, got {got!r}"]
+        proc.stdin.close()
+        problems = [] if proc.wait(timeout=30) == 0 else [f"exit {proc.returncode}"]
+        if got != b"ENGLISH\nGERMAN\nJAPANESE\n":
+            problems.append(f"answers {got!r}")
+        return problems
+
+
 def main():
     tool, profiles = sys.argv[1], os.path.abspath(sys.argv[2])
     failures = []
 
-    def check(name, got, rc, stderr_pattern, stdout_lines=None):
-        code, out, err = got
-        problems = []
-        if code != rc:
-            problems.append(f"exit {code}, expected {rc}")
-        if not re.search(stderr_pattern, err, re.M):
-            problems.append(f"stderr {err!r} does not match {stderr_pattern!r}")
-        if err.count("\n") > 1:
-            problems.append(f"more than one message: {err!r}")
-        answers = out.count(b"\n")
-        if stdout_lines is not None and answers != stdout_lines:
-            problems.append(f"{answers} answer lines, expected {stdout_lines}")
+    def report(name, problems):
         print(("FAIL " if problems else "ok   ") + name)
         for p in problems:
             print("     " + p)
         if problems:
             failures.append(name)
 
+    def check(name, got, rc, stderr_pattern, stdout=None, messages=1):
+        """stdout: the number of answer lines, or the exact bytes."""
+        code, out, err = got
+        problems = []
+        if code != rc:
+            problems.append(f"exit {code}, expected {rc}")
+        if not re.search(stderr_pattern, err, re.M):
+            problems.append(f"stderr {err!r} does not match {stderr_pattern!r}")
+        if err.count("\n") > messages:
+            problems.append(f"more than {messages} message(s): {err!r}")
+        lines = out.count(b"\n")
+        if isinstance(stdout, int) and lines != stdout:
+            problems.append(f"{lines} answer lines, expected {stdout}")
+        if isinstance(stdout, bytes) and out != stdout:
+            problems.append(f"answers {out!r}, expected {stdout!r}")
+        report(name, problems)
+
+    report("co-process through pipes", coprocess(tool, [], to_file=False))
+    report("co-process into a file, --line-buffered", coprocess(tool, ["--line-buffered"], to_file=True))
+
     with tempfile.TemporaryDirectory() as tmp:
+        paths = {}
+        for name, data, _ in FILES:
+            paths[name] = os.path.join(tmp, name)
+            write(paths[name], data)
+        answers = b"".join(f"{paths[name]}\t{best}\n".encode() for name, _, best in FILES)
+        check("files in each encoding and -", run(tool, ["--best"] + list(paths.values()) + ["-"], JAPANESE),
+              0, "^$", answers + b"-\tJAPANESE\n", messages=0)
+        big = os.path.join(tmp, "big")
+        sized(big, 64 * 1024 * 1024 + 1)
+        bad = [os.path.join(tmp, "absent"), tmp, big]
+        got = run(tool, ["--best", paths["en"]] + bad + ["--", paths["it-be"]])
+        check("unreadable files among good ones", got, 1,
+              r"\A.*cannot read .*absent: No such file.*\n.*cannot read .*: Is a directory\n"
+              r".*cannot read .*big: too large \(over 64 MiB\)\n\Z",
+              f"{paths['en']}\tENGLISH\n{paths['it-be']}\tITALIAN\n".encode(), messages=3)
+
         empty = os.path.join(tmp, "empty")
         os.mkdir(empty)
         lines = b"Hello world\n"
@@ -101,7 +167,8 @@ def main():
         check("an empty profile folder", run(tool, ["--profiles", empty]), 1,
               r"^tm-identify: no profile loaded from .*empty \(all 42 missing\)$", 0)
         for args in (["--best", "--scores"], ["--scores", "--best"], ["--best", "--best"],
-                     ["--profiles"], ["--profiles", profiles, "--profiles", profiles], ["--fast"]):
+                     ["--profiles"], ["--profiles", profiles, "--profiles", profiles], ["--fast"],
+                     ["--line-buffered", "--line-buffered"], [paths["en"], "--fast"]):
             check("usage: " + " ".join(args), run(tool, args), 2, USAGE, 0)
 
         # One spoiled row at a time: the other 41 answer and the exit status is 0.
