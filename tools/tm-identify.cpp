@@ -19,8 +19,8 @@
 //   default   the verdict exactly as the result label shows it
 //   --best    the resource name of the best-ranked language, or UNKNOWN for "判定不能"
 //   --scores  the verdict, then a tab and displayName=score (%.17g) for every ranked record
-// Each answer is flushed at once when standard output is not a regular file (a terminal, a pipe) or
-// with --line-buffered, so the tool can serve as a filter or a co-process.
+// The answers so far are flushed whenever the tool is about to wait for input, and with
+// --line-buffered after every answer, so the tool can serve as a filter or a co-process.
 //
 // Exit status: 0 when at least one profile loaded and every text was answered (profiles that did not
 // load are named on standard error); 1 when none loaded, on a read or write error, or when a file was
@@ -31,8 +31,6 @@
 #include "ProfileCatalogue.h"
 #include "Utf8.h"
 #include "Verdict.h"
-
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -132,19 +130,18 @@ std::u16string DecodeFile(std::string& bytes)
     return text;
 }
 
-// Standard output with every write checked, the last flush and the close included.
+// Standard output with every write checked, the flushes and the close included. Each call returns
+// false once any write has failed.
 class COutput
 {
 public:
-    explicit COutput(bool flushEach) : m_flushEach(flushEach) {}
-
-    // Writes one answer and its LF, flushed at once if asked; false once any write has failed.
-    bool WriteLine(std::string line)
+    // Writes one answer and its LF; flushed at once if `flush`.
+    bool WriteLine(std::string line, bool flush)
     {
         line += '\n';
         if (!m_failed && std::fwrite(line.data(), 1, line.size(), stdout) != line.size())
             Fail();
-        if (!m_failed && m_flushEach && std::fflush(stdout) != 0)
+        if (!m_failed && flush && std::fflush(stdout) != 0)
             Fail();
         return !m_failed;
     }
@@ -165,17 +162,8 @@ private:
         m_failed = true;
     }
 
-    bool m_flushEach;
     bool m_failed = false;
 };
-
-// Whether each answer must be flushed at once: asked for, or standard output is not a regular file,
-// so that a terminal, a pipeline or a co-process sees every answer as soon as it exists.
-bool FlushEachAnswer(bool lineBuffered)
-{
-    struct stat status;
-    return lineBuffered || fstat(fileno(stdout), &status) != 0 || !S_ISREG(status.st_mode);
-}
 
 // One read from standard input: what is there (at least one byte), not as much as fits. 0 at the end
 // of the input, -1 on an error.
@@ -226,6 +214,9 @@ public:
 
     bool Failed() const { return m_failed; }
 
+    // Whether the next line is already in hand, so that Next will not wait for input.
+    bool HasLine() const { return std::memchr(m_buffer.data() + m_begin, '\n', m_end - m_begin) != nullptr; }
+
 private:
     std::vector<char> m_buffer = std::vector<char>(size_t(1) << 16);
     size_t m_begin = 0;
@@ -233,8 +224,11 @@ private:
     bool m_failed = false;
 };
 
-// Line mode: answers every line of standard input as it arrives. False on a read or write error.
-bool IdentifyLines(CProfileCatalogue& catalogue, Mode mode, COutput& output)
+// Line mode: answers every line of standard input as it arrives. The answers are flushed whenever
+// the tool is about to wait for more input, so a terminal, a pipeline or a co-process has each one in
+// time, while lines that arrive together cost one write; `flushEach` flushes after every answer.
+// False on a read or write error.
+bool IdentifyLines(CProfileCatalogue& catalogue, Mode mode, bool flushEach, COutput& output)
 {
     CLineReader reader;
     std::string line;
@@ -246,7 +240,8 @@ bool IdentifyLines(CProfileCatalogue& catalogue, Mode mode, COutput& output)
             return !reader.Failed();
         if (ended && !line.empty() && line.back() == '\r')
             line.pop_back();
-        if (!output.WriteLine(Answer(catalogue, mode, DecodeUtf8(Unescape(line)))))
+        const std::string answer = Answer(catalogue, mode, DecodeUtf8(Unescape(line)));
+        if (!output.WriteLine(answer, flushEach || !reader.HasLine()))
             return false;
         if (!ended)
             return true;
@@ -284,8 +279,8 @@ bool ReadFile(const std::string& name, std::string& bytes)
     return true;
 }
 
-// File mode: answers each file as one text. False when a file was left unanswered (the others are
-// still answered) or an answer could not be written (the end).
+// File mode: answers each file as one text, flushed before the next file is read. False when a file
+// was left unanswered (the others are still answered) or an answer could not be written (the end).
 bool IdentifyFiles(CProfileCatalogue& catalogue, Mode mode, const std::vector<std::string>& names,
                    COutput& output)
 {
@@ -306,7 +301,7 @@ bool IdentifyFiles(CProfileCatalogue& catalogue, Mode mode, const std::vector<st
             allAnswered = false;
             continue;
         }
-        if (!output.WriteLine(name + '\t' + answer))
+        if (!output.WriteLine(name + '\t' + answer, true))
             return false;
     }
     return allAnswered;
@@ -361,10 +356,10 @@ int main(int argc, char** argv)
     if (!failures.empty())
         std::fprintf(stderr, "tm-identify: not loaded from %s: %s\n", dir.c_str(), failures.c_str());
 
-    COutput output(FlushEachAnswer(lineBuffered));
+    COutput output;
     bool done = false;
     try {
-        done = files.empty() ? IdentifyLines(catalogue, mode, output)
+        done = files.empty() ? IdentifyLines(catalogue, mode, lineBuffered, output)
                              : IdentifyFiles(catalogue, mode, files, output);
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "tm-identify: out of memory\n");

@@ -127,8 +127,8 @@ def main():
             problems.append(f"answers {out!r}, expected {stdout!r}")
         report(name, problems)
 
-    report("co-process through pipes", coprocess(tool, [], to_file=False))
-    report("co-process into a file, --line-buffered", coprocess(tool, ["--line-buffered"], to_file=True))
+    report("co-process through pipes, --line-buffered", coprocess(tool, ["--line-buffered"], to_file=False))
+    report("co-process into a regular file", coprocess(tool, [], to_file=True))
 
     with tempfile.TemporaryDirectory() as tmp:
         paths = {}
