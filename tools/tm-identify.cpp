@@ -205,7 +205,8 @@ public:
             if (n <= 0) {
                 m_failed = n < 0;
                 if (m_failed)
-                    std::fprintf(stderr, "tm-identify: cannot read standard input: %s\n", std::strerror(errno));
+                    std::fprintf(stderr, "tm-identify: cannot read standard input: %s\n",
+                                 std::strerror(errno));
                 return false;
             }
             m_end = size_t(n);
@@ -215,7 +216,10 @@ public:
     bool Failed() const { return m_failed; }
 
     // Whether the next line is already in hand, so that Next will not wait for input.
-    bool HasLine() const { return std::memchr(m_buffer.data() + m_begin, '\n', m_end - m_begin) != nullptr; }
+    bool HasLine() const
+    {
+        return std::memchr(m_buffer.data() + m_begin, '\n', m_end - m_begin) != nullptr;
+    }
 
 private:
     std::vector<char> m_buffer = std::vector<char>(size_t(1) << 16);

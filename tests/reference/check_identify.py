@@ -287,7 +287,8 @@ def main():
                             print("round %d %s\n  expected: %r\n  got:      %r" % (round_, mode, e, g))
                             break
                     else:
-                        print("round %d %s: %d lines, expected %d" % (round_, mode, len(got_lines), len(expected[mode])))
+                        print("round %d %s: %d lines, expected %d"
+                              % (round_, mode, len(got_lines), len(expected[mode])))
             failures += failed
     print("%d passed, %d failed" % (args.rounds - failures, failures))
     return 1 if failures else 0

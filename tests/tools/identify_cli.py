@@ -127,7 +127,8 @@ def main():
             problems.append(f"answers {out!r}, expected {stdout!r}")
         report(name, problems)
 
-    report("co-process through pipes, --line-buffered", coprocess(tool, ["--line-buffered"], to_file=False))
+    report("co-process through pipes, --line-buffered",
+           coprocess(tool, ["--line-buffered"], to_file=False))
     report("co-process into a regular file", coprocess(tool, [], to_file=True))
 
     with tempfile.TemporaryDirectory() as tmp:
@@ -136,8 +137,8 @@ def main():
             paths[name] = os.path.join(tmp, name)
             write(paths[name], data)
         answers = b"".join(f"{paths[name]}\t{best}\n".encode() for name, _, best in FILES)
-        check("files in each encoding and -", run(tool, ["--best"] + list(paths.values()) + ["-"], JAPANESE),
-              0, "^$", answers + b"-\tJAPANESE\n", messages=0)
+        got = run(tool, ["--best"] + list(paths.values()) + ["-"], JAPANESE)
+        check("files in each encoding and -", got, 0, "^$", answers + b"-\tJAPANESE\n", messages=0)
         big = os.path.join(tmp, "big")
         sized(big, 64 * 1024 * 1024 + 1)
         bad = [os.path.join(tmp, "absent"), tmp, big]
