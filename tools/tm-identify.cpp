@@ -136,10 +136,10 @@ class COutput
 {
 public:
     // Writes one answer and its LF; flushed at once if `flush`.
-    bool WriteLine(std::string line, bool flush)
+    bool WriteLine(const std::string& line, bool flush)
     {
-        line += '\n';
-        if (!m_failed && std::fwrite(line.data(), 1, line.size(), stdout) != line.size())
+        if (!m_failed && (std::fwrite(line.data(), 1, line.size(), stdout) != line.size()
+                          || std::fputc('\n', stdout) == EOF))
             Fail();
         if (!m_failed && flush && std::fflush(stdout) != 0)
             Fail();
