@@ -80,7 +80,7 @@ protected:
     void TearDown() override
     {
         g_openAddress = m_saved;
-        DrainMessages();
+        PumpMessages();
     }
 
     // Opens the About box without owner and runs `inside` in it; the dialog's result.
