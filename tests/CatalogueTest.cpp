@@ -127,13 +127,3 @@ TEST_F(ProfileFolder, RowsThatFailAreNamedAndTheOthersAnswerInTableOrder)
         EXPECT_EQ(0.0, results[1].score);
     }
 }
-
-TEST(LoadCatalogueProfile, AFullListTakesNoMore)
-{
-    const std::vector<uint8_t> blob = MakeBlob({{u"a", 1}}, 1);
-    CLangIdentifier identifier;
-    for (int i = 0; i < CLangIdentifier::kMaxProfiles; ++i)
-        ASSERT_EQ(ProfileError::None, LoadCatalogueProfile(identifier, LanguageTable[0], blob.data(), blob.size()));
-    EXPECT_EQ(ProfileError::ListFull, LoadCatalogueProfile(identifier, LanguageTable[0], blob.data(), blob.size()));
-    EXPECT_EQ(CLangIdentifier::kMaxProfiles, identifier.GetProfileCount());
-}

@@ -32,11 +32,15 @@ TEST(Application, MessageFontIsThePlatformsOrTheStockGuiFont)
     ASSERT_NE(0, GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(stock), &stock));
     ASSERT_NE(0, memcmp(&stock, &metrics.lfMessageFont, sizeof(LOGFONTW)));  // else nothing is told apart
     const CTonguemeter platform(GetModuleHandleW(nullptr));
-    EXPECT_EQ(0, memcmp(&metrics.lfMessageFont, &platform.m_messageFont, sizeof(LOGFONTW)));
+    EXPECT_EQ(0, memcmp(&metrics.lfMessageFont, &platform.m_messageFont, sizeof(LOGFONTW)))
+        << "expected the platform's " << Utf8(metrics.lfMessageFont.lfFaceName) << ", got "
+        << Utf8(platform.m_messageFont.lfFaceName) << " of height " << platform.m_messageFont.lfHeight;
 
     CImportPatch patch("user32.dll", "SystemParametersInfoW", reinterpret_cast<void*>(&OlderSystemParametersInfoW));
     ASSERT_NE(nullptr, patch.m_slot);
     g_realSystemParametersInfo = reinterpret_cast<SystemParametersInfoFunction>(patch.m_original);
     const CTonguemeter older(GetModuleHandleW(nullptr));
-    EXPECT_EQ(0, memcmp(&stock, &older.m_messageFont, sizeof(LOGFONTW)));
+    EXPECT_EQ(0, memcmp(&stock, &older.m_messageFont, sizeof(LOGFONTW)))
+        << "expected the stock " << Utf8(stock.lfFaceName) << ", got " << Utf8(older.m_messageFont.lfFaceName)
+        << " of height " << older.m_messageFont.lfHeight;
 }

@@ -77,7 +77,7 @@ TEST_F(LoaderTest, AllPresentLoadInTableOrderWithoutWarningAndAreFreedWithTheObj
         ASSERT_NE(nullptr, app.m_identifier.Identify(u"abab"));
         EXPECT_GT(LiveAllocations(), before + 42);
     }
-    EXPECT_EQ(before, LiveAllocations());
+    EXPECT_EQ(before, LiveAllocations()) << "blocks the destroyed object left behind";
 }
 
 // Missing, rejected and empty rows are left out, the others load in order, and one warning follows.
