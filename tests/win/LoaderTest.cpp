@@ -87,8 +87,9 @@ TEST_F(LoaderTest, FailingRowsAreLeftOutWithOneWarningAndNothingLeaked)
     Scenario scenarios[] = {{L"loader_missing.dll", u"ENGLISH", 0}, {L"loader_bad.dll", u"AFRIKAANS", 0},
                             {L"loader_failing.dll", nullptr, 0}};
     for (Scenario& s : scenarios) {
+        SCOPED_TRACE(Utf8(s.dll));
         HMODULE module = LoadLibraryW((TestProgramFolder() + s.dll).c_str());
-        ASSERT_NE(nullptr, module) << Utf8(s.dll);
+        ASSERT_NE(nullptr, module);
         {
             CTonguemeter app(module);
             Attach(app);
@@ -97,8 +98,7 @@ TEST_F(LoaderTest, FailingRowsAreLeftOutWithOneWarningAndNothingLeaked)
             EXPECT_TRUE(app.LoadLanguages());
             s.cost = LiveAllocations() - before;
             ExpectOneWarning(watcher);
-            EXPECT_EQ(s.failing ? CatalogueNamesWithout(s.failing) : std::vector<std::wstring>(), LoadedNames(app))
-                << Utf8(s.dll);
+            EXPECT_EQ(s.failing ? CatalogueNamesWithout(s.failing) : std::vector<std::wstring>(), LoadedNames(app));
         }
         FreeLibrary(module);
     }
