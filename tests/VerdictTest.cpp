@@ -3,86 +3,76 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
-const char16_t* kEnglish = u"英語 (English)";
-const char16_t* kGerman = u"ドイツ語 (German)";
-const char16_t* kDutch = u"オランダ語 (Dutch)";
+const char16_t kEnglish[] = u"英語 (English)";
+const char16_t kNone[] = u"判定不能";
 
-struct Outcome
+// The verdict for records named English, German, Dutch, then "L3", "L4", ... with `scores`; its
+// text and whether a language was named.
+std::pair<std::u16string, bool> Verdict(const std::vector<double>& scores)
 {
-    bool named;
-    std::u16string text;
-};
-
-// Scores for the names English, German, Dutch, then "L3", "L4", ... as needed.
-Outcome Verdict(const std::vector<double>& scores)
-{
-    // Names of the further records, made once so that their storage never moves.
-    static const std::vector<std::u16string> extra = [] {
-        std::vector<std::u16string> names;
-        for (int i = 0; i < 64; ++i)
-            names.push_back(u"L" + std::u16string(1, char16_t(u'0' + i % 10)));
-        return names;
+    // Made once, so that the names' storage never moves.
+    static const std::vector<std::u16string> names = [] {
+        std::vector<std::u16string> all = {kEnglish, u"ドイツ語 (German)", u"オランダ語 (Dutch)"};
+        for (int i = 3; i < 64; ++i)
+            all.push_back(u"L" + std::u16string(1, char16_t(u'0' + i % 10)));
+        return all;
     }();
     std::vector<LangScore> records;
-    for (size_t i = 0; i < scores.size(); ++i) {
-        const char16_t* name = i == 0 ? kEnglish : i == 1 ? kGerman : i == 2 ? kDutch : nullptr;
-        if (name == nullptr)
-            name = extra[i].c_str();
-        records.push_back({name, scores[i]});
-    }
-    Outcome outcome;
-    outcome.named = FormatVerdict(records.data(), int(records.size()), outcome.text);
-    return outcome;
+    for (size_t i = 0; i < scores.size(); ++i)
+        records.push_back({names[i].c_str(), scores[i]});
+    std::u16string text;
+    const bool named = FormatVerdict(records.data(), int(records.size()), text);
+    return {text, named};
+}
+
+std::string Describe(const std::vector<double>& scores)
+{
+    std::string out = "scores";
+    for (double s : scores)
+        out += " " + std::to_string(s);
+    return out;
 }
 
 }  // namespace
 
-TEST(FormatVerdict, ClearLeaderIsNamedAlone)
+TEST(FormatVerdict, NamesTheLeaderListsCloseRunnersUpAndGivesUpOnAFourWayTie)
 {
-    const Outcome o = Verdict({1.0, 0.5, 0.4, 0.3});
-    EXPECT_TRUE(o.named);
-    EXPECT_EQ(o.text, kEnglish);
-}
-
-TEST(FormatVerdict, CloseRunnersUpAreListedWithPercentages)
-{
-    Outcome o = Verdict({1.0, 0.95, 0.93, 0.85, 0.5});
-    EXPECT_TRUE(o.named);
-    EXPECT_EQ(o.text, u"英語 (English)[100] か ドイツ語 (German)[95] か オランダ語 (Dutch)[93]");
-    // 1.0 - 0.9 is 0.09999999999999998, not above 0.1: listed, as 90.
-    o = Verdict({1.0, 0.9, 0.2, 0.1});
-    EXPECT_EQ(o.text, u"英語 (English)[100] か ドイツ語 (German)[90]");
-    o = Verdict({1.0, 0.8999, 0.2, 0.1});
-    EXPECT_EQ(o.text, kEnglish);
-}
-
-TEST(FormatVerdict, FourWayTieCannotIdentify)
-{
-    // 1.0 - 0.99 is 0.010000000000000009: not below the margin, so a verdict is given.
-    Outcome o = Verdict({1.0, 0.995, 0.99, 0.99, 0.5});
-    EXPECT_TRUE(o.named);
-    EXPECT_EQ(o.text, u"英語 (English)[100] か ドイツ語 (German)[100] か オランダ語 (Dutch)[99] か L3[99]");
-    o = Verdict({1.0, 0.995, 0.991, 0.991, 0.5});
-    EXPECT_FALSE(o.named);
-    EXPECT_EQ(o.text, u"判定不能");
-    o = Verdict({0.0, 0.0, 0.0, 0.0});
-    EXPECT_FALSE(o.named);
-    EXPECT_EQ(o.text, u"判定不能");
-
+    const struct
+    {
+        std::vector<double> scores;
+        std::u16string text;  // kNone: nothing named
+    } cases[] = {
+        {{1.0, 0.5, 0.4, 0.3}, kEnglish},  // a clear leader alone
+        {{1.0, 0.95, 0.93, 0.85, 0.5}, u"英語 (English)[100] か ドイツ語 (German)[95] か オランダ語 (Dutch)[93]"},
+        // 1.0 - 0.9 is 0.09999999999999998, not above 0.1: listed, as 90.
+        {{1.0, 0.9, 0.2, 0.1}, u"英語 (English)[100] か ドイツ語 (German)[90]"},
+        {{1.0, 0.8999, 0.2, 0.1}, kEnglish},
+        // 1.0 - 0.99 is 0.010000000000000009: not below the tie margin, so a verdict is given.
+        {{1.0, 0.995, 0.99, 0.99, 0.5}, u"英語 (English)[100] か ドイツ語 (German)[100] か オランダ語 (Dutch)[99] か L3[99]"},
+        {{1.0, 0.995, 0.991, 0.991, 0.5}, kNone},
+        {{0.0, 0.0, 0.0, 0.0}, kNone},
+        // Percentages round in double.
+        {{1.0, 0.945, 0.2, 0.1}, u"英語 (English)[100] か ドイツ語 (German)[95]"},
+        {{1.0, 0.9049, 0.2, 0.1}, u"英語 (English)[100] か ドイツ語 (German)[90]"},
+        // Fewer than four records: a missing one counts as a language that matched nothing.
+        {{1.0}, kEnglish},
+        {{1.0, 0.95}, u"英語 (English)[100] か ドイツ語 (German)[95]"},
+        {{0.0, 0.0}, kNone},
+    };
+    for (const auto& c : cases) {
+        const auto [text, named] = Verdict(c.scores);
+        EXPECT_EQ(text, c.text) << Describe(c.scores);
+        EXPECT_EQ(named, c.text != kNone) << Describe(c.scores);
+    }
     std::u16string text = u"stale";
     EXPECT_FALSE(FormatVerdict(nullptr, 42, text));
-    EXPECT_EQ(text, u"判定不能");
-}
-
-TEST(FormatVerdict, PercentagesRoundInDouble)
-{
-    EXPECT_EQ(Verdict({1.0, 0.995, 0.2, 0.1}).text, u"英語 (English)[100] か ドイツ語 (German)[100]");
-    EXPECT_EQ(Verdict({1.0, 0.945, 0.2, 0.1}).text, u"英語 (English)[100] か ドイツ語 (German)[95]");
-    EXPECT_EQ(Verdict({1.0, 0.9049, 0.2, 0.1}).text, u"英語 (English)[100] か ドイツ語 (German)[90]");
+    EXPECT_EQ(text, kNone);
 }
 
 TEST(FormatVerdict, StopsAppendingOnceTheTextPassesTheCap)
@@ -90,25 +80,8 @@ TEST(FormatVerdict, StopsAppendingOnceTheTextPassesTheCap)
     // 42 languages all within 0.1: the text grows until it first exceeds 224 units.
     std::vector<double> scores(42, 0.95);
     scores[0] = 1.0;
-    const Outcome o = Verdict(scores);
-    EXPECT_TRUE(o.named);
-    EXPECT_GT(o.text.size(), 224u);
-    EXPECT_LE(o.text.size(), 252u);
-    // The last runner-up appended was the one that crossed the cap.
-    const size_t lastStart = o.text.rfind(u" か ");
-    EXPECT_LE(lastStart, 224u);
-}
-
-TEST(FormatVerdict, FewerThanFourRecordsReadNothingMissing)
-{
-    // A missing record counts as a language that matched nothing.
-    Outcome o = Verdict({1.0});
-    EXPECT_TRUE(o.named);
-    EXPECT_EQ(o.text, kEnglish);
-    o = Verdict({1.0, 0.95});
-    EXPECT_TRUE(o.named);
-    EXPECT_EQ(o.text, u"英語 (English)[100] か ドイツ語 (German)[95]");
-    o = Verdict({0.0, 0.0});
-    EXPECT_FALSE(o.named);
-    EXPECT_EQ(o.text, u"判定不能");
+    const auto [text, named] = Verdict(scores);
+    EXPECT_TRUE(named);
+    EXPECT_GT(text.size(), 224u);
+    EXPECT_LE(text.rfind(u" か "), 224u);  // the last runner-up appended crossed the cap
 }

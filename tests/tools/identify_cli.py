@@ -148,8 +148,6 @@ def main():
               r".*cannot read .*big: too large \(over 64 MiB\)\n\Z",
               f"{paths['en']}\tENGLISH\n{paths['it-be']}\tITALIAN\n".encode(), messages=3)
 
-        empty = os.path.join(tmp, "empty")
-        os.mkdir(empty)
         lines = b"Hello world\n"
         with open("/dev/full", "wb") as full:
             for n in (100, 1000):
@@ -163,10 +161,9 @@ def main():
                   r"^tm-identify: cannot read standard input: ", 0)
         finally:
             os.close(fd)
+        # (An empty folder reads the same: every row missing.)
         check("no such profile folder", run(tool, ["--profiles", os.path.join(tmp, "absent")]), 1,
               r"^tm-identify: no profile loaded from .*absent \(all 42 missing\)$", 0)
-        check("an empty profile folder", run(tool, ["--profiles", empty]), 1,
-              r"^tm-identify: no profile loaded from .*empty \(all 42 missing\)$", 0)
         for args in (["--best", "--scores"], ["--scores", "--best"], ["--best", "--best"],
                      ["--profiles"], ["--profiles", profiles, "--profiles", profiles], ["--fast"],
                      ["--line-buffered", "--line-buffered"], [paths["en"], "--fast"]):

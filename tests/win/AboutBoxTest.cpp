@@ -80,7 +80,7 @@ protected:
     void TearDown() override
     {
         g_openAddress = m_saved;
-        DrainMessages();
+        PumpMessages();
     }
 
     // Opens the About box without owner and runs `inside` in it; the dialog's result.
@@ -134,7 +134,8 @@ TEST(AboutTemplate, ClassicDialogWithExactHeaderAndControls)
         p = ReadText(ReadText(reinterpret_cast<const WORD*>(item + 1), className, true), text);
         p += 1 + *p / sizeof(WORD);  // creation data
         EXPECT_EQ(item->style, e.style) << Utf8(e.text);
-        EXPECT_EQ((std::array<int, 5>{item->x, item->y, item->cx, item->cy, static_cast<short>(item->id)}), e.place);
+        EXPECT_EQ((std::array<int, 5>{item->x, item->y, item->cx, item->cy, static_cast<short>(item->id)}), e.place)
+            << Utf8(e.text);
         EXPECT_EQ(_wcsicmp(className.c_str(), e.cls), 0) << Utf8(e.text);
         EXPECT_EQ(text, e.text);
     }

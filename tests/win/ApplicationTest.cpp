@@ -1,44 +1,12 @@
-// The application object: its initial state and what its destruction frees.
+// The application object's message font: the platform's, or the stock GUI font where the platform
+// knows only the shorter NONCLIENTMETRICSW. (Its defaults show in the window and settings tests;
+// what its destruction frees, in the loader tests.)
 #include "TestSupport.h"
 #include "Tonguemeter.h"
-#include "ProfileWriter.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstring>
-#include <memory>
-
-TEST(Application, FreshObjectHoldsTheDefaults)
-{
-    CTonguemeter app(GetModuleHandleW(nullptr));
-    EXPECT_EQ(GetModuleHandleW(nullptr), app.m_hInstance);
-    // No window, font, drop target or brush yet.
-    EXPECT_TRUE(!app.m_hWnd && !app.m_hText && !app.m_hJudge && !app.m_hResult && !app.m_font.Get() &&
-                !app.m_dropTarget && !app.m_flashBrush.Get());
-    EXPECT_EQ((std::array<int, 4>{0, 0, 400, 160}),
-              (std::array<int, 4>{app.m_windowLeft, app.m_windowTop, app.m_windowWidth, app.m_windowHeight}));
-    EXPECT_FALSE(app.m_alwaysOnTop || app.m_translucent || app.m_auto || app.m_flashing);
-    EXPECT_EQ(80, app.m_opacityPercent);
-    EXPECT_EQ(0, app.m_identifier.GetProfileCount());
-    // The message font is a real one, taken from the platform.
-    EXPECT_NE(0, app.m_messageFont.lfHeight);
-    EXPECT_NE(L'\0', app.m_messageFont.lfFaceName[0]);
-}
-
-// Without a window ever created, destroying the object frees every profile it holds.
-TEST(Application, DestructionFreesEveryProfile)
-{
-    const std::vector<uint8_t> blob = WriteBlob(PlaceKeys({{u"a", 3}, {u"ab", 1}}, NextPrimeAbove(4)), 4);
-    const long before = LiveAllocations();
-    auto app = std::make_unique<CTonguemeter>(GetModuleHandleW(nullptr));
-    for (int i = 0; i < 5; ++i)
-        ASSERT_TRUE(app->m_identifier.LoadProfile(u"test", blob.data(), blob.size()));
-    ASSERT_NE(nullptr, app->m_identifier.Identify(u"abab"));
-    EXPECT_GT(LiveAllocations(), before + 5);
-    app.reset();
-    EXPECT_EQ(before, LiveAllocations());
-}
 
 namespace {
 
@@ -55,13 +23,24 @@ BOOL WINAPI OlderSystemParametersInfoW(UINT action, UINT size, void* data, UINT 
 
 }  // namespace
 
-TEST(Application, MessageFontFallsBackToTheStockGuiFont)
+TEST(Application, MessageFontIsThePlatformsOrTheStockGuiFont)
 {
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof(metrics);
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0));
     LOGFONTW stock = {};
     ASSERT_NE(0, GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(stock), &stock));
+    ASSERT_NE(0, memcmp(&stock, &metrics.lfMessageFont, sizeof(LOGFONTW)));  // else nothing is told apart
+    const CTonguemeter platform(GetModuleHandleW(nullptr));
+    EXPECT_EQ(0, memcmp(&metrics.lfMessageFont, &platform.m_messageFont, sizeof(LOGFONTW)))
+        << "expected the platform's " << Utf8(metrics.lfMessageFont.lfFaceName) << ", got "
+        << Utf8(platform.m_messageFont.lfFaceName) << " of height " << platform.m_messageFont.lfHeight;
+
     CImportPatch patch("user32.dll", "SystemParametersInfoW", reinterpret_cast<void*>(&OlderSystemParametersInfoW));
     ASSERT_NE(nullptr, patch.m_slot);
     g_realSystemParametersInfo = reinterpret_cast<SystemParametersInfoFunction>(patch.m_original);
-    CTonguemeter app(GetModuleHandleW(nullptr));
-    EXPECT_EQ(0, memcmp(&stock, &app.m_messageFont, sizeof(LOGFONTW)));
+    const CTonguemeter older(GetModuleHandleW(nullptr));
+    EXPECT_EQ(0, memcmp(&stock, &older.m_messageFont, sizeof(LOGFONTW)))
+        << "expected the stock " << Utf8(stock.lfFaceName) << ", got " << Utf8(older.m_messageFont.lfFaceName)
+        << " of height " << older.m_messageFont.lfHeight;
 }

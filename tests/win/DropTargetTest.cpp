@@ -95,17 +95,6 @@ protected:
     DropTargetTest() : m_target(new CDropTarget) { m_target->m_eventHandler = &m_handler; }
     ~DropTargetTest() override { m_target->Release(); }
 
-    // A drag that enters and drops; the target holds no data object afterwards.
-    DWORD Drop(DWORD allowed = DROPEFFECT_COPY | DROPEFFECT_MOVE)
-    {
-        DWORD effect = allowed;
-        EXPECT_EQ(S_OK, m_target->DragEnter(&m_data, MK_LBUTTON, kPoint, &effect));
-        effect = allowed;
-        EXPECT_EQ(S_OK, m_target->Drop(&m_data, MK_LBUTTON, kPoint, &effect));
-        EXPECT_EQ(nullptr, m_target->m_dataObject);
-        return effect;
-    }
-
     CRecordingHandler m_handler;
     CFakeDataObject m_data;
     CDropTarget* m_target;  // the creation reference, released by the fixture
@@ -173,45 +162,48 @@ TEST_F(DropTargetTest, DragEffectIsCopyExactlyWhenTheSourceAnswersSOk)
 
 // Each block's text reaches the handler once, ending at the first terminator inside the block or at
 // the block's end: a source that omits the terminator must not make the target read past the block.
-TEST_F(DropTargetTest, DropHandsTheBlocksTextOverOnceAndNeverReadsPastTheBlock)
+// Without a handler the drop is still taken; without readable text it is refused. Every medium that
+// was handed over is released, whether or not it could be read or delivered.
+TEST_F(DropTargetTest, DropHandsTheBlocksTextOverOnceAndReleasesEveryMedium)
 {
     const wchar_t kSentence[] = L"Das ist ein Satz. これは文です。";
-    const struct { const wchar_t* text; size_t units; const wchar_t* expected; } cases[] = {
-        {kSentence, wcslen(kSentence) + 1, kSentence},
-        {L"", 1, L""},
-        {L"abc", 3, L"abc"},        // no terminator
-        {L"ab\0cd", 5, L"ab"},      // a terminator inside ends the text, as the format says
-        {L"", 0, L""},              // an empty block is an empty text
+    const std::vector<std::wstring> nothing;
+    const struct
+    {
+        const char* what;
+        const wchar_t* text;
+        size_t units;
+        HRESULT query, getData;
+        bool discarded, handler;
+        DWORD effect;
+        std::vector<std::wstring> handed;
+    } cases[] = {
+        {"a terminated text", kSentence, wcslen(kSentence) + 1, S_OK, S_OK, false, true, DROPEFFECT_COPY, {kSentence}},
+        {"an empty text", L"", 1, S_OK, S_OK, false, true, DROPEFFECT_COPY, {L""}},
+        {"no terminator", L"abc", 3, S_OK, S_OK, false, true, DROPEFFECT_COPY, {L"abc"}},
+        {"a terminator inside ends the text", L"ab\0cd", 5, S_OK, S_OK, false, true, DROPEFFECT_COPY, {L"ab"}},
+        {"an empty block is an empty text", L"", 0, S_OK, S_OK, false, true, DROPEFFECT_COPY, {L""}},
+        {"no handler", L"text", 5, S_OK, S_OK, false, false, DROPEFFECT_COPY, nothing},
+        {"no Unicode text", L"text", 5, S_FALSE, S_OK, false, true, DROPEFFECT_NONE, nothing},
+        {"GetData fails", L"text", 5, S_OK, E_OUTOFMEMORY, false, true, DROPEFFECT_NONE, nothing},
+        {"a block that cannot be locked", L"text", 5, S_OK, S_OK, true, true, DROPEFFECT_NONE, nothing},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         m_handler.m_texts.clear();
         m_data.SetUnits(c.text, c.units);
-        EXPECT_EQ(DWORD(DROPEFFECT_COPY), Drop(DROPEFFECT_MOVE));
-        EXPECT_EQ(m_handler.m_texts, std::vector<std::wstring>{c.expected}) << c.units;
-        EXPECT_EQ(1, m_data.m_refs) << c.units;  // the medium was released
+        m_data.m_queryResult = c.query;
+        m_data.m_getDataResult = c.getData;
+        m_data.m_discarded = c.discarded;
+        m_target->m_eventHandler = c.handler ? &m_handler : nullptr;
+        // A drag that enters and drops; the source allows only a move, the target asks for a copy.
+        DWORD effect = DROPEFFECT_MOVE;
+        EXPECT_EQ(S_OK, m_target->DragEnter(&m_data, MK_LBUTTON, kPoint, &effect));
+        effect = DROPEFFECT_MOVE;
+        EXPECT_EQ(S_OK, m_target->Drop(&m_data, MK_LBUTTON, kPoint, &effect));
+        EXPECT_EQ(c.effect, effect);
+        EXPECT_EQ(nullptr, m_target->m_dataObject);
+        EXPECT_EQ(m_handler.m_texts, c.handed);
+        EXPECT_EQ(1, m_data.m_refs);
     }
-}
-
-// Every medium that was handed over is released, whether or not it could be read or delivered.
-TEST_F(DropTargetTest, DropWithoutHandlerOrReadableTextIsHarmless)
-{
-    m_data.SetUnits(L"text", 5);
-    m_target->m_eventHandler = nullptr;
-    EXPECT_EQ(DWORD(DROPEFFECT_COPY), Drop());
-    EXPECT_EQ(1, m_data.m_refs);
-    m_target->m_eventHandler = &m_handler;
-
-    // Refused without Unicode text or when GetData fails.
-    m_data.m_queryResult = S_FALSE;
-    EXPECT_EQ(DWORD(DROPEFFECT_NONE), Drop());
-    m_data.m_queryResult = S_OK;
-    m_data.m_getDataResult = E_OUTOFMEMORY;
-    EXPECT_EQ(DWORD(DROPEFFECT_NONE), Drop());
-
-    // A block that cannot be locked is released unread.
-    m_data.m_getDataResult = S_OK;
-    m_data.m_discarded = true;
-    EXPECT_EQ(DWORD(DROPEFFECT_NONE), Drop());
-    EXPECT_EQ(1, m_data.m_refs);
-    EXPECT_TRUE(m_handler.m_texts.empty());
 }

@@ -3,7 +3,6 @@
 // built beside it (tests/win/CMakeLists.txt): ENGLISH missing, AFRIKAANS with a wrong magic, and
 // every row failing.
 #include "LanguageTable.h"
-#include "ResourceBlob.h"
 #include "NgramTable.h"
 #include "ProfileWriter.h"
 #include "Strings.h"
@@ -12,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 namespace {
@@ -64,15 +62,22 @@ protected:
 
 }  // namespace
 
-TEST_F(LoaderTest, AllPresentLoadInTableOrderWithoutWarning)
+// Without a window ever created, destroying the object frees every profile and the index.
+TEST_F(LoaderTest, AllPresentLoadInTableOrderWithoutWarningAndAreFreedWithTheObject)
 {
-    CTonguemeter app(GetModuleHandleW(nullptr));
-    Attach(app);
-    CMessageBoxWatcher watcher(m_window.m_hLabel);
-    EXPECT_TRUE(app.LoadLanguages());
-    EXPECT_EQ(0, watcher.m_count);
-    EXPECT_EQ(TM_TEXT_READY, WindowText(m_window.m_hLabel));
-    EXPECT_EQ(CatalogueNamesWithout(nullptr), LoadedNames(app));
+    const long before = LiveAllocations();
+    {
+        CTonguemeter app(GetModuleHandleW(nullptr));
+        Attach(app);
+        CMessageBoxWatcher watcher(m_window.m_hLabel);
+        EXPECT_TRUE(app.LoadLanguages());
+        EXPECT_EQ(0, watcher.m_count);
+        EXPECT_EQ(TM_TEXT_READY, WindowText(m_window.m_hLabel));
+        EXPECT_EQ(CatalogueNamesWithout(nullptr), LoadedNames(app));
+        ASSERT_NE(nullptr, app.m_identifier.Identify(u"abab"));
+        EXPECT_GT(LiveAllocations(), before + 42);
+    }
+    EXPECT_EQ(before, LiveAllocations()) << "blocks the destroyed object left behind";
 }
 
 // Missing, rejected and empty rows are left out, the others load in order, and one warning follows.
@@ -82,8 +87,9 @@ TEST_F(LoaderTest, FailingRowsAreLeftOutWithOneWarningAndNothingLeaked)
     Scenario scenarios[] = {{L"loader_missing.dll", u"ENGLISH", 0}, {L"loader_bad.dll", u"AFRIKAANS", 0},
                             {L"loader_failing.dll", nullptr, 0}};
     for (Scenario& s : scenarios) {
+        SCOPED_TRACE(Utf8(s.dll));
         HMODULE module = LoadLibraryW((TestProgramFolder() + s.dll).c_str());
-        ASSERT_NE(nullptr, module) << Utf8(s.dll);
+        ASSERT_NE(nullptr, module);
         {
             CTonguemeter app(module);
             Attach(app);
@@ -92,8 +98,7 @@ TEST_F(LoaderTest, FailingRowsAreLeftOutWithOneWarningAndNothingLeaked)
             EXPECT_TRUE(app.LoadLanguages());
             s.cost = LiveAllocations() - before;
             ExpectOneWarning(watcher);
-            EXPECT_EQ(s.failing ? CatalogueNamesWithout(s.failing) : std::vector<std::wstring>(), LoadedNames(app))
-                << Utf8(s.dll);
+            EXPECT_EQ(s.failing ? CatalogueNamesWithout(s.failing) : std::vector<std::wstring>(), LoadedNames(app));
         }
         FreeLibrary(module);
     }
@@ -118,17 +123,4 @@ TEST_F(LoaderTest, AFullListTakesNoMoreProfiles)
     ExpectOneWarning(watcher);
     EXPECT_EQ(CLangIdentifier::kMaxProfiles, app.m_identifier.GetProfileCount());
     EXPECT_EQ(L"filler", LoadedNames(app).back());
-}
-
-TEST(ResourceBlob, GivesAddressAndSizeOrNothing)
-{
-    const void* bytes = &bytes;
-    DWORD size = 99;
-    ASSERT_TRUE(FindResourceBlob(GetModuleHandleW(nullptr), L"ENGLISH", L"LANGDATA", &bytes, &size));
-    EXPECT_GT(size, 24u);
-    EXPECT_EQ(0, memcmp(bytes, "LANG", 4));
-
-    EXPECT_FALSE(FindResourceBlob(GetModuleHandleW(nullptr), L"KLINGON", L"LANGDATA", &bytes, &size));
-    EXPECT_EQ(nullptr, bytes);
-    EXPECT_EQ(0u, size);
 }

@@ -21,21 +21,27 @@ BYTE Alpha(HWND window);
 // The non-empty lines of a text file, without line ends; none when it cannot be read.
 std::vector<std::string> FileLines(const std::wstring& path);
 
-// Polls until `done` holds or `seconds` pass, translating and handling this thread's messages as a
-// message loop does; only for waiting on another process or on input. False on the timeout.
+// Translates and handles every queued message of this thread as a message loop does, and removes
+// WM_QUIT too, so that a quit posted by a destroyed main window does not end a later modal loop.
+inline void PumpMessages()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+// Polls until `done` holds or `seconds` pass, handling this thread's messages meanwhile; only for
+// waiting on another process or on input. False on the timeout.
 template <typename Condition>
 bool WaitFor(Condition done, double seconds)
 {
     const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
-    while (!done()) {
+    for (; !done(); Sleep(10)) {
         if (GetTickCount64() > end)
             return false;
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        Sleep(10);
+        PumpMessages();
     }
     return true;
 }

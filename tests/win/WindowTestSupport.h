@@ -11,17 +11,6 @@
 #include <string>
 #include <utility>
 
-// Removes every queued message, WM_QUIT included, so that a quit posted by a destroyed main window
-// does not end the next modal loop of the test program.
-inline void DrainMessages()
-{
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
 // The start and end of an edit control's selection.
 inline std::pair<DWORD, DWORD> Selection(HWND edit)
 {
@@ -50,7 +39,7 @@ public:
     {
         if (m_app->m_hWnd)
             DestroyWindow(m_app->m_hWnd);
-        DrainMessages();
+        PumpMessages();
         UnregisterClassW(TM_CLASS_NAME, GetModuleHandleW(nullptr));
         DeleteFileW(IniPath().c_str());
     }
