@@ -196,40 +196,43 @@ void CNgramIndex::Build(const std::vector<const CNgramTable*>& tables)
         }
         e.count = 0;
     }
-    m_postings.resize(shared);
+    m_postingTerms.resize(shared);
+    m_postingProfiles.resize(shared);
 
-    // Second pass: each hit's term, stored once per (profile, count, length), goes to its key's
-    // postings in profile order.
+    // Second pass: each hit's term goes to its key's postings in profile order, or, for a key of
+    // one profile, to the terms stored once per (profile, count, length).
     CTermMap termOf;
     size_t termProfile = size_t(-1);
-    double total = 0;
     ForEachKey(tables, taken, false, [&](size_t p, size_t i, std::u16string_view key, uint32_t hash, Entry& e) {
         const CNgramTable& table = *tables[p];
-        if (p != termProfile) {
-            termProfile = p;
-            termOf.Reset(table.KeyCount());
-            total = static_cast<double>(table.TotalCount());
-        }
         const size_t length = key.size();
         if (e.count == 0)
             m_filters[FilterFor(length)].Set(hash);
+        // The same term the per-profile scoring forms: quotient first, then the weight.
         const int32_t count = table.Count(i);
-        uint32_t& term = termOf.At(uint64_t(uint32_t(count)) << 3 | length);
-        if (term == CTermMap::kNone) {
-            // The same term the per-profile scoring forms: quotient first, then the weight.
-            const double value = static_cast<double>(count) / total + g_ngramWeights[length];
-            term = uint32_t(m_terms.size());
-            m_terms.push_back(Term{value, uint32_t(p)});
-        }
-        if (e.first == kSingle) {
-            e.first = term;
-            e.count = 1;
-        } else {
-            m_postings[e.first + e.count] = term;
+        const double term = static_cast<double>(count) / static_cast<double>(table.TotalCount()) +
+                            g_ngramWeights[length];
+        if (e.first != kSingle) {
+            m_postingTerms[e.first + e.count] = term;
+            m_postingProfiles[e.first + e.count] = uint16_t(p);
             ++e.count;
+            return;
         }
+        if (p != termProfile) {
+            termProfile = p;
+            termOf.Reset(table.KeyCount());
+        }
+        uint32_t& index = termOf.At(uint64_t(uint32_t(count)) << 3 | length);
+        if (index == CTermMap::kNone) {
+            index = uint32_t(m_singleTerms.size());
+            m_singleTerms.push_back(term);
+            m_singleProfiles.push_back(uint16_t(p));
+        }
+        e.first = index;
+        e.count = 1;
     });
-    m_terms.shrink_to_fit();
+    m_singleTerms.shrink_to_fit();
+    m_singleProfiles.shrink_to_fit();
     m_profileCount = tables.size();
     m_built = true;
 }
@@ -401,12 +404,12 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
                 if (e == nullptr)
                     continue;
                 found[q % kRing][k++] = e;
-                if (e->count == 1) {
-                    Prefetch(&m_terms[e->first]);
-                } else {
-                    Prefetch(&m_postings[e->first]);
-                    Prefetch(&m_postings[e->first + e->count - 1]);  // a list may span two lines
-                }
+                // A list may span two lines of each array.
+                const double* terms = e->count == 1 ? m_singleTerms.data() : m_postingTerms.data();
+                const uint16_t* profiles = e->count == 1 ? m_singleProfiles.data() : m_postingProfiles.data();
+                Prefetch(&terms[e->first]);
+                Prefetch(&terms[e->first + e->count - 1]);
+                Prefetch(&profiles[e->first]);
             }
             hits[q % kRing] = k;
         }
@@ -414,16 +417,11 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
             const size_t p = step - 3 * kAhead;
             for (unsigned i = 0; i < hits[p % kRing]; ++i) {
                 const Entry* e = found[p % kRing][i];
-                if (e->count == 1) {
-                    const Term& t = m_terms[e->first];
-                    sums[t.profile] = sums[t.profile] + t.term;
-                    continue;
-                }
-                const uint32_t* posting = &m_postings[e->first];
-                for (uint32_t j = 0; j < e->count; ++j) {
-                    const Term& t = m_terms[posting[j]];
-                    sums[t.profile] = sums[t.profile] + t.term;
-                }
+                const bool single = e->count == 1;
+                const double* terms = (single ? m_singleTerms.data() : m_postingTerms.data()) + e->first;
+                const uint16_t* profiles = (single ? m_singleProfiles.data() : m_postingProfiles.data()) + e->first;
+                for (uint32_t j = 0; j < e->count; ++j)
+                    sums[profiles[j]] = sums[profiles[j]] + terms[j];
             }
         }
     }
@@ -431,7 +429,8 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
 
 size_t CNgramIndex::MemoryBytes() const
 {
-    return m_entries.capacity() * sizeof(Entry) + m_postings.capacity() * sizeof(uint32_t) +
-           m_terms.capacity() * sizeof(Term) +
+    return m_entries.capacity() * sizeof(Entry) + m_postingTerms.capacity() * sizeof(double) +
+           m_postingProfiles.capacity() * sizeof(uint16_t) +
+           m_singleTerms.capacity() * sizeof(double) + m_singleProfiles.capacity() * sizeof(uint16_t) +
            (m_filters[0].words.capacity() + m_filters[1].words.capacity()) * sizeof(uint64_t);
 }

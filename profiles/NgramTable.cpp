@@ -135,6 +135,8 @@ bool CNgramTable::Load(const void* blob, size_t size)
     m_keyStart[k] = uint32_t(u);
     m_units.resize(u);
     m_units.shrink_to_fit();
+    m_keyCount = int32_t(k);
+    Narrow();
     m_slotCount = slotCount;
     m_entryCount = entryCount;
     m_totalCount = totalCount;
@@ -145,6 +147,29 @@ bool CNgramTable::Reject()
 {
     Clear();
     return false;
+}
+
+void CNgramTable::Narrow()
+{
+    const size_t keys = size_t(m_keyCount);
+    bool small = true;
+    for (size_t i = 0; i < keys && small; ++i)
+        small = m_counts[i] >= 0 && m_counts[i] <= 0xFFFF;
+    if (small) {
+        m_smallCounts.assign(m_counts.begin(), m_counts.end());
+        m_counts = std::vector<int32_t>();
+    }
+    for (size_t i = 0; i <= keys; ++i)
+        if (m_keyStart[i] - m_keyStart[i & ~size_t(63)] > 0xFFFF)
+            return;
+    m_blockStart.resize(keys / 64 + 1);
+    m_keyOffset.resize(keys + 1);
+    for (size_t i = 0; i <= keys; ++i) {
+        if ((i & 63) == 0)
+            m_blockStart[i >> 6] = m_keyStart[i];
+        m_keyOffset[i] = uint16_t(m_keyStart[i] - m_blockStart[i >> 6]);
+    }
+    m_keyStart = std::vector<uint32_t>();
 }
 
 ptrdiff_t CNgramTable::Find(std::u16string_view key) const
@@ -181,7 +206,7 @@ bool CNgramTable::Lookup(std::u16string_view key, int32_t* count) const
     const ptrdiff_t k = Find(key);
     if (k < 0)
         return false;
-    *count = m_counts[size_t(k)];
+    *count = Count(size_t(k));
     return true;
 }
 
@@ -200,8 +225,9 @@ void CNgramTable::Clear()
 size_t CNgramTable::MemoryBytes() const
 {
     return m_occupied.capacity() * sizeof(uint64_t) + m_rank.capacity() * sizeof(uint32_t) +
-           m_counts.capacity() * sizeof(int32_t) + m_keyStart.capacity() * sizeof(uint32_t) +
-           m_units.capacity() * sizeof(char16_t);
+           m_units.capacity() * sizeof(char16_t) + m_smallCounts.capacity() * sizeof(uint16_t) +
+           m_counts.capacity() * sizeof(int32_t) + m_blockStart.capacity() * sizeof(uint32_t) +
+           m_keyOffset.capacity() * sizeof(uint16_t) + m_keyStart.capacity() * sizeof(uint32_t);
 }
 
 bool CLangProfile::Load(const char16_t* displayName, const void* blob, size_t size)

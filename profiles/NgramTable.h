@@ -37,12 +37,13 @@ public:
 
     // The stored keys in slot order, duplicates and keys a probe cannot reach included: what the
     // merged index is built from.
-    size_t KeyCount() const { return m_counts.size(); }
+    size_t KeyCount() const { return size_t(m_keyCount); }
     std::u16string_view Key(size_t i) const
     {
-        return std::u16string_view(m_units.data() + m_keyStart[i], m_keyStart[i + 1] - m_keyStart[i]);
+        const uint32_t start = Start(i);
+        return std::u16string_view(m_units.data() + start, Start(i + 1) - start);
     }
-    int32_t Count(size_t i) const { return m_counts[i]; }
+    int32_t Count(size_t i) const { return m_counts.empty() ? int32_t(m_smallCounts[i]) : m_counts[i]; }
 
     // The stored key a lookup of `key` stops at (an index for Key and Count), or -1 when the lookup
     // finds nothing. A stored key that is not where its own lookup stops is never reported.
@@ -55,15 +56,30 @@ public:
 
 private:
     bool Reject();  // empties the table and returns false
+    // Where key i's units start (i == KeyCount() for the end of the last key).
+    uint32_t Start(size_t i) const
+    {
+        return m_keyStart.empty() ? m_blockStart[i >> 6] + m_keyOffset[i] : m_keyStart[i];
+    }
+    // Moves the counts and key starts to the 16-bit arrays where every value fits.
+    void Narrow();
 
     int32_t m_slotCount = 0;
     int32_t m_entryCount = 0;
     int32_t m_totalCount = 0;
+    int32_t m_keyCount = 0;
     std::vector<uint64_t> m_occupied;   // bit s: slot s holds a key
     std::vector<uint32_t> m_rank;       // per word of m_occupied: the keys in the slots before it
-    std::vector<int32_t> m_counts;      // per stored key, in slot order
-    std::vector<uint32_t> m_keyStart;   // per stored key, then the end: where its units start
     std::vector<char16_t> m_units;      // the keys' units back to back, without terminators
+    // Per stored key, in slot order, its count: 16 bits when every count of the table is within
+    // 0 .. 65535 (m_counts is then empty), else 32.
+    std::vector<uint16_t> m_smallCounts;
+    std::vector<int32_t> m_counts;
+    // Per stored key, then the end, where its units start: 16 bits from the start of its block of
+    // 64 keys when every block is short enough (m_keyStart is then empty), else 32.
+    std::vector<uint32_t> m_blockStart;
+    std::vector<uint16_t> m_keyOffset;
+    std::vector<uint32_t> m_keyStart;
 };
 
 // One loaded language: a copy of its display name and its n-gram table.

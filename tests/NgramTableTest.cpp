@@ -82,6 +82,39 @@ TEST(CNgramTable, ProbesPastCollisionsAndWrapsAround)
     EXPECT_FALSE(table.Lookup(sameStart[3].c_str(), &count));
 }
 
+TEST(CNgramTable, KeepsCountsAndKeysOfAnySize)
+{
+    // The table narrows counts and key positions to 16 bits where they fit: a count outside
+    // 0 .. 65535, or a key longer than 65535 units, must keep the whole value.
+    const std::u16string longKey(70000, u'x');
+    struct Case
+    {
+        const char* what;
+        std::vector<NgramCount> keys;
+    };
+    const Case cases[] = {
+        {"small", {{u"a", 0}, {u"bc", 65535}, {u"d", 1}}},
+        {"large count", {{u"a", 65536}, {u"bc", 3}}},
+        {"negative count", {{u"a", -7}, {u"bc", 3}}},
+        {"long key", {{u"a", 2}, {longKey, 5}, {u"bc", 3}}},
+    };
+    for (const Case& c : cases) {
+        const std::vector<uint8_t> blob = MakeBlob(c.keys, 100);
+        CNgramTable table;
+        ASSERT_TRUE(table.Load(blob.data(), blob.size())) << c.what;
+        ASSERT_EQ(table.KeyCount(), c.keys.size()) << c.what;
+        for (const NgramCount& k : c.keys) {
+            int32_t count = 12345;
+            EXPECT_TRUE(table.Lookup(k.key.c_str(), &count)) << c.what;
+            EXPECT_EQ(count, k.count) << c.what;
+            const ptrdiff_t found = table.Find(k.key);
+            ASSERT_GE(found, 0) << c.what;
+            EXPECT_EQ(table.Key(size_t(found)), k.key) << c.what;
+            EXPECT_EQ(table.Count(size_t(found)), k.count) << c.what;
+        }
+    }
+}
+
 TEST(CNgramTable, FullOrEmptyTablesStillAnswer)
 {
     // No empty slot at all: the reader accepts it, and a miss must still end.
