@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
 
 namespace {
 
