@@ -195,8 +195,7 @@ void CNgramIndex::Build(const std::vector<const CNgramTable*>& tables)
         }
         e.count = 0;
     }
-    m_postingTerms.resize(shared);
-    m_postingProfiles.resize(shared);
+    m_postings.resize(shared);
 
     // Second pass: each hit's term goes to its key's postings in profile order, or, for a key of
     // one profile, to the terms stored once per (profile, count, length).
@@ -212,8 +211,7 @@ void CNgramIndex::Build(const std::vector<const CNgramTable*>& tables)
         const double term = static_cast<double>(count) / static_cast<double>(table.TotalCount()) +
                             g_ngramWeights[length];
         if (e.first != kSingle) {
-            m_postingTerms[e.first + e.count] = term;
-            m_postingProfiles[e.first + e.count] = uint16_t(p);
+            m_postings[e.first + e.count] = Posting{term, uint32_t(p)};
             ++e.count;
             return;
         }
@@ -223,15 +221,13 @@ void CNgramIndex::Build(const std::vector<const CNgramTable*>& tables)
         }
         uint32_t& index = termOf.At(uint64_t(uint32_t(count)) << 3 | length);
         if (index == CTermMap::kNone) {
-            index = uint32_t(m_singleTerms.size());
-            m_singleTerms.push_back(term);
-            m_singleProfiles.push_back(uint16_t(p));
+            index = uint32_t(m_singles.size());
+            m_singles.push_back(Posting{term, uint32_t(p)});
         }
         e.first = index;
         e.count = 1;
     });
-    m_singleTerms.shrink_to_fit();
-    m_singleProfiles.shrink_to_fit();
+    m_singles.shrink_to_fit();
     m_profileCount = tables.size();
     m_built = true;
 }
@@ -403,12 +399,10 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
                 if (e == nullptr)
                     continue;
                 found[q % kRing][k++] = e;
-                // A list may span two lines of each array.
-                const double* terms = e->count == 1 ? m_singleTerms.data() : m_postingTerms.data();
-                const uint16_t* profiles = e->count == 1 ? m_singleProfiles.data() : m_postingProfiles.data();
-                Prefetch(&terms[e->first]);
-                Prefetch(&terms[e->first + e->count - 1]);
-                Prefetch(&profiles[e->first]);
+                // A list may span two lines.
+                const Posting* list = (e->count == 1 ? m_singles.data() : m_postings.data()) + e->first;
+                Prefetch(list);
+                Prefetch(list + e->count - 1);
             }
             hits[q % kRing] = k;
         }
@@ -416,11 +410,9 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
             const size_t p = step - 3 * kAhead;
             for (unsigned i = 0; i < hits[p % kRing]; ++i) {
                 const Entry* e = found[p % kRing][i];
-                const bool single = e->count == 1;
-                const double* terms = (single ? m_singleTerms.data() : m_postingTerms.data()) + e->first;
-                const uint16_t* profiles = (single ? m_singleProfiles.data() : m_postingProfiles.data()) + e->first;
+                const Posting* list = (e->count == 1 ? m_singles.data() : m_postings.data()) + e->first;
                 for (uint32_t j = 0; j < e->count; ++j)
-                    sums[profiles[j]] = sums[profiles[j]] + terms[j];
+                    sums[list[j].profile] = sums[list[j].profile] + list[j].term;
             }
         }
     }
@@ -428,8 +420,7 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
 
 size_t CNgramIndex::MemoryBytes() const
 {
-    return m_entries.capacity() * sizeof(Entry) + m_postingTerms.capacity() * sizeof(double) +
-           m_postingProfiles.capacity() * sizeof(uint16_t) +
-           m_singleTerms.capacity() * sizeof(double) + m_singleProfiles.capacity() * sizeof(uint16_t) +
+    return m_entries.capacity() * sizeof(Entry) +
+           (m_postings.capacity() + m_singles.capacity()) * sizeof(Posting) +
            (m_filters[0].words.capacity() + m_filters[1].words.capacity()) * sizeof(uint64_t);
 }

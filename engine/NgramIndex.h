@@ -48,8 +48,7 @@ private:
         uint64_t low;       // the packed key
         uint16_t high;
         uint16_t count;     // profiles that hold the key
-        uint32_t first;     // one profile: its term (index into m_singleTerms); more: its first
-                            // posting
+        uint32_t first;     // one profile: its posting in m_singles; more: its first in m_postings
     };
 
     // Units are never 0, so a packed key's length is the count of its non-zero units.
@@ -89,13 +88,17 @@ private:
     Filter m_filters[2];   // [0] keys of one or two units, [1] longer keys
     static int FilterFor(size_t length) { return length > 2 ? 1 : 0; }
 
-    // The terms of the keys of one profile, each (profile, count, length) once.
-    std::vector<double> m_singleTerms;
-    std::vector<uint16_t> m_singleProfiles;
-    // The postings of the keys that more than one profile holds, grouped by key, each key's in
-    // profile order: term and profile in two arrays, ten bytes a posting.
-    std::vector<double> m_postingTerms;
-    std::vector<uint16_t> m_postingProfiles;
+    // What a hit adds to one profile's sum, packed to twelve bytes.
+#pragma pack(push, 4)
+    struct Posting
+    {
+        double term;       // count / total + weight
+        uint32_t profile;  // index into the profile list
+    };
+#pragma pack(pop)
+    std::vector<Posting> m_singles;    // of the keys of one profile, each (profile, count, length) once
+    std::vector<Posting> m_postings;   // of the keys that more than one profile holds, grouped by
+                                       // key, each key's in profile order
     size_t m_profileCount = 0;
     bool m_built = false;
 };
