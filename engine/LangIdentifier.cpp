@@ -5,12 +5,6 @@
 
 #include <algorithm>
 
-const double g_ngramWeights[6] = {0, 7, 8, 4, 30, 40};
-
-namespace {
-const int kMaxNgram = 5;
-}
-
 // Out of line, where CLangProfile is complete.
 CLangIdentifier::CLangIdentifier() = default;
 CLangIdentifier::~CLangIdentifier() = default;
@@ -38,11 +32,19 @@ const LangScore* CLangIdentifier::IdentifyByLookups(const char16_t* text)
 
 void CLangIdentifier::BuildIndex()
 {
-    std::vector<CLangProfile*> profiles;
+    std::vector<const CNgramTable*> tables;
     for (const std::unique_ptr<CLangProfile>& profile : m_profiles)
-        profiles.push_back(profile.get());
-    m_index.Build(profiles);
+        tables.push_back(&profile->Table());
+    m_index.Build(tables);
     m_sums.assign(m_profiles.size(), 0.0);
+}
+
+size_t CLangIdentifier::GetTableBytes() const
+{
+    size_t bytes = 0;
+    for (const std::unique_ptr<CLangProfile>& profile : m_profiles)
+        bytes += profile->Table().MemoryBytes();
+    return bytes;
 }
 
 const LangScore* CLangIdentifier::Score(const char16_t* text, Path path)
@@ -61,31 +63,28 @@ const LangScore* CLangIdentifier::Score(const char16_t* text, Path path)
         std::fill(m_sums.begin(), m_sums.end(), 0.0);
         m_index.AddHits(norm.get(), length, m_sums.data());
         for (size_t i = 0; i < m_profiles.size(); ++i) {
-            m_results[i].name = m_profiles[i]->m_displayName;
+            m_results[i].name = m_profiles[i]->DisplayName();
             m_results[i].score = m_sums[i] / divisor;
         }
     } else {
-        char16_t* units = norm.get();
+        const char16_t* units = norm.get();
         for (size_t i = 0; i < m_profiles.size(); ++i) {
             const CLangProfile& profile = *m_profiles[i];
-            const CNgramTable& table = profile.m_table;
-            const double total = static_cast<double>(table.m_totalCount);
+            const CNgramTable& table = profile.Table();
+            const double total = static_cast<double>(table.TotalCount());
             double sum = 0.0;
             for (size_t p = 0; p < length; ++p) {
-                // Every key is a view into the buffer, cut after position p for the moment.
-                const char16_t saved = units[p + 1];
-                units[p + 1] = 0;
-                const int longest = p < kMaxNgram ? 1 : kMaxNgram;
+                // Every key is a view into the buffer, ending at position p.
+                const int longest = p < size_t(kMaxNgramLength) ? 1 : kMaxNgramLength;
                 for (int n = longest; n >= 1; --n) {
                     int32_t count;
-                    if (table.Lookup(units + p + 1 - n, &count)) {
+                    if (table.Lookup(std::u16string_view(units + p + 1 - n, size_t(n)), &count)) {
                         const double term = static_cast<double>(count) / total + g_ngramWeights[n];
                         sum = sum + term;
                     }
                 }
-                units[p + 1] = saved;
             }
-            m_results[i].name = profile.m_displayName;
+            m_results[i].name = profile.DisplayName();
             m_results[i].score = sum / divisor;
         }
     }

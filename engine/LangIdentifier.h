@@ -15,9 +15,6 @@ struct LangScore
     double score;          // raw average while scoring; scaled so that the best is exactly 1.0
 };
 
-// Weight of a hit by n-gram length; length 0 is never used.
-extern const double g_ngramWeights[6];
-
 class CLangIdentifier
 {
 public:
@@ -42,6 +39,8 @@ public:
     // Builds the merged index of all loaded profiles; the loader calls it once at the end.
     void BuildIndex();
     size_t GetIndexBytes() const { return m_index.MemoryBytes(); }
+    // Bytes held by the profiles' tables.
+    size_t GetTableBytes() const;
 
     int GetProfileCount() const { return static_cast<int>(m_profiles.size()); }
     const CLangProfile* GetProfile(int index) const { return m_profiles[size_t(index)].get(); }

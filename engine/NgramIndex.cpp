@@ -1,20 +1,12 @@
 #include "NgramIndex.h"
 
-#include "LangIdentifier.h"
 #include "NgramTable.h"
 #include "ProfileFormat.h"
 
-#include <cstring>
+#include <algorithm>
+#include <cmath>
 
 namespace {
-
-size_t KeyLength(const char16_t* key)
-{
-    size_t n = 0;
-    while (key[n] != 0)
-        ++n;
-    return n;
-}
 
 // The entry where a key's probe starts: the n-gram hash scrambled by an odd multiplier (so every
 // bit counts), then scaled to the table size by a multiply and shift instead of a division.
@@ -30,6 +22,60 @@ uint32_t FilterBit(uint32_t hash, int shift)
     return (hash * 0x85EBCA6Bu) >> shift;
 }
 
+// Terms of one profile by (count, length): open addressing over a power of two, grown when half
+// full.
+class CTermMap
+{
+public:
+    static constexpr uint32_t kNone = 0xFFFFFFFFu;
+
+    void Reset(size_t keys)
+    {
+        size_t size = 64;
+        while (size < keys / 8)
+            size *= 2;
+        m_keys.assign(size, kEmpty);
+        m_values.assign(size, kNone);
+        m_used = 0;
+    }
+
+    // The value stored for `key`, kNone when it is new.
+    uint32_t& At(uint64_t key)
+    {
+        if (2 * (m_used + 1) > m_keys.size())
+            Grow();
+        const size_t mask = m_keys.size() - 1;
+        for (size_t i = size_t((key * 0x9E3779B97F4A7C15u) >> 40) & mask;; i = (i + 1) & mask) {
+            if (m_keys[i] == key)
+                return m_values[i];
+            if (m_keys[i] == kEmpty) {
+                m_keys[i] = key;
+                ++m_used;
+                return m_values[i];
+            }
+        }
+    }
+
+private:
+    static constexpr uint64_t kEmpty = ~uint64_t(0);  // never a key: a length takes three bits only
+
+    void Grow()
+    {
+        std::vector<uint64_t> keys(m_keys.size() * 2, kEmpty);
+        std::vector<uint32_t> values(m_keys.size() * 2, kNone);
+        keys.swap(m_keys);
+        values.swap(m_values);
+        m_used = 0;
+        for (size_t i = 0; i < keys.size(); ++i)
+            if (keys[i] != kEmpty)
+                At(keys[i]) = values[i];
+    }
+
+    std::vector<uint64_t> m_keys;
+    std::vector<uint32_t> m_values;
+    size_t m_used = 0;
+};
+
 inline void Prefetch(const void* address)
 {
 #if defined(__GNUC__)
@@ -43,15 +89,7 @@ inline void Prefetch(const void* address)
 
 void CNgramIndex::Clear()
 {
-    m_entries.clear();
-    m_entries.shrink_to_fit();
-    m_postings.clear();
-    m_postings.shrink_to_fit();
-    m_size = 0;
-    for (Filter& filter : m_filters)
-        filter = Filter{};
-    m_profileCount = 0;
-    m_built = false;
+    *this = CNgramIndex();
 }
 
 size_t CNgramIndex::LengthOf(const Entry& e)
@@ -64,9 +102,19 @@ size_t CNgramIndex::LengthOf(const Entry& e)
     return n;
 }
 
-CNgramIndex::PackedKey CNgramIndex::Pack(const char16_t* key, size_t length)
+size_t CNgramIndex::Unpack(const Entry& e, char16_t* units)
 {
-    PackedKey packed{0, 0};
+    const size_t length = LengthOf(e);
+    for (size_t i = 0; i < length; ++i) {
+        const size_t fromEnd = length - 1 - i;
+        units[i] = fromEnd == 4 ? char16_t(e.high) : char16_t(e.low >> (16 * fromEnd));
+    }
+    return length;
+}
+
+CNgramIndex::IndexKey CNgramIndex::Pack(const char16_t* key, size_t length)
+{
+    IndexKey packed{0, 0};
     for (size_t i = 0; i < length; ++i) {
         if (i + 5 == length)
             packed.high = key[i];
@@ -76,7 +124,7 @@ CNgramIndex::PackedKey CNgramIndex::Pack(const char16_t* key, size_t length)
     return packed;
 }
 
-const CNgramIndex::Entry* CNgramIndex::Find(PackedKey key, uint32_t hash) const
+const CNgramIndex::Entry* CNgramIndex::Find(IndexKey key, uint32_t hash) const
 {
     for (uint32_t i = Home(hash, m_size);; i = i + 1 == m_size ? 0 : i + 1) {
         const Entry& e = m_entries[i];
@@ -87,11 +135,17 @@ const CNgramIndex::Entry* CNgramIndex::Find(PackedKey key, uint32_t hash) const
     }
 }
 
-CNgramIndex::Entry& CNgramIndex::Insert(PackedKey key, uint32_t hash)
+CNgramIndex::Entry& CNgramIndex::Insert(IndexKey key, uint32_t hash)
 {
     for (uint32_t i = Home(hash, m_size);; i = i + 1 == m_size ? 0 : i + 1) {
         Entry& e = m_entries[i];
         if (e.low == 0) {
+            // At most seven-eighths full, so that probes stay short and some entry stays empty.
+            if (uint64_t(m_used + 1) * 8 > uint64_t(m_size) * 7) {
+                Grow();
+                return Insert(key, hash);
+            }
+            ++m_used;
             e.low = key.low;
             e.high = key.high;
             return e;
@@ -101,77 +155,27 @@ CNgramIndex::Entry& CNgramIndex::Insert(PackedKey key, uint32_t hash)
     }
 }
 
-void CNgramIndex::Build(const std::vector<CLangProfile*>& profiles)
+void CNgramIndex::Build(const std::vector<const CNgramTable*>& tables)
 {
     Clear();
     size_t keys = 0;
-    for (const CLangProfile* profile : profiles)
-        keys += size_t(profile->m_table.m_entryCount);
-    // An eighth more entries than stored keys keeps the table at most nine-tenths full, and about
-    // half in practice, since many keys are shared between profiles; some entry always stays empty.
-    m_size = uint32_t(keys + keys / 8 + 64);
+    for (const CNgramTable* table : tables)
+        keys += table->KeyCount();
+    m_size = uint32_t(EntriesFor(tables, keys));
     m_entries.assign(m_size, Entry{});
 
-    // First pass: every key that a profile's own lookup finds goes into the entry table, with the
-    // count that lookup reports. Keys are taken in batches whose entries are fetched ahead, so the
-    // cache misses of the batch overlap. Until the layout, an entry's `first` holds the profile that
-    // counted it last, so that a key one profile stores twice counts once.
-    struct Found
-    {
-        uint32_t entry;    // index into m_entries, or kNone for a key never looked up or not found
-        int32_t count;     // what the profile's lookup reports for the key
-        uint32_t profile;
-        uint32_t hash;
-    };
-    const uint32_t kNone = 0xFFFFFFFFu;
-    std::vector<Found> found(keys, Found{kNone, 0, 0, 0});
+    // First pass: every key that a profile's own lookup stops at goes into the entry table; an
+    // entry counts the profiles that hold its key. Each (key, profile) is met once, since a lookup
+    // stops at one stored key only. The second pass meets the same keys in the same order.
+    std::vector<bool> taken(keys, false);
     size_t distinct[2] = {0, 0};  // keys per filter
-    size_t postings = 0;
-    size_t k = 0;
-    for (size_t p = 0; p < profiles.size(); ++p) {
-        const CNgramTable& table = profiles[p]->m_table;
-        const int kBatch = 16;
-        const char16_t* batchKey[kBatch];
-        size_t batchLength[kBatch];
-        uint32_t batchHash[kBatch];
-        size_t batchIndex[kBatch];
-        int filled = 0;
-        auto flush = [&] {
-            for (int b = 0; b < filled; ++b) {
-                Entry& e = Insert(Pack(batchKey[b], batchLength[b]), batchHash[b]);
-                found[batchIndex[b]].entry = uint32_t(&e - m_entries.data());
-                found[batchIndex[b]].hash = batchHash[b];
-                if (e.count == 0)
-                    ++distinct[FilterFor(batchLength[b])];
-                if (e.count == 0 || e.first != uint32_t(p)) {
-                    e.first = uint32_t(p);
-                    ++e.count;
-                    ++postings;
-                }
-            }
-            filled = 0;
-        };
-        for (int32_t s = 0; s < table.m_slotCount; ++s) {
-            const char16_t* key = table.m_slots[s].key;
-            if (key == nullptr)
-                continue;
-            const size_t index = k++;
-            if (index >= keys)
-                break;  // more keys than the header declared: never in a loaded table
-            const size_t length = KeyLength(key);
-            found[index].profile = uint32_t(p);
-            if (length > size_t(kMaxKey) || !table.Lookup(key, &found[index].count))
-                continue;
-            batchKey[filled] = key;
-            batchLength[filled] = length;
-            batchHash[filled] = HashNgram(key, length);
-            batchIndex[filled] = index;
-            Prefetch(&m_entries[Home(batchHash[filled], m_size)]);
-            if (++filled == kBatch)
-                flush();
-        }
-        flush();
-    }
+    size_t shared = 0;            // postings of keys that more than one profile holds
+    ForEachKey(tables, taken, true, [&](size_t, size_t, std::u16string_view key, uint32_t, Entry& e) {
+        if (e.count == 0)
+            ++distinct[FilterFor(key.size())];
+        shared += e.count == 1 ? 2 : e.count > 1 ? 1 : 0;
+        ++e.count;
+    });
 
     // Most n-grams of a text are in no profile at all (nearly every unigram and bigram, since the
     // profiles leave out what many languages share); the filters answer most of those without
@@ -179,36 +183,140 @@ void CNgramIndex::Build(const std::vector<CLangProfile*>& profiles)
     for (int f = 0; f < 2; ++f)
         m_filters[f].Reset(distinct[f]);
 
-    // Lay the postings out key by key, then fill each key's in profile order (the order of the
-    // first pass); a key a profile stores twice is already there once.
+    // Lay the postings out key by key for the keys more than one profile holds; a key of one
+    // profile keeps its term in the entry itself.
     uint32_t next = 0;
     for (Entry& e : m_entries) {
-        e.first = next;
-        next += e.count;
+        if (e.count >= 2) {
+            e.first = next;
+            next += e.count;
+        } else {
+            e.first = kSingle;
+        }
         e.count = 0;
     }
-    m_postings.resize(postings);
-    const size_t kFetchAhead = 16;
-    for (size_t i = 0; i < k; ++i) {
-        if (i + kFetchAhead < k && found[i + kFetchAhead].entry != kNone)
-            Prefetch(&m_entries[found[i + kFetchAhead].entry]);
-        const Found& f = found[i];
-        if (f.entry == kNone)
-            continue;
-        Entry& e = m_entries[f.entry];
-        if (e.count > 0 && m_postings[e.first + e.count - 1].profile == f.profile)
-            continue;
-        const size_t length = LengthOf(e);
+    m_postings.resize(shared);
+
+    // Second pass: each hit's term goes to its key's postings in profile order, or, for a key of
+    // one profile, to the terms stored once per (profile, count, length).
+    CTermMap termOf;
+    size_t termProfile = size_t(-1);
+    ForEachKey(tables, taken, false, [&](size_t p, size_t i, std::u16string_view key, uint32_t hash, Entry& e) {
+        const CNgramTable& table = *tables[p];
+        const size_t length = key.size();
         if (e.count == 0)
-            m_filters[FilterFor(length)].Set(f.hash);
+            m_filters[FilterFor(length)].Set(hash);
         // The same term the per-profile scoring forms: quotient first, then the weight.
-        const double total = static_cast<double>(profiles[f.profile]->m_table.m_totalCount);
-        const double term = static_cast<double>(f.count) / total + g_ngramWeights[length];
-        m_postings[e.first + e.count] = Posting{term, f.profile};
-        ++e.count;
-    }
-    m_profileCount = profiles.size();
+        const int32_t count = table.Count(i);
+        const double term = static_cast<double>(count) / static_cast<double>(table.TotalCount()) +
+                            g_ngramWeights[length];
+        if (e.first != kSingle) {
+            m_postings[e.first + e.count] = Posting{term, uint32_t(p)};
+            ++e.count;
+            return;
+        }
+        if (p != termProfile) {
+            termProfile = p;
+            termOf.Reset(table.KeyCount());
+        }
+        uint32_t& index = termOf.At(uint64_t(uint32_t(count)) << 3 | length);
+        if (index == CTermMap::kNone) {
+            index = uint32_t(m_singles.size());
+            m_singles.push_back(Posting{term, uint32_t(p)});
+        }
+        e.first = index;
+        e.count = 1;
+    });
+    m_singles.shrink_to_fit();
+    m_profileCount = tables.size();
     m_built = true;
+}
+
+template <typename Visit>
+void CNgramIndex::ForEachKey(const std::vector<const CNgramTable*>& tables, std::vector<bool>& taken,
+                             bool first, Visit visit)
+{
+    // Keys go in batches whose entries are fetched ahead, so that the cache misses of a batch
+    // overlap; the visits keep the order of the keys.
+    const int kBatch = 16;
+    struct Pending
+    {
+        std::u16string_view key;
+        uint32_t hash;
+        size_t index;
+    };
+    Pending batch[kBatch];
+    int filled = 0;
+    size_t profile = 0;
+    auto flush = [&] {
+        for (int b = 0; b < filled; ++b) {
+            const Pending& k = batch[b];
+            visit(profile, k.index, k.key, k.hash, Insert(Pack(k.key.data(), k.key.size()), k.hash));
+        }
+        filled = 0;
+    };
+    size_t g = 0;
+    for (profile = 0; profile < tables.size(); ++profile) {
+        const CNgramTable& table = *tables[profile];
+        for (size_t i = 0; i < table.KeyCount(); ++i, ++g) {
+            const std::u16string_view key = table.Key(i);
+            if (key.size() > size_t(kMaxKey))
+                continue;
+            const uint32_t hash = HashNgram(key.data(), key.size());
+            if (first)
+                taken[g] = table.Find(key, hash) == ptrdiff_t(i);
+            if (!taken[g])
+                continue;
+            batch[filled] = Pending{key, hash, i};
+            Prefetch(&m_entries[Home(hash, m_size)]);
+            if (++filled == kBatch)
+                flush();
+        }
+        flush();
+    }
+}
+
+size_t CNgramIndex::EntriesFor(const std::vector<const CNgramTable*>& tables, size_t keys)
+{
+    // Many keys are shared between profiles, so the distinct keys are estimated first, by counting
+    // the bits their hashes leave clear in a bitmap, and the table is sized for about five-eighths
+    // of them; Insert grows it should the estimate fall short.
+    int bits = 10;
+    while (bits < 28 && (size_t(1) << bits) < 16 * keys)
+        ++bits;
+    std::vector<uint64_t> seen((size_t(1) << bits) / 64, 0);
+    for (const CNgramTable* table : tables)
+        for (size_t i = 0; i < table->KeyCount(); ++i) {
+            const std::u16string_view key = table->Key(i);
+            if (key.size() <= size_t(kMaxKey)) {
+                const uint32_t bit = (HashNgram(key.data(), key.size()) * 0x2545F491u) >> (32 - bits);
+                seen[bit >> 6] |= uint64_t(1) << (bit & 63);
+            }
+        }
+    size_t clear = 0;
+    for (uint64_t word : seen)
+        clear += 64 - BitCount(word);
+    const double m = double(size_t(1) << bits);
+    const double distinct = clear > 0 ? -m * std::log(double(clear) / m) : double(keys);
+    return std::min(keys + keys / 8, size_t(distinct * 1.6)) + 64;
+}
+
+void CNgramIndex::Grow()
+{
+    std::vector<Entry> old;
+    old.swap(m_entries);
+    m_size = uint32_t(std::min<uint64_t>(uint64_t(m_size) * 2, 0xFFFFFFF0u));
+    m_entries.assign(m_size, Entry{});
+    m_used = 0;
+    for (const Entry& e : old) {
+        if (e.low == 0)
+            continue;
+        char16_t units[kMaxKey];
+        const size_t length = Unpack(e, units);
+        Entry& moved = Insert(IndexKey{e.low, e.high}, HashNgram(units, length));
+        moved.count = e.count;
+        moved.first = e.first;
+    }
 }
 
 void CNgramIndex::Filter::Reset(size_t keys)
@@ -286,13 +394,15 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
                 if ((maybe[q % kRing] >> n & 1) == 0)
                     continue;
                 const uint64_t mask = n >= 4 ? ~uint64_t(0) : (uint64_t(1) << (16 * n)) - 1;
-                const PackedKey key{windows[q % kRing] & mask, n == 5 ? uint16_t(text[q - 4]) : uint16_t(0)};
+                const IndexKey key{windows[q % kRing] & mask, n == 5 ? uint16_t(text[q - 4]) : uint16_t(0)};
                 const Entry* e = Find(key, hashes[q % kRing][n]);
                 if (e == nullptr)
                     continue;
                 found[q % kRing][k++] = e;
-                Prefetch(&m_postings[e->first]);
-                Prefetch(&m_postings[e->first + e->count - 1]);  // a list may span two lines
+                // A list may span two lines.
+                const Posting* list = (e->count == 1 ? m_singles.data() : m_postings.data()) + e->first;
+                Prefetch(list);
+                Prefetch(list + e->count - 1);
             }
             hits[q % kRing] = k;
         }
@@ -300,9 +410,9 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
             const size_t p = step - 3 * kAhead;
             for (unsigned i = 0; i < hits[p % kRing]; ++i) {
                 const Entry* e = found[p % kRing][i];
-                const Posting* posting = &m_postings[e->first];
+                const Posting* list = (e->count == 1 ? m_singles.data() : m_postings.data()) + e->first;
                 for (uint32_t j = 0; j < e->count; ++j)
-                    sums[posting[j].profile] = sums[posting[j].profile] + posting[j].term;
+                    sums[list[j].profile] = sums[list[j].profile] + list[j].term;
             }
         }
     }
@@ -310,6 +420,7 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
 
 size_t CNgramIndex::MemoryBytes() const
 {
-    return m_entries.capacity() * sizeof(Entry) + m_postings.capacity() * sizeof(Posting) +
+    return m_entries.capacity() * sizeof(Entry) +
+           (m_postings.capacity() + m_singles.capacity()) * sizeof(Posting) +
            (m_filters[0].words.capacity() + m_filters[1].words.capacity()) * sizeof(uint64_t);
 }

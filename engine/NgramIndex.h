@@ -2,20 +2,22 @@
 // position instead of once per profile, and its hits carry their precomputed terms.
 #pragma once
 
+#include "Ngram.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-class CLangProfile;
+class CNgramTable;
 
 class CNgramIndex
 {
 public:
-    // Rebuilds the index from the profiles, in their order. A key goes in for a profile exactly
-    // when that profile's own Lookup finds it, with the count Lookup reports, so keys a probe can
-    // never reach and duplicated keys behave as they do there. Keys longer than five units are
-    // never looked up while scoring and are left out.
-    void Build(const std::vector<CLangProfile*>& profiles);
+    // Rebuilds the index from the profiles' tables, in their order. A key goes in for a profile
+    // exactly when that profile's own lookup stops at it (CNgramTable::Find), with its count, so
+    // keys a probe can never reach and duplicated keys behave as they do there. Keys longer than
+    // kMaxNgramLength units are never looked up while scoring and are left out.
+    void Build(const std::vector<const CNgramTable*>& tables);
     void Clear();
 
     bool IsBuiltFor(size_t profileCount) const { return m_built && m_profileCount == profileCount; }
@@ -29,33 +31,47 @@ public:
     size_t MemoryBytes() const;
 
 private:
-    static const int kMaxKey = 5;
+    static const int kMaxKey = kMaxNgramLength;
 
     // A key of up to five units packed into two integers, its last unit lowest: `low` holds the
     // last four units, `high` the fifth from the end. Units are never 0, so the packing tells keys
     // of different lengths apart, and an entry whose `low` is 0 is empty.
-    struct PackedKey
+    struct IndexKey
     {
         uint64_t low;
         uint16_t high;
     };
-    static PackedKey Pack(const char16_t* key, size_t length);
+    static IndexKey Pack(const char16_t* key, size_t length);
 
     struct Entry
     {
         uint64_t low;       // the packed key
         uint16_t high;
-        uint16_t count;     // postings: one per profile that holds the key
-        uint32_t first;     // index of the first posting
+        uint16_t count;     // profiles that hold the key
+        uint32_t first;     // one profile: its posting in m_singles; more: its first in m_postings
     };
 
     // Units are never 0, so a packed key's length is the count of its non-zero units.
     static size_t LengthOf(const Entry& e);
-    const Entry* Find(PackedKey key, uint32_t hash) const;
-    Entry& Insert(PackedKey key, uint32_t hash);
+    // Writes the entry's key to `units` (room for kMaxKey) and returns its length.
+    static size_t Unpack(const Entry& e, char16_t* units);
+    const Entry* Find(IndexKey key, uint32_t hash) const;
+    // The entry of `key`, a new one if it is absent; the table grows when it gets too full.
+    Entry& Insert(IndexKey key, uint32_t hash);
+    void Grow();
+    // The entry table's size for the profiles' keys.
+    static size_t EntriesFor(const std::vector<const CNgramTable*>& tables, size_t keys);
+    static constexpr uint32_t kSingle = 0xFFFFFFFFu;  // while building: a key of one profile
+    // Calls visit(profile, key number, key, hash, its entry) for every key a profile's lookup stops
+    // at, in profile and slot order; the first call marks those keys in `taken`, later calls read
+    // the marks.
+    template <typename Visit>
+    void ForEachKey(const std::vector<const CNgramTable*>& tables, std::vector<bool>& taken, bool first,
+                    Visit visit);
 
     std::vector<Entry> m_entries;      // open addressing with linear probing
     uint32_t m_size = 0;               // entries in m_entries
+    uint32_t m_used = 0;               // entries that hold a key
     // One bit per key hash: clear means no profile holds the key.
     struct Filter
     {
@@ -71,13 +87,18 @@ private:
     // nearest caches, and most n-grams of a text of that length are in no profile.
     Filter m_filters[2];   // [0] keys of one or two units, [1] longer keys
     static int FilterFor(size_t length) { return length > 2 ? 1 : 0; }
+
+    // What a hit adds to one profile's sum, packed to twelve bytes.
+#pragma pack(push, 4)
     struct Posting
     {
         double term;       // count / total + weight
         uint32_t profile;  // index into the profile list
     };
-
-    std::vector<Posting> m_postings;   // grouped by key; each key's in profile order
+#pragma pack(pop)
+    std::vector<Posting> m_singles;    // of the keys of one profile, each (profile, count, length) once
+    std::vector<Posting> m_postings;   // of the keys that more than one profile holds, grouped by
+                                       // key, each key's in profile order
     size_t m_profileCount = 0;
     bool m_built = false;
 };

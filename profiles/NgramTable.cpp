@@ -13,21 +13,42 @@ int32_t ReadInt32(const uint8_t* p)
     return static_cast<int32_t>(ReadLe32(p));
 }
 
+char16_t ReadUnit(const uint8_t* p)
+{
+    return char16_t(p[0] | p[1] << 8);
+}
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+constexpr bool kLittleEndian = false;
+#else
+constexpr bool kLittleEndian = true;
+#endif
+
+// The position of the first 0 unit of the area at or after `from`, or `units` when there is none.
+// Keys are a few units long, so four are tested at a time where the host's byte order allows.
+size_t KeyEnd(const uint8_t* area, size_t from, size_t units)
+{
+    size_t end = from;
+    if (kLittleEndian) {
+        for (; end + 4 <= units; end += 4) {
+            uint64_t word;
+            std::memcpy(&word, area + 2 * end, 8);
+            const uint64_t zeros = (word - 0x0001000100010001u) & ~word & 0x8000800080008000u;
+            if (zeros != 0)
+                return end + size_t(__builtin_ctzll(zeros)) / 16;
+        }
+    }
+    while (end < units && ReadUnit(area + 2 * end) != 0)
+        ++end;
+    return end;
+}
+
 size_t UnitLength(const char16_t* text)
 {
     size_t n = 0;
     while (text[n] != 0)
         ++n;
     return n;
-}
-
-bool SameKey(const char16_t* a, const char16_t* b)
-{
-    while (*a != 0 && *a == *b) {
-        ++a;
-        ++b;
-    }
-    return *a == *b;
 }
 
 }  // namespace
@@ -50,8 +71,8 @@ bool CNgramTable::Load(const void* blob, size_t size)
         return false;
 
     // The unpacked size must match the header exactly. Computed in 64 bits, so that a header whose
-    // 32-bit product wraps around cannot pass and send the count copy past the buffer; checked
-    // before anything is allocated.
+    // 32-bit product wraps around cannot pass and send the walk past the buffer; checked before
+    // anything is allocated.
     const uint8_t* payload = bytes + kHeaderSize;
     const size_t payloadLength = size - kHeaderSize;
     const uint64_t expected = 4 * uint64_t(slotCount) + 2 * uint64_t(keyAreaLength);
@@ -62,77 +83,151 @@ bool CNgramTable::Load(const void* blob, size_t size)
     uint32_t unpackedLength = 0;
     if (!UnpackZeroRuns(payload, payloadLength, unpacked, unpackedLength))
         return false;
-
-    m_slotCount = slotCount;
-    m_entryCount = entryCount;
-    m_totalCount = totalCount;
-    m_slots = new NgramSlot[size_t(slotCount)];
-
     const uint8_t* counts = unpacked.get();
-    for (int32_t i = 0; i < slotCount; ++i)
-        m_slots[i].count = ReadInt32(counts + 4 * size_t(i));
-
-    // The key area becomes the table's key pool; the walk below checks that every slot finds its
-    // item and every key its closing 0 inside the area.
-    const uint8_t* keyArea = counts + 4 * size_t(slotCount);
+    const uint8_t* area = counts + 4 * size_t(slotCount);
     const size_t areaUnits = size_t(keyAreaLength);
-    m_keyPool = new char16_t[areaUnits];
-    for (size_t u = 0; u < areaUnits; ++u)
-        m_keyPool[u] = char16_t(keyArea[2 * u] | keyArea[2 * u + 1] << 8);
+
+    // Every slot takes at least one unit of the area (its key and closing 0, or a lone 0), so the
+    // keys' units are at most the area less one per slot, and the keys at most the declared count:
+    // the storage is allocated once at those sizes while the walk below checks that every slot
+    // finds its item and every key its closing 0 inside the area.
+    if (areaUnits < size_t(slotCount))
+        return false;
+    const size_t words = (size_t(slotCount) + 63) / 64;
+    m_occupied.assign(words, 0);
+    m_rank.assign(words, 0);
+    m_counts.resize(size_t(entryCount));
+    m_keyStart.resize(size_t(entryCount) + 1);
+    m_units.resize(areaUnits - size_t(slotCount));
     size_t cursor = 0;
-    int32_t keysFound = 0;
+    size_t k = 0;
+    size_t u = 0;
     for (int32_t i = 0; i < slotCount; ++i) {
-        if (cursor >= areaUnits) {
-            Clear();
-            return false;
-        }
-        if (m_keyPool[cursor] == 0) {
+        if ((i & 63) == 0)
+            m_rank[size_t(i) >> 6] = uint32_t(k);
+        if (cursor == areaUnits)
+            return Reject();
+        if (ReadUnit(area + 2 * cursor) == 0) {
             ++cursor;
             continue;
         }
-        size_t end = cursor;
-        while (end < areaUnits && m_keyPool[end] != 0)
-            ++end;
-        if (end == areaUnits) {
-            Clear();
-            return false;
+        if (k == size_t(entryCount))
+            return Reject();  // more keys than the header declares
+        const size_t end = KeyEnd(area, cursor + 1, areaUnits);
+        if (end == areaUnits || end - cursor > m_units.size() - u)
+            return Reject();
+        m_keyStart[k] = uint32_t(u);
+        if (kLittleEndian) {
+            std::memcpy(&m_units[u], area + 2 * cursor, 2 * (end - cursor));
+            u += end - cursor;
+            cursor = end;
+        } else {
+            for (; cursor < end; ++cursor)
+                m_units[u++] = ReadUnit(area + 2 * cursor);
         }
-        m_slots[i].key = m_keyPool + cursor;
-        ++keysFound;
-        cursor = end + 1;
+        ++cursor;
+        m_occupied[size_t(i) >> 6] |= uint64_t(1) << (i & 63);
+        m_counts[k] = ReadInt32(counts + 4 * size_t(i));
+        ++k;
     }
-    return keysFound == m_entryCount;
+    if (k != size_t(entryCount))
+        return Reject();
+    m_keyStart[k] = uint32_t(u);
+    m_units.resize(u);
+    m_units.shrink_to_fit();
+    m_keyCount = int32_t(k);
+    Narrow();
+    m_slotCount = slotCount;
+    m_entryCount = entryCount;
+    m_totalCount = totalCount;
+    return true;
+}
+
+bool CNgramTable::Reject()
+{
+    Clear();
+    return false;
+}
+
+void CNgramTable::Narrow()
+{
+    const size_t keys = size_t(m_keyCount);
+    bool small = true;
+    for (size_t i = 0; i < keys && small; ++i)
+        small = m_counts[i] >= 0 && m_counts[i] <= 0xFFFF;
+    if (small) {
+        m_smallCounts.assign(m_counts.begin(), m_counts.end());
+        m_counts = std::vector<int32_t>();
+    }
+    for (size_t i = 0; i <= keys; ++i)
+        if (m_keyStart[i] - m_keyStart[i & ~size_t(63)] > 0xFFFF)
+            return;
+    m_blockStart.resize(keys / 64 + 1);
+    m_keyOffset.resize(keys + 1);
+    for (size_t i = 0; i <= keys; ++i) {
+        if ((i & 63) == 0)
+            m_blockStart[i >> 6] = m_keyStart[i];
+        m_keyOffset[i] = uint16_t(m_keyStart[i] - m_blockStart[i >> 6]);
+    }
+    m_keyStart = std::vector<uint32_t>();
+}
+
+ptrdiff_t CNgramTable::Find(std::u16string_view key) const
+{
+    return Find(key, HashNgram(key.data(), key.size()));
+}
+
+ptrdiff_t CNgramTable::Find(std::u16string_view key, uint32_t hash) const
+{
+    if (key.empty() || m_slotCount <= 0)
+        return -1;
+    uint32_t i = hash % uint32_t(m_slotCount);
+    const uint64_t word = m_occupied[i >> 6];
+    size_t k = m_rank[i >> 6] + BitCount(word & ((uint64_t(1) << (i & 63)) - 1));
+    // At most one pass over the table: a table without an empty slot still answers.
+    for (int32_t step = 0; step < m_slotCount; ++step) {
+        if (!IsOccupied(int32_t(i)))
+            return -1;
+        if (Key(k) == key)
+            return ptrdiff_t(k);
+        ++k;
+        if (++i == uint32_t(m_slotCount)) {
+            i = 0;
+            k = 0;
+        }
+    }
+    return -1;
+}
+
+bool CNgramTable::Lookup(std::u16string_view key, int32_t* count) const
+{
+    if (count == nullptr)
+        return false;
+    const ptrdiff_t k = Find(key);
+    if (k < 0)
+        return false;
+    *count = Count(size_t(k));
+    return true;
 }
 
 bool CNgramTable::Lookup(const char16_t* key, int32_t* count) const
 {
-    if (key == nullptr || key[0] == 0 || count == nullptr || m_slotCount <= 0)
+    if (key == nullptr)
         return false;
-    uint32_t i = HashNgram(key) % uint32_t(m_slotCount);
-    // At most one pass over the table: a table without an empty slot still answers.
-    for (int32_t step = 0; step < m_slotCount; ++step) {
-        const NgramSlot& slot = m_slots[i];
-        if (slot.key == nullptr)
-            return false;
-        if (SameKey(slot.key, key)) {
-            *count = slot.count;
-            return true;
-        }
-        if (++i == uint32_t(m_slotCount))
-            i = 0;
-    }
-    return false;
+    return Lookup(std::u16string_view(key, UnitLength(key)), count);
 }
 
 void CNgramTable::Clear()
 {
-    delete[] m_slots;
-    m_slots = nullptr;
-    delete[] m_keyPool;
-    m_keyPool = nullptr;
-    m_slotCount = 0;
-    m_entryCount = 0;
-    m_totalCount = 0;
+    *this = CNgramTable();
+}
+
+size_t CNgramTable::MemoryBytes() const
+{
+    return m_occupied.capacity() * sizeof(uint64_t) + m_rank.capacity() * sizeof(uint32_t) +
+           m_units.capacity() * sizeof(char16_t) + m_smallCounts.capacity() * sizeof(uint16_t) +
+           m_counts.capacity() * sizeof(int32_t) + m_blockStart.capacity() * sizeof(uint32_t) +
+           m_keyOffset.capacity() * sizeof(uint16_t) + m_keyStart.capacity() * sizeof(uint32_t);
 }
 
 bool CLangProfile::Load(const char16_t* displayName, const void* blob, size_t size)
@@ -143,14 +238,13 @@ bool CLangProfile::Load(const char16_t* displayName, const void* blob, size_t si
     if (!m_table.Load(blob, size))
         return false;
     const size_t length = UnitLength(displayName);
-    m_displayName = new char16_t[length + 1];
-    std::memcpy(m_displayName, displayName, (length + 1) * sizeof(char16_t));
+    m_displayName = std::make_unique<char16_t[]>(length + 1);
+    std::memcpy(m_displayName.get(), displayName, (length + 1) * sizeof(char16_t));
     return true;
 }
 
 void CLangProfile::Clear()
 {
-    delete[] m_displayName;
-    m_displayName = nullptr;
+    m_displayName.reset();
     m_table.Clear();
 }

@@ -3,62 +3,99 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
 
-// One slot of the open-addressing table; a null key marks an empty slot.
-struct NgramSlot
-{
-    const char16_t* key = nullptr;  // NUL-terminated, inside the table's key pool
-    int32_t count = 0;              // for an empty slot whatever the blob held; never reported
-};
-
-// Hash table from n-gram (NUL-terminated UTF-16 string) to count, with linear probing. Built once
-// from a profile blob (see ProfileFormat.h) and only read afterwards.
+// Hash table from n-gram (UTF-16 string) to count, with linear probing, built once from a profile
+// blob (see ProfileFormat.h) and only read afterwards. It keeps what lookups need and no more: one
+// bit per slot for whether it holds a key, and the stored keys back to back in slot order with their
+// counts. The blob is not needed once Load returns.
 class CNgramTable
 {
 public:
-    CNgramTable() = default;
-    CNgramTable(const CNgramTable&) = delete;
-    CNgramTable& operator=(const CNgramTable&) = delete;
-    ~CNgramTable() { Clear(); }
-
-    // Builds the table from a blob; expects an empty table. Every rejection returns false. After a
-    // failure the table is either empty or (when the number of keys found disagrees with the header)
-    // filled; the caller discards it either way. Throws std::bad_alloc only when the slot array or a
-    // key cannot be allocated (the unpack buffer failing is an ordinary rejection). A blob beyond
-    // the limits of ProfileFormat.h (size, slots, key area) is rejected before anything is allocated.
+    // Builds the table from a blob; expects an empty table. Every rejection returns false and leaves
+    // the table empty. Throws std::bad_alloc only when the table's own storage cannot be allocated
+    // (the unpack buffer failing is an ordinary rejection). A blob beyond the limits of
+    // ProfileFormat.h (size, slots, key area) is rejected before anything is allocated.
     bool Load(const void* blob, size_t size);
 
     // True and the key's count when the key is present; false (count untouched) for a null or empty
     // key, a null count pointer, an empty table, or a key that is absent. The probe is bounded by the
     // slot count, so a table without any empty slot still answers.
     bool Lookup(const char16_t* key, int32_t* count) const;
+    bool Lookup(std::u16string_view key, int32_t* count) const;
 
-    // Frees every key and the slots and zeroes the fields; does nothing on an empty table.
+    // Empties the table; does nothing on an empty table.
     void Clear();
 
+    int32_t SlotCount() const { return m_slotCount; }
+    int32_t EntryCount() const { return m_entryCount; }  // as the blob's header declared it
+    int32_t TotalCount() const { return m_totalCount; }  // > 0 in a loaded table; the divisor of
+                                                          // every count while scoring
+    bool IsOccupied(int32_t slot) const { return (m_occupied[size_t(slot) >> 6] >> (slot & 63)) & 1; }
+
+    // The stored keys in slot order, duplicates and keys a probe cannot reach included: what the
+    // merged index is built from.
+    size_t KeyCount() const { return size_t(m_keyCount); }
+    std::u16string_view Key(size_t i) const
+    {
+        const uint32_t start = Start(i);
+        return std::u16string_view(m_units.data() + start, Start(i + 1) - start);
+    }
+    int32_t Count(size_t i) const { return m_counts.empty() ? int32_t(m_smallCounts[i]) : m_counts[i]; }
+
+    // The stored key a lookup of `key` stops at (an index for Key and Count), or -1 when the lookup
+    // finds nothing. A stored key that is not where its own lookup stops is never reported.
+    ptrdiff_t Find(std::u16string_view key) const;
+    // The same with the key's HashNgram already computed.
+    ptrdiff_t Find(std::u16string_view key, uint32_t hash) const;
+
+    // Bytes held by the table.
+    size_t MemoryBytes() const;
+
+private:
+    bool Reject();  // empties the table and returns false
+    // Where key i's units start (i == KeyCount() for the end of the last key).
+    uint32_t Start(size_t i) const
+    {
+        return m_keyStart.empty() ? m_blockStart[i >> 6] + m_keyOffset[i] : m_keyStart[i];
+    }
+    // Moves the counts and key starts to the 16-bit arrays where every value fits.
+    void Narrow();
+
     int32_t m_slotCount = 0;
-    int32_t m_entryCount = 0;   // as the blob's header declared it
-    int32_t m_totalCount = 0;   // > 0 in a loaded table; scoring divides every count by it
-    NgramSlot* m_slots = nullptr;  // owned array of m_slotCount slots, in the blob's slot order
-    char16_t* m_keyPool = nullptr; // owned copy of the blob's key area; every slot's key points into
-                                   // it, so a table costs two allocations instead of one per key
+    int32_t m_entryCount = 0;
+    int32_t m_totalCount = 0;
+    int32_t m_keyCount = 0;
+    std::vector<uint64_t> m_occupied;   // bit s: slot s holds a key
+    std::vector<uint32_t> m_rank;       // per word of m_occupied: the keys in the slots before it
+    std::vector<char16_t> m_units;      // the keys' units back to back, without terminators
+    // Per stored key, in slot order, its count: 16 bits when every count of the table is within
+    // 0 .. 65535 (m_counts is then empty), else 32.
+    std::vector<uint16_t> m_smallCounts;
+    std::vector<int32_t> m_counts;
+    // Per stored key, then the end, where its units start: 16 bits from the start of its block of
+    // 64 keys when every block is short enough (m_keyStart is then empty), else 32.
+    std::vector<uint32_t> m_blockStart;
+    std::vector<uint16_t> m_keyOffset;
+    std::vector<uint32_t> m_keyStart;
 };
 
 // One loaded language: a copy of its display name and its n-gram table.
 class CLangProfile
 {
 public:
-    CLangProfile() = default;
-    CLangProfile(const CLangProfile&) = delete;
-    CLangProfile& operator=(const CLangProfile&) = delete;
-    ~CLangProfile() { Clear(); }
-
     // Empties the profile, builds its table and copies the display name. Without a name or a blob it
     // returns false and leaves the profile as it was; a rejected blob leaves the name null.
     bool Load(const char16_t* displayName, const void* blob, size_t size);
 
     void Clear();
 
-    char16_t* m_displayName = nullptr;  // owned; null until a load succeeds
+    const char16_t* DisplayName() const { return m_displayName.get(); }  // null until a load succeeds
+    const CNgramTable& Table() const { return m_table; }
+
+private:
+    std::unique_ptr<char16_t[]> m_displayName;
     CNgramTable m_table;
 };

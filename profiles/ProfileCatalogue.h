@@ -29,7 +29,7 @@ const char* DescribeProfileError(ProfileError error);
 
 // The step every loader shares: loads `row`'s blob into a new profile and appends it to the
 // identifier. An allocation failure is a failed load like any other; nothing of a failed profile
-// remains. Keep the bytes for as long as the identifier: a table may come to read them in place.
+// remains. The table keeps what it needs, so the bytes may be freed as soon as this returns.
 ProfileError LoadCatalogueProfile(CLangIdentifier& identifier, const LanguageRow& row,
                                   const void* blob, size_t size);
 
@@ -52,7 +52,7 @@ std::string DescribeFailures(const std::vector<ProfileFailure>& failures);
 
 // The catalogue loaded from a folder that holds <resource name>.bin for each row (res/profiles is
 // one): an identifier with every profile that loaded, in table order, and the reason for every row
-// that did not. It owns the bytes it read, for as long as the identifier lives.
+// that did not. Each file's bytes are freed once its profile is loaded.
 class CProfileCatalogue
 {
 public:
@@ -69,12 +69,11 @@ public:
     int LanguageOf(int profile) const { return m_languages[size_t(profile)]; }
     // Every row that did not load, in table order.
     const std::vector<ProfileFailure>& Failures() const { return m_failures; }
-    // The blob bytes held.
-    size_t BlobBytes() const;
+    // The bytes of the blobs that loaded.
+    size_t BlobBytes() const { return m_blobBytes; }
 
 private:
-    std::vector<std::vector<uint8_t>> m_blobs;  // one per loaded profile; declared before the
-                                                // identifier, so that they outlive it
+    size_t m_blobBytes = 0;
     CLangIdentifier m_identifier;
     std::vector<int> m_languages;               // one per loaded profile
     std::vector<ProfileFailure> m_failures;

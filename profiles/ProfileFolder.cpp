@@ -37,8 +37,9 @@ ProfileError ReadBlobFile(const std::string& path, std::vector<uint8_t>& bytes)
     if (!file)
         return ProfileError::Unreadable;
     try {
-        bytes.reserve(size_t(size));
-        // The file may have changed since its size was taken: the limit holds for what is read.
+        bytes.resize(size_t(size));
+        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
+        // The file may have grown since its size was taken: the limit holds for what is read.
         uint8_t chunk[65536];
         for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0;) {
             if (n > kMaxBlobBytes - bytes.size()) {
@@ -83,12 +84,11 @@ std::string DescribeFailures(const std::vector<ProfileFailure>& failures)
 
 bool CProfileCatalogue::Load(const std::string& folder)
 {
-    // Room for every row first, so that keeping a loaded profile's bytes cannot fail.
-    m_blobs.reserve(kLanguageCount);
+    // Room for every row first, so that recording a row cannot fail. One buffer serves every file.
     m_languages.reserve(kLanguageCount);
     m_failures.reserve(kLanguageCount);
+    std::vector<uint8_t> blob;
     for (int language = 0; language < kLanguageCount; ++language) {
-        std::vector<uint8_t> blob;
         ProfileError error = ReadBlobFile(BlobPath(folder, language), blob);
         if (error == ProfileError::None)
             error = LoadCatalogueProfile(m_identifier, LanguageTable[language], blob.data(), blob.size());
@@ -96,16 +96,8 @@ bool CProfileCatalogue::Load(const std::string& folder)
             m_failures.push_back({language, error});
             continue;
         }
-        m_blobs.push_back(std::move(blob));
+        m_blobBytes += blob.size();
         m_languages.push_back(language);
     }
     return m_identifier.GetProfileCount() > 0;
-}
-
-size_t CProfileCatalogue::BlobBytes() const
-{
-    size_t total = 0;
-    for (const std::vector<uint8_t>& blob : m_blobs)
-        total += blob.size();
-    return total;
 }

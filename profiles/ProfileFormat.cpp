@@ -3,16 +3,6 @@
 #include <cstring>
 #include <new>
 
-uint32_t HashNgram(const char16_t* key, size_t length)
-{
-    if (length == 0)
-        return 0;
-    uint32_t h = HashStart(key[0]);
-    for (size_t i = 0; i < length; ++i)
-        h = HashStep(h, key[i]);
-    return h;
-}
-
 uint32_t HashNgram(const char16_t* key)
 {
     size_t length = 0;
@@ -20,6 +10,16 @@ uint32_t HashNgram(const char16_t* key)
         ++length;
     return HashNgram(key, length);
 }
+
+namespace {
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+constexpr bool kLittleEndian = false;
+#else
+constexpr bool kLittleEndian = true;
+#endif
+
+}  // namespace
 
 bool UnpackZeroRuns(const uint8_t* payload, size_t payloadLength,
                     std::unique_ptr<uint8_t[]>& out, uint32_t& outLength)
@@ -34,40 +34,57 @@ bool UnpackZeroRuns(const uint8_t* payload, size_t payloadLength,
     if (uint64_t(unpackedLength) > 128u * uint64_t(payloadLength - 4))
         return false;
 
-    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[unpackedLength]);
+    // Zeroed up front, so that a long zero run only moves the cursor. Literal runs are a few bytes
+    // long, between zero runs of a few bytes, so they are copied eight bytes at a time where the
+    // stream allows: bytes written past the run (at most seven, inside the eight spare bytes at the
+    // end) are overwritten by the next run, or cleared before a zero run moves on.
+    const size_t kSpare = 8;
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size_t(unpackedLength) + kSpare]());
     if (!buffer)
         return false;
 
-    size_t r = 4;
-    uint32_t w = 0;
-    while (r < payloadLength) {
-        // Literal bytes up to the next escape are copied as one block.
-        const uint8_t* escape = static_cast<const uint8_t*>(std::memchr(payload + r, 0xFF, payloadLength - r));
-        const size_t literals = (escape != nullptr ? size_t(escape - payload) : payloadLength) - r;
-        if (literals > unpackedLength - w)
+    uint8_t* w = buffer.get();
+    uint8_t* const end = w + unpackedLength;
+    const uint8_t* r = payload + 4;
+    const uint8_t* const last = payload + payloadLength;
+    while (r < last) {
+        if (kLittleEndian && last - r >= 8) {
+            uint64_t word;
+            std::memcpy(&word, r, 8);
+            const uint64_t x = ~word;  // a 0xFF byte becomes 0
+            const uint64_t escapes = (x - 0x0101010101010101u) & ~x & 0x8080808080808080u;
+            const size_t literals = escapes != 0 ? size_t(__builtin_ctzll(escapes)) / 8 : 8;
+            if (literals > size_t(end - w))
+                return false;
+            std::memcpy(w, r, 8);
+            w += literals;
+            r += literals;
+            if (literals == 8)
+                continue;
+        } else if (*r != 0xFF) {
+            if (w == end)
+                return false;
+            *w++ = *r++;
+            continue;
+        }
+        // An escape at r.
+        if (r + 1 == last)
             return false;
-        std::memcpy(buffer.get() + w, payload + r, literals);
-        w += uint32_t(literals);
-        r += literals;
-        if (r == payloadLength)
-            break;
-        if (r + 1 == payloadLength)
-            return false;
-        const uint8_t n = payload[r + 1];
+        const uint8_t n = r[1];
+        r += 2;
         if (n == 0) {
-            if (w == unpackedLength)
+            if (w == end)
                 return false;
-            buffer[w++] = 0xFF;
+            *w++ = 0xFF;
         } else {
-            if (uint64_t(w) + n > unpackedLength)
+            if (size_t(end - w) < n)
                 return false;
-            std::memset(buffer.get() + w, 0, n);
+            std::memset(w, 0, kSpare);
             w += n;
         }
-        r += 2;
     }
     // A stream that stops short is a truncated profile.
-    if (w != unpackedLength)
+    if (w != end)
         return false;
 
     out = std::move(buffer);

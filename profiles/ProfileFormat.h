@@ -40,9 +40,6 @@ constexpr int32_t kMaxKeyAreaLength = int32_t(1) << 22;
 // every unit c, all in unsigned 32-bit arithmetic. An empty key hashes to 0.
 uint32_t HashNgram(const char16_t* key);
 
-// Same hash over `length` units that need not be terminated.
-uint32_t HashNgram(const char16_t* key, size_t length);
-
 // The same hash one unit at a time, for callers that hash every prefix of a run of units: start
 // from HashStart(first unit), then HashStep each unit, the first one included.
 inline uint32_t HashStart(char16_t first)
@@ -55,12 +52,32 @@ inline uint32_t HashStep(uint32_t h, char16_t unit)
     return h ^ ((h << 5) + (h >> 3) + unit);
 }
 
+// Same hash over `length` units that need not be terminated.
+inline uint32_t HashNgram(const char16_t* key, size_t length)
+{
+    if (length == 0)
+        return 0;
+    uint32_t h = HashStart(key[0]);
+    for (size_t i = 0; i < length; ++i)
+        h = HashStep(h, key[i]);
+    return h;
+}
+
 // Unpacks a payload (the 4-byte unpackedLength followed by the packed stream). Fails on a payload of
 // 4 bytes or less, an unpackedLength of 0 or one the stream could never reach (each two-byte token
 // yields at most 255 bytes), an allocation failure, a trailing lone 0xFF, a stream that would write
 // past unpackedLength, and a stream that ends short of it. On success `out` owns the bytes.
 bool UnpackZeroRuns(const uint8_t* payload, size_t payloadLength,
                     std::unique_ptr<uint8_t[]>& out, uint32_t& outLength);
+
+// The number of set bits.
+inline unsigned BitCount(uint64_t x)
+{
+    x = x - ((x >> 1) & 0x5555555555555555u);
+    x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    return unsigned((x * 0x0101010101010101u) >> 56);
+}
 
 // Reads a little-endian 32-bit value.
 inline uint32_t ReadLe32(const uint8_t* p)

@@ -34,7 +34,7 @@ TEST(AllocationFailure, LoadingKeepsNothingAndLeaksNothing)
         EXPECT_EQ(before, LiveAllocations()) << "allocation " << n;
         EXPECT_EQ(2, identifier.GetProfileCount()) << "allocation " << n;
     }
-    // The profile, its slots, key pool and name, and the list's new storage.
+    // The profile, its table's arrays and name, and the list's new storage.
     EXPECT_GE(outOfMemory, 5);
     EXPECT_EQ(3, identifier.GetProfileCount());
 }

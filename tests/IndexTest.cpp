@@ -70,6 +70,31 @@ TEST(CNgramIndex, AgreesWithLookupsOnOddTables)
         ExpectSamePaths(identifier, RandomText(rng, u"abcdef .!\n", 40));
 }
 
+TEST(CNgramIndex, GrowsWhenKeysShareTheirHash)
+{
+    // 120 keys with one and the same n-gram hash: the index sizes its entry table by the distinct
+    // hashes it counts, so it must grow while it is built, twice, and still agree.
+    std::vector<NgramCount> keys;
+    std::u16string text;
+    for (uint32_t first = 0x581D, second = 0x8A9B; keys.size() < 120; ++second) {
+        const uint32_t h = HashStep(HashStep(HashStart(char16_t(first)), char16_t(first)), char16_t(second));
+        const uint32_t third = (0x12345678u ^ h) - ((h << 5) + (h >> 3));
+        ASSERT_TRUE(third >= 0x4E00 && third < 0xA000) << "no more keys of that hash";
+        const std::u16string key = {char16_t(first), char16_t(second), char16_t(third)};
+        ASSERT_EQ(HashNgram(key.c_str()), 0x12345678u);
+        keys.push_back({key, int32_t(keys.size() + 1)});
+        text += key;
+    }
+    const std::vector<uint8_t> blob = MakeBlob(keys, 1000, 257);
+    CLangIdentifier identifier;
+    ASSERT_TRUE(identifier.LoadProfile(u"same hash", blob.data(), blob.size()));
+    ASSERT_TRUE(identifier.LoadProfile(u"same hash again", blob.data(), blob.size()));
+    ExpectSamePaths(identifier, text);
+    std::mt19937 rng(3);
+    for (int i = 0; i < 50; ++i)
+        ExpectSamePaths(identifier, RandomText(rng, text, 60));
+}
+
 TEST(CNgramIndex, AgreesWithLookupsOnTheRealProfiles)
 {
     CProfileCatalogue catalogue;

@@ -36,9 +36,9 @@ TEST(CNgramTable, LoadsWhatTheWriterPlaced)
     const std::vector<uint8_t> blob = SmallBlob();
     CNgramTable table;
     ASSERT_TRUE(table.Load(blob.data(), blob.size()));
-    EXPECT_EQ(table.m_slotCount, 31);
-    EXPECT_EQ(table.m_entryCount, 4);
-    EXPECT_EQ(table.m_totalCount, 100);
+    EXPECT_EQ(table.SlotCount(), 31);
+    EXPECT_EQ(table.EntryCount(), 4);
+    EXPECT_EQ(table.TotalCount(), 100);
 
     int32_t count = -1;
     EXPECT_TRUE(table.Lookup(u"a", &count));
@@ -73,13 +73,46 @@ TEST(CNgramTable, ProbesPastCollisionsAndWrapsAround)
         MakeBlob({{sameStart[0], 1}, {sameStart[1], 2}, {sameStart[2], 3}}, 10, slots);
     CNgramTable table;
     ASSERT_TRUE(table.Load(blob.data(), blob.size()));
-    ASSERT_NE(table.m_slots[0].key, nullptr);
-    ASSERT_NE(table.m_slots[1].key, nullptr);
+    ASSERT_TRUE(table.IsOccupied(0));
+    ASSERT_TRUE(table.IsOccupied(1));
     int32_t count = 0;
     EXPECT_TRUE(table.Lookup(sameStart[2].c_str(), &count));
     EXPECT_EQ(count, 3);
     // An absent key with the same start slot stops at slot 2, the first empty one after wrapping.
     EXPECT_FALSE(table.Lookup(sameStart[3].c_str(), &count));
+}
+
+TEST(CNgramTable, KeepsCountsAndKeysOfAnySize)
+{
+    // The table narrows counts and key positions to 16 bits where they fit: a count outside
+    // 0 .. 65535, or a key longer than 65535 units, must keep the whole value.
+    const std::u16string longKey(70000, u'x');
+    struct Case
+    {
+        const char* what;
+        std::vector<NgramCount> keys;
+    };
+    const Case cases[] = {
+        {"small", {{u"a", 0}, {u"bc", 65535}, {u"d", 1}}},
+        {"large count", {{u"a", 65536}, {u"bc", 3}}},
+        {"negative count", {{u"a", -7}, {u"bc", 3}}},
+        {"long key", {{u"a", 2}, {longKey, 5}, {u"bc", 3}}},
+    };
+    for (const Case& c : cases) {
+        const std::vector<uint8_t> blob = MakeBlob(c.keys, 100);
+        CNgramTable table;
+        ASSERT_TRUE(table.Load(blob.data(), blob.size())) << c.what;
+        ASSERT_EQ(table.KeyCount(), c.keys.size()) << c.what;
+        for (const NgramCount& k : c.keys) {
+            int32_t count = 12345;
+            EXPECT_TRUE(table.Lookup(k.key.c_str(), &count)) << c.what;
+            EXPECT_EQ(count, k.count) << c.what;
+            const ptrdiff_t found = table.Find(k.key);
+            ASSERT_GE(found, 0) << c.what;
+            EXPECT_EQ(table.Key(size_t(found)), k.key) << c.what;
+            EXPECT_EQ(table.Count(size_t(found)), k.count) << c.what;
+        }
+    }
 }
 
 TEST(CNgramTable, FullOrEmptyTablesStillAnswer)
@@ -95,8 +128,8 @@ TEST(CNgramTable, FullOrEmptyTablesStillAnswer)
     EXPECT_FALSE(empty.Lookup(u"x", &count));
     table.Clear();
     EXPECT_FALSE(table.Lookup(u"x", &count));
-    EXPECT_EQ(table.m_slotCount, 0);
-    EXPECT_EQ(table.m_slots, nullptr);
+    EXPECT_EQ(table.SlotCount(), 0);
+    EXPECT_EQ(table.KeyCount(), 0u);
     table.Clear();  // clearing twice is harmless
 }
 
@@ -185,13 +218,14 @@ TEST(CNgramTable, WalksTheKeyAreaStrictly)
     EXPECT_FALSE(Loads(RawBlob({1, 0, 2}, u"ab\0\0c\0"s, 1)));
     EXPECT_FALSE(Loads(RawBlob({1, 0, 0}, u"ab\0\0\0"s, 2)));
 
-    // Units after the last slot's item are ignored; empty slots keep whatever count the blob held.
+    // Units after the last slot's item are ignored; an empty slot's count is never reported.
     const std::vector<uint8_t> spare = RawBlob({5, 9}, u"q\0\0zz"s, 1);
     CNgramTable table;
     ASSERT_TRUE(table.Load(spare.data(), spare.size()));
-    EXPECT_EQ(table.m_slots[0].count, 5);
-    EXPECT_EQ(table.m_slots[1].count, 9);
-    EXPECT_EQ(table.m_slots[1].key, nullptr);
+    ASSERT_EQ(table.KeyCount(), 1u);
+    EXPECT_EQ(table.Key(0), u"q");
+    EXPECT_EQ(table.Count(0), 5);
+    EXPECT_FALSE(table.IsOccupied(1));
 }
 
 TEST(CNgramTable, LimitsHoldAtTheirEdges)
@@ -231,19 +265,19 @@ TEST(CLangProfile, LoadKeepsTheNameOnlyOnSuccess)
     CLangProfile profile;
     profile.Clear();  // on an empty profile: nothing happens
     EXPECT_FALSE(profile.Load(u"Bad", bad.data(), bad.size()));
-    EXPECT_EQ(profile.m_displayName, nullptr);
+    EXPECT_EQ(profile.DisplayName(), nullptr);
 
     ASSERT_TRUE(profile.Load(u"英語 (English)", good.data(), good.size()));
-    EXPECT_EQ(std::u16string(profile.m_displayName), u"英語 (English)");
+    EXPECT_EQ(std::u16string(profile.DisplayName()), u"英語 (English)");
 
     // Without a name or a blob the loaded profile is left as it was.
     EXPECT_FALSE(profile.Load(nullptr, good.data(), good.size()));
     EXPECT_FALSE(profile.Load(u"Other", nullptr, 0));
-    EXPECT_EQ(std::u16string(profile.m_displayName), u"英語 (English)");
-    EXPECT_EQ(profile.m_table.m_entryCount, 4);
+    EXPECT_EQ(std::u16string(profile.DisplayName()), u"英語 (English)");
+    EXPECT_EQ(profile.Table().EntryCount(), 4);
 
     // A rejected blob after a good one empties the profile.
     EXPECT_FALSE(profile.Load(u"Bad", bad.data(), bad.size()));
-    EXPECT_EQ(profile.m_displayName, nullptr);
-    EXPECT_EQ(profile.m_table.m_slotCount, 0);
+    EXPECT_EQ(profile.DisplayName(), nullptr);
+    EXPECT_EQ(profile.Table().SlotCount(), 0);
 }

@@ -96,7 +96,7 @@ std::string Answer(CProfileCatalogue& catalogue, Mode mode, const std::u16string
     if (mode == Mode::Best) {
         const char16_t* best = u"UNKNOWN";
         for (int i = 0; named && i < identifier.GetProfileCount(); ++i)
-            if (identifier.GetProfile(i)->m_displayName == results[0].name)
+            if (identifier.GetProfile(i)->DisplayName() == results[0].name)
                 best = LanguageTable[catalogue.LanguageOf(i)].resourceName;
         return EncodeUtf8(best);
     }

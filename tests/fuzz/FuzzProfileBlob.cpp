@@ -18,11 +18,10 @@ std::u16string TextFrom(const CNgramTable& table, const uint8_t* data, size_t si
 {
     std::u16string text;
     int keys = 0;
-    for (int32_t i = 0; i < table.m_slotCount && keys < 16; ++i) {
-        if (table.m_slots[i].key == nullptr)
-            continue;
-        for (const char16_t* k = table.m_slots[i].key; *k != 0 && text.size() < 400; ++k)
-            text.push_back(*k);
+    for (size_t i = 0; i < table.KeyCount() && keys < 16; ++i) {
+        for (char16_t unit : table.Key(i))
+            if (text.size() < 400)
+                text.push_back(unit);
         ++keys;
     }
     for (size_t i = 0; i < size && i < 32; ++i)
@@ -55,12 +54,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CLangProfile profile;
     if (profile.Load(u"fuzz", data, size)) {
         int32_t count = 0;
-        const CNgramTable& table = profile.m_table;
+        const CNgramTable& table = profile.Table();
         for (const char16_t* key : {u"a", u"the", u" ", u".", u"zz"})
             table.Lookup(key, &count);
-        for (int32_t i = 0; i < table.m_slotCount && i < 64; ++i)
-            if (table.m_slots[i].key != nullptr)
-                table.Lookup(table.m_slots[i].key, &count);
+        // A stored key's lookup, when it finds anything, stops at a key with the same units.
+        for (size_t i = 0; i < table.KeyCount() && i < 64; ++i) {
+            const ptrdiff_t found = table.Find(table.Key(i));
+            if (found >= 0 && table.Key(size_t(found)) != table.Key(i))
+                __builtin_trap();
+        }
         CompareScoringPaths(data, size, TextFrom(table, data, size));
     }
     return 0;

@@ -5,6 +5,7 @@
 #include "LanguageTable.h"
 #include "NgramTable.h"
 #include "Normalise.h"
+#include "ProfileFormat.h"
 #include "ProfileBuilder.h"
 #include "ProfileCatalogue.h"
 #include "SmallCorpus.h"
@@ -184,24 +185,26 @@ TEST(CommittedProfiles, EveryBlobLoadsAndFindsEachOfItsKeys)
         CNgramTable table;
         ASSERT_TRUE(table.Load(blob.data(), blob.size()));
 
-        // Every key is reachable by a probe from its start slot (the placement rule), keys are
-        // 1 to 5 units and hold a letter, empty slots hold 0, and at least one slot is empty.
+        // Every key is reachable by a probe from its start slot (the placement rule) and stored
+        // once, keys are 1 to 5 units and hold a letter, empty slots hold 0 in the blob, and at
+        // least one slot is empty.
+        std::unique_ptr<uint8_t[]> unpacked;
+        uint32_t unpackedLength = 0;
+        ASSERT_TRUE(UnpackZeroRuns(blob.data() + 20, blob.size() - 20, unpacked, unpackedLength));
         int empty = 0;
-        for (int i = 0; i < table.m_slotCount; ++i) {
-            const NgramSlot& slot = table.m_slots[i];
-            if (slot.key == nullptr) {
+        for (int32_t slot = 0; slot < table.SlotCount(); ++slot) {
+            if (!table.IsOccupied(slot)) {
                 ++empty;
-                EXPECT_EQ(slot.count, 0);
-                continue;
+                EXPECT_EQ(ReadLe32(unpacked.get() + 4 * size_t(slot)), 0u);
             }
-            const size_t length = std::char_traits<char16_t>::length(slot.key);
-            EXPECT_GE(length, 1u);
-            EXPECT_LE(length, 5u);
-            EXPECT_TRUE(HasLetter(slot.key, length)) << "a key without a letter";
-            EXPECT_GT(slot.count, 0);
-            int32_t count = -1;
-            ASSERT_TRUE(table.Lookup(slot.key, &count));
-            EXPECT_EQ(count, slot.count);
+        }
+        for (size_t k = 0; k < table.KeyCount(); ++k) {
+            const std::u16string_view key = table.Key(k);
+            EXPECT_GE(key.size(), 1u);
+            EXPECT_LE(key.size(), 5u);
+            EXPECT_TRUE(HasLetter(key.data(), key.size())) << "a key without a letter";
+            EXPECT_GT(table.Count(k), 0);
+            EXPECT_EQ(table.Find(key), ptrdiff_t(k));
         }
         EXPECT_GT(empty, 0);
     }
@@ -345,7 +348,7 @@ TEST_F(SmallCorpus, KeysCountsAndTotalFollowTheTrainingText)
         NormaliseText(SmallCorpusLine(kEnglish, i).c_str(), &length);
         total += int64_t(length) * ((++trainingLine % 2 == 0) ? 2 : 1);
     }
-    EXPECT_EQ(table.m_totalCount, total);
+    EXPECT_EQ(table.TotalCount(), total);
 }
 
 TEST_F(SmallCorpus, DistinctKeysCarryABonus)
@@ -365,7 +368,7 @@ TEST_F(SmallCorpus, DistinctKeysCarryABonus)
     auto fraction = [&](const char16_t* key) {
         int32_t count = 0;
         EXPECT_TRUE(table.Lookup(key, &count));
-        return double(count) / double(table.m_totalCount);
+        return double(count) / double(table.TotalCount());
     };
     // "commo" is as frequent in every language: its own frequency only, below 1. "qwert" only
     // English uses: ten times the log of how much more often, on top.

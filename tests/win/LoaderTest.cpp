@@ -20,7 +20,7 @@ std::vector<std::wstring> LoadedNames(const CTonguemeter& app)
 {
     std::vector<std::wstring> names;
     for (int i = 0; i < app.m_identifier.GetProfileCount(); ++i)
-        names.push_back(AsWide(app.m_identifier.GetProfile(i)->m_displayName));
+        names.push_back(AsWide(app.m_identifier.GetProfile(i)->DisplayName()));
     return names;
 }
 

@@ -1,6 +1,7 @@
 #include "ProfileBuilder.h"
 
 #include "LetterTable.h"
+#include "Ngram.h"
 #include "Normalise.h"
 #include "ProfileWriter.h"
 #include "Utf8.h"
@@ -21,25 +22,23 @@ const char kCorpusDigestName[] = "corpus-digest.txt";
 
 namespace {
 
-const int kMaxNgram = 5;
-
 // An n-gram of 1 to 5 units packed into two integers: units 0 to 3 in `hi` (unit 0 in the top 16
 // bits), unit 4 in `lo`, missing units 0. No unit of a prepared text is 0, so the length is the
 // number of non-zero units, and comparing (hi, lo) as numbers orders keys like comparing them unit by
 // unit with a prefix first.
-struct PackedKey
+struct GramKey
 {
     uint64_t hi = 0;
     uint32_t lo = 0;
 
-    bool operator==(const PackedKey& other) const { return hi == other.hi && lo == other.lo; }
-    bool operator<(const PackedKey& other) const
+    bool operator==(const GramKey& other) const { return hi == other.hi && lo == other.lo; }
+    bool operator<(const GramKey& other) const
     {
         return hi != other.hi ? hi < other.hi : lo < other.lo;
     }
 };
 
-int KeyLength(const PackedKey& key)
+int GramLength(const GramKey& key)
 {
     int n = 0;
     while (n < 4 && char16_t(key.hi >> (48 - 16 * n)) != 0)
@@ -47,7 +46,7 @@ int KeyLength(const PackedKey& key)
     return n == 4 && key.lo != 0 ? 5 : n;
 }
 
-std::u16string UnpackKey(const PackedKey& key)
+std::u16string GramText(const GramKey& key)
 {
     std::u16string text;
     for (int i = 0; i < 4; ++i) {
@@ -61,9 +60,9 @@ std::u16string UnpackKey(const PackedKey& key)
     return text;
 }
 
-struct PackedKeyHash
+struct GramKeyHash
 {
-    size_t operator()(const PackedKey& key) const
+    size_t operator()(const GramKey& key) const
     {
         const uint64_t h = (key.hi ^ (uint64_t(key.lo) * 0x9E3779B97F4A7C15ull)) * 0xFF51AFD7ED558CCDull;
         return size_t(h ^ (h >> 29));
@@ -78,7 +77,7 @@ enum Source { kFirst = 0, kLater = 1, kSources = 2 };
 // and in the upper-cased copies of lines where it holds a unit that upper-casing changed.
 struct NgramEntry
 {
-    PackedKey key;  // hi == 0 marks an unused cell
+    GramKey key;  // hi == 0 marks an unused cell
     uint32_t count[kSources] = {};
     uint32_t ordinary[kSources] = {};
     uint32_t capital[kSources] = {};
@@ -93,7 +92,7 @@ class CNgramCounter
 public:
     CNgramCounter() : m_cells(size_t(1) << 16) {}
 
-    void Add(const PackedKey& key, Source source, Occurrence kind)
+    void Add(const GramKey& key, Source source, Occurrence kind)
     {
         if (2 * (m_used + 1) > m_cells.size())
             Grow();
@@ -112,10 +111,10 @@ public:
     const std::vector<NgramEntry>& Cells() const { return m_cells; }
 
 private:
-    static NgramEntry& Find(std::vector<NgramEntry>& cells, const PackedKey& key)
+    static NgramEntry& Find(std::vector<NgramEntry>& cells, const GramKey& key)
     {
         const size_t mask = cells.size() - 1;
-        size_t i = PackedKeyHash()(key) & mask;
+        size_t i = GramKeyHash()(key) & mask;
         while (cells[i].key.hi != 0 && !(cells[i].key == key))
             i = (i + 1) & mask;
         return cells[i];
@@ -141,9 +140,9 @@ void CountNgrams(const char16_t* text, size_t length, const char16_t* original, 
                  CNgramCounter& counter)
 {
     for (size_t start = 0; start < length; ++start) {
-        PackedKey key;
+        GramKey key;
         bool changed = false;
-        for (int n = 1; n <= kMaxNgram && start + n <= length; ++n) {
+        for (int n = 1; n <= kMaxNgramLength && start + n <= length; ++n) {
             const char16_t c = text[start + n - 1];
             if (n <= 4)
                 key.hi |= uint64_t(c) << (64 - 16 * n);
@@ -159,9 +158,9 @@ void CountNgrams(const char16_t* text, size_t length, const char16_t* original, 
     }
 }
 
-bool KeyHasLetter(const PackedKey& key)
+bool KeyHasLetter(const GramKey& key)
 {
-    const std::u16string text = UnpackKey(key);
+    const std::u16string text = GramText(key);
     return HasLetter(text.data(), text.size());
 }
 
@@ -179,7 +178,7 @@ struct SourceWeights
 
 struct RankedKey
 {
-    PackedKey key;
+    GramKey key;
     double rankCount;  // what the ranking sorts by
     double count;      // every occurrence in the training text, weighed by source
 };
@@ -316,7 +315,7 @@ LanguageCounts CountLanguage(const std::vector<std::string>& corpusDirs, int lan
     for (const NgramEntry& cell : counter.Cells()) {
         if (cell.key.hi == 0 || (!recipe.letterlessKeys && !KeyHasLetter(cell.key)))
             continue;
-        const double weight = recipe.lengthPercent[KeyLength(cell.key)];
+        const double weight = recipe.lengthPercent[GramLength(cell.key)];
         if (cell.ordinary[kFirst] + cell.ordinary[kLater] >= minCount)
             ordinary.push_back({cell.key, weights.Of(cell.ordinary) * weight, weights.Of(cell.count)});
         if (cell.capital[kFirst] + cell.capital[kLater] >= minCount)
@@ -333,11 +332,11 @@ LanguageCounts CountLanguage(const std::vector<std::string>& corpusDirs, int lan
 
 // Keys that are in the top sets of at least `recipe.sharedLimit` languages, sorted: in the top
 // `keys` of the ordinary rankings, or of the capital rankings.
-std::vector<PackedKey> SharedKeys(const std::vector<LanguageCounts>& languages,
+std::vector<GramKey> SharedKeys(const std::vector<LanguageCounts>& languages,
                                   std::vector<RankedKey> LanguageCounts::*list, int keys,
                                   const BuildRecipe& recipe)
 {
-    std::vector<PackedKey> all;
+    std::vector<GramKey> all;
     for (int language = 0; language < int(languages.size()); ++language) {
         const std::vector<RankedKey>& ranking = languages[language].*list;
         const size_t top = std::min(ranking.size(), size_t(Budget(keys, language, recipe)));
@@ -345,7 +344,7 @@ std::vector<PackedKey> SharedKeys(const std::vector<LanguageCounts>& languages,
             all.push_back(ranking[i].key);
     }
     std::sort(all.begin(), all.end());
-    std::vector<PackedKey> shared;
+    std::vector<GramKey> shared;
     for (size_t i = 0; i < all.size();) {
         size_t j = i;
         while (j < all.size() && all[j] == all[i])
@@ -364,21 +363,21 @@ const int32_t kBonusUnit = 64;
 // can occur there at most.
 struct KnownCounts
 {
-    std::vector<std::unordered_map<PackedKey, double, PackedKeyHash>> counts;
+    std::vector<std::unordered_map<GramKey, double, GramKeyHash>> counts;
     std::vector<double> cut;     // rank value of the last ordinary key kept; 0 when none was cut
     std::vector<double> totals;  // units of each language's training text
     const BuildRecipe* recipe = nullptr;
 
-    double Bound(size_t language, const PackedKey& key) const
+    double Bound(size_t language, const GramKey& key) const
     {
         if (cut[language] == 0)
             return std::max(0.5, double(recipe->minCount - 1));  // below the minimum count
-        const int percent = recipe->lengthPercent[KeyLength(key)];
+        const int percent = recipe->lengthPercent[GramLength(key)];
         return percent > 0 ? cut[language] / percent : totals[language];
     }
 
     // The highest frequency of the key in any other language's training text, or the bound of it.
-    double HighestElsewhere(const PackedKey& key, int language) const
+    double HighestElsewhere(const GramKey& key, int language) const
     {
         double highest = 0;
         for (size_t other = 0; other < counts.size(); ++other) {
@@ -393,7 +392,7 @@ struct KnownCounts
 };
 
 std::vector<uint8_t> WriteProfile(const LanguageCounts& counts, int language,
-                                  const std::vector<PackedKey>& shared, const KnownCounts& known,
+                                  const std::vector<GramKey>& shared, const KnownCounts& known,
                                   const BuildRecipe& recipe)
 {
     std::vector<RankedKey> chosen;
@@ -406,7 +405,7 @@ std::vector<uint8_t> WriteProfile(const LanguageCounts& counts, int language,
     }
 
     // Then the keys that capitals bring, skipping the ones already taken.
-    std::vector<PackedKey> taken;
+    std::vector<GramKey> taken;
     for (const RankedKey& k : chosen)
         taken.push_back(k.key);
     std::sort(taken.begin(), taken.end());
@@ -442,11 +441,11 @@ std::vector<uint8_t> WriteProfile(const LanguageCounts& counts, int language,
             const double lead = std::min(5.0, std::max(0.0, std::log(ratio)));
             const double bonus = recipe.bonusScale * lead * lead * lead + own;
             const double count = std::min(std::round(bonus * unit), double(INT32_MAX));  // any scale fits
-            keys.push_back({UnpackKey(k.key), int32_t(std::max(1.0, count))});
+            keys.push_back({GramText(k.key), int32_t(std::max(1.0, count))});
         }
     } else {
         for (const RankedKey& k : order)
-            keys.push_back({UnpackKey(k.key), int32_t(std::max(1.0, std::round(k.count)))});
+            keys.push_back({GramText(k.key), int32_t(std::max(1.0, std::round(k.count)))});
     }
 
     const int32_t slots = NextPrimeAbove(int32_t(std::ceil(recipe.slotFactor * double(keys.size()))));
@@ -669,10 +668,10 @@ bool BuildProfiles(const std::vector<std::string>& corpusDirs, const BuildRecipe
         }
     }
 
-    std::vector<PackedKey> shared;
+    std::vector<GramKey> shared;
     if (recipe.sharedLimit > 0) {
         shared = SharedKeys(counts, &LanguageCounts::ordinary, recipe.ordinaryKeys, recipe);
-        const std::vector<PackedKey> capital =
+        const std::vector<GramKey> capital =
             SharedKeys(counts, &LanguageCounts::capital, recipe.capitalKeys, recipe);
         const size_t ordinaryEnd = shared.size();
         shared.insert(shared.end(), capital.begin(), capital.end());

@@ -154,7 +154,7 @@ void IdentifyRange(const std::string& profileDir, std::vector<Sample>& samples, 
         if (!FormatVerdict(results, identifier.GetProfileCount(), verdict))
             continue;
         for (int i = 0; i < kLanguageCount; ++i)
-            if (results[0].name == identifier.GetProfile(i)->m_displayName)
+            if (results[0].name == identifier.GetProfile(i)->DisplayName())
                 samples[s].predicted = i;
     }
 }
