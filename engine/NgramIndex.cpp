@@ -400,7 +400,7 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
                     continue;
                 found[q % kRing][k++] = e;
                 // A list may span two lines.
-                const Posting* list = (e->count == 1 ? m_singles.data() : m_postings.data()) + e->first;
+                const Posting* list = ListOf(*e);
                 Prefetch(list);
                 Prefetch(list + e->count - 1);
             }
@@ -410,7 +410,7 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
             const size_t p = step - 3 * kAhead;
             for (unsigned i = 0; i < hits[p % kRing]; ++i) {
                 const Entry* e = found[p % kRing][i];
-                const Posting* list = (e->count == 1 ? m_singles.data() : m_postings.data()) + e->first;
+                const Posting* list = ListOf(*e);
                 for (uint32_t j = 0; j < e->count; ++j)
                     sums[list[j].profile] = sums[list[j].profile] + list[j].term;
             }

@@ -96,6 +96,11 @@ private:
         uint32_t profile;  // index into the profile list
     };
 #pragma pack(pop)
+    // The postings of an entry's key.
+    const Posting* ListOf(const Entry& e) const
+    {
+        return (e.count == 1 ? m_singles.data() : m_postings.data()) + e.first;
+    }
     std::vector<Posting> m_singles;    // of the keys of one profile, each (profile, count, length) once
     std::vector<Posting> m_postings;   // of the keys that more than one profile holds, grouped by
                                        // key, each key's in profile order

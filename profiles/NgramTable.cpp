@@ -18,12 +18,6 @@ char16_t ReadUnit(const uint8_t* p)
     return char16_t(p[0] | p[1] << 8);
 }
 
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-constexpr bool kLittleEndian = false;
-#else
-constexpr bool kLittleEndian = true;
-#endif
-
 // The position of the first 0 unit of the area at or after `from`, or `units` when there is none.
 // Keys are a few units long, so four are tested at a time where the host's byte order allows.
 size_t KeyEnd(const uint8_t* area, size_t from, size_t units)
@@ -35,7 +29,7 @@ size_t KeyEnd(const uint8_t* area, size_t from, size_t units)
             std::memcpy(&word, area + 2 * end, 8);
             const uint64_t zeros = (word - 0x0001000100010001u) & ~word & 0x8000800080008000u;
             if (zeros != 0)
-                return end + size_t(__builtin_ctzll(zeros)) / 16;
+                return end + size_t(LowestSetBit(zeros)) / 16;
         }
     }
     while (end < units && ReadUnit(area + 2 * end) != 0)

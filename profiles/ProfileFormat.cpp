@@ -11,16 +11,6 @@ uint32_t HashNgram(const char16_t* key)
     return HashNgram(key, length);
 }
 
-namespace {
-
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-constexpr bool kLittleEndian = false;
-#else
-constexpr bool kLittleEndian = true;
-#endif
-
-}  // namespace
-
 bool UnpackZeroRuns(const uint8_t* payload, size_t payloadLength,
                     std::unique_ptr<uint8_t[]>& out, uint32_t& outLength)
 {
@@ -53,7 +43,7 @@ bool UnpackZeroRuns(const uint8_t* payload, size_t payloadLength,
             std::memcpy(&word, r, 8);
             const uint64_t x = ~word;  // a 0xFF byte becomes 0
             const uint64_t escapes = (x - 0x0101010101010101u) & ~x & 0x8080808080808080u;
-            const size_t literals = escapes != 0 ? size_t(__builtin_ctzll(escapes)) / 8 : 8;
+            const size_t literals = escapes != 0 ? size_t(LowestSetBit(escapes)) / 8 : 8;
             if (literals > size_t(end - w))
                 return false;
             std::memcpy(w, r, 8);

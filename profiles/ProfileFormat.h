@@ -70,6 +70,27 @@ inline uint32_t HashNgram(const char16_t* key, size_t length)
 bool UnpackZeroRuns(const uint8_t* payload, size_t payloadLength,
                     std::unique_ptr<uint8_t[]>& out, uint32_t& outLength);
 
+// Whether the host stores integers little-endian like the blobs, so that eight blob bytes can be read
+// as one word.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+constexpr bool kLittleEndian = false;
+#else
+constexpr bool kLittleEndian = true;
+#endif
+
+// The position of the lowest set bit of a non-zero word.
+inline unsigned LowestSetBit(uint64_t x)
+{
+#if defined(__GNUC__)
+    return unsigned(__builtin_ctzll(x));
+#else
+    unsigned n = 0;
+    for (; (x & 1) == 0; x >>= 1)
+        ++n;
+    return n;
+#endif
+}
+
 // The number of set bits.
 inline unsigned BitCount(uint64_t x)
 {
