@@ -44,8 +44,13 @@ bool CTonguemeter::LoadLanguages()
             LoadCatalogueProfile(m_identifier, row, blob, size) != ProfileError::None)
             failed = true;
     }
-    // All profiles are in: index their n-grams now, so the first identification does not pay.
-    m_identifier.BuildIndex();
+    // All profiles are in: use the index laid out at build time when it was made for exactly these
+    // profiles, else index their n-grams now, so that the first identification does not pay.
+    const void* index;
+    DWORD indexSize;
+    if (!FindResourceBlob(m_hInstance, L"NGRAM_INDEX", L"LANGINDEX", &index, &indexSize) ||
+        !m_identifier.AttachIndex(index, indexSize))
+        m_identifier.BuildIndex();
 
     if (failed) {
         MessageBoxW(m_hWnd, TM_TEXT_LOAD_WARNING, nullptr, MB_OK | MB_ICONWARNING);

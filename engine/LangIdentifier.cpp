@@ -30,13 +30,35 @@ const LangScore* CLangIdentifier::IdentifyByLookups(const char16_t* text)
     return Score(text, Path::Lookups);
 }
 
-void CLangIdentifier::BuildIndex()
+std::vector<const CNgramTable*> CLangIdentifier::Tables() const
 {
     std::vector<const CNgramTable*> tables;
     for (const std::unique_ptr<CLangProfile>& profile : m_profiles)
         tables.push_back(&profile->Table());
-    m_index.Build(tables);
+    return tables;
+}
+
+void CLangIdentifier::BuildIndex()
+{
+    m_index.Build(Tables());
     m_sums.assign(m_profiles.size(), 0.0);
+}
+
+std::vector<uint8_t> CLangIdentifier::WriteIndex()
+{
+    if (!m_index.IsBuiltFor(m_profiles.size()))
+        BuildIndex();
+    return m_index.Write(Tables());
+}
+
+bool CLangIdentifier::AttachIndex(const void* bytes, size_t size)
+{
+    CNgramIndex attached;
+    if (!attached.Attach(bytes, size, Tables()))
+        return false;
+    m_index = std::move(attached);
+    m_sums.assign(m_profiles.size(), 0.0);
+    return true;
 }
 
 size_t CLangIdentifier::GetTableBytes() const

@@ -4,10 +4,12 @@
 #include "NgramIndex.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
 class CLangProfile;
+class CNgramTable;
 
 struct LangScore
 {
@@ -38,6 +40,13 @@ public:
 
     // Builds the merged index of all loaded profiles; the loader calls it once at the end.
     void BuildIndex();
+    // The merged index of the loaded profiles laid out for AttachIndex (built first if needed);
+    // empty on a big-endian host.
+    std::vector<uint8_t> WriteIndex();
+    // Uses such a layout in place instead of building the index: the bytes must stay as they are
+    // while the identifier is in use. False, with nothing changed, unless they were laid out for
+    // exactly the loaded profiles (see CNgramIndex::Attach).
+    bool AttachIndex(const void* bytes, size_t size);
     size_t GetIndexBytes() const { return m_index.MemoryBytes(); }
     // Bytes held by the profiles' tables.
     size_t GetTableBytes() const;
@@ -52,6 +61,7 @@ public:
 
 private:
     enum class Path { Index, Lookups };
+    std::vector<const CNgramTable*> Tables() const;
     const LangScore* Score(const char16_t* text, Path path);
     void SortResults();
     void ScaleResults();

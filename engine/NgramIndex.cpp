@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -127,7 +128,7 @@ CNgramIndex::IndexKey CNgramIndex::Pack(const char16_t* key, size_t length)
 const CNgramIndex::Entry* CNgramIndex::Find(IndexKey key, uint32_t hash) const
 {
     for (uint32_t i = Home(hash, m_size);; i = i + 1 == m_size ? 0 : i + 1) {
-        const Entry& e = m_entries[i];
+        const Entry& e = m_entryAt[i];
         if (e.low == key.low && e.high == key.high)
             return &e;
         if (e.low == 0)
@@ -228,8 +229,147 @@ void CNgramIndex::Build(const std::vector<const CNgramTable*>& tables)
         e.count = 1;
     });
     m_singles.shrink_to_fit();
+    UseBuiltArrays();
     m_profileCount = tables.size();
     m_built = true;
+}
+
+void CNgramIndex::UseBuiltArrays()
+{
+    m_entryAt = m_entries.data();
+    m_singleAt = m_singles.data();
+    m_postingAt = m_postings.data();
+    m_singleCount = m_singles.size();
+    m_postingCount = m_postings.size();
+    for (Filter& filter : m_filters)
+        filter.bits = filter.words.data();
+}
+
+namespace {
+
+// The layout Write makes and Attach reads, all little-endian: a header of 32-bit fields, then per
+// table four more (slots, entries, total, stored keys), then the entries, the two filters' words,
+// the single postings and the shared postings, each array starting at a multiple of 8 bytes.
+constexpr char kLayoutMagic[4] = {'N', 'G', 'I', 'X'};
+constexpr uint32_t kLayoutVersion = 1;
+enum HeaderField
+{
+    kMagic, kVersion, kTables, kEntries, kUsed, kSingles, kPostings, kShift0, kShift1, kReserved,
+    kHeaderFields
+};
+constexpr size_t kFieldsPerTable = 4;
+
+size_t Padded(size_t bytes)
+{
+    return (bytes + 7) & ~size_t(7);
+}
+
+uint32_t TableField(const CNgramTable& table, size_t field)
+{
+    switch (field) {
+    case 0: return uint32_t(table.SlotCount());
+    case 1: return uint32_t(table.EntryCount());
+    case 2: return uint32_t(table.TotalCount());
+    default: return uint32_t(table.KeyCount());
+    }
+}
+
+}  // namespace
+
+std::vector<uint8_t> CNgramIndex::Write(const std::vector<const CNgramTable*>& tables) const
+{
+    // The arrays are written and read as raw memory, so their layout must be the same in every build.
+    static_assert(sizeof(Entry) == 16 && sizeof(Posting) == 12, "entries and postings without padding");
+    std::vector<uint8_t> out;
+    if (!m_built || !kLittleEndian || tables.size() != m_profileCount)
+        return out;
+    std::vector<uint32_t> header(kHeaderFields + kFieldsPerTable * tables.size(), 0);
+    std::memcpy(&header[kMagic], kLayoutMagic, 4);
+    header[kVersion] = kLayoutVersion;
+    header[kTables] = uint32_t(tables.size());
+    header[kEntries] = m_size;
+    header[kUsed] = m_used;
+    header[kSingles] = uint32_t(m_singleCount);
+    header[kPostings] = uint32_t(m_postingCount);
+    header[kShift0] = uint32_t(m_filters[0].shift);
+    header[kShift1] = uint32_t(m_filters[1].shift);
+    for (size_t t = 0; t < tables.size(); ++t)
+        for (size_t f = 0; f < kFieldsPerTable; ++f)
+            header[kHeaderFields + kFieldsPerTable * t + f] = TableField(*tables[t], f);
+
+    auto append = [&out](const void* data, size_t bytes) {
+        const uint8_t* begin = static_cast<const uint8_t*>(data);
+        out.insert(out.end(), begin, begin + bytes);
+        out.resize(Padded(out.size()), 0);
+    };
+    append(header.data(), header.size() * sizeof(uint32_t));
+    append(m_entryAt, size_t(m_size) * sizeof(Entry));
+    for (const Filter& filter : m_filters)
+        append(filter.bits, ((size_t(1) << (32 - filter.shift)) / 64) * sizeof(uint64_t));
+    append(m_singleAt, m_singleCount * sizeof(Posting));
+    append(m_postingAt, m_postingCount * sizeof(Posting));
+    return out;
+}
+
+bool CNgramIndex::Attach(const void* bytes, size_t size, const std::vector<const CNgramTable*>& tables)
+{
+    Clear();
+    const uint8_t* at = static_cast<const uint8_t*>(bytes);
+    const size_t headerBytes = (kHeaderFields + kFieldsPerTable * tables.size()) * sizeof(uint32_t);
+    if (!kLittleEndian || at == nullptr || reinterpret_cast<uintptr_t>(at) % 8 != 0 || size < headerBytes)
+        return false;
+    std::vector<uint32_t> header(headerBytes / sizeof(uint32_t));
+    std::memcpy(header.data(), at, headerBytes);
+    if (std::memcmp(&header[kMagic], kLayoutMagic, 4) != 0 || header[kVersion] != kLayoutVersion ||
+        header[kTables] != tables.size())
+        return false;
+    for (size_t t = 0; t < tables.size(); ++t)
+        for (size_t f = 0; f < kFieldsPerTable; ++f)
+            if (header[kHeaderFields + kFieldsPerTable * t + f] != TableField(*tables[t], f))
+                return false;
+    // An empty entry ends every probe; the filters are within the sizes Filter::Reset makes.
+    const uint32_t entries = header[kEntries];
+    if (entries == 0 || header[kUsed] >= entries)
+        return false;
+    for (HeaderField shift : {kShift0, kShift1})
+        if (header[shift] < 8 || header[shift] > 22)
+            return false;
+
+    // Each array in turn; once one does not fit, `offset` stays past the end.
+    size_t offset = Padded(headerBytes);
+    auto take = [&](size_t bytes) -> const uint8_t* {
+        if (offset > size || bytes > size - offset)
+            offset = size + 1;
+        if (offset > size)
+            return nullptr;
+        const uint8_t* start = at + offset;
+        offset = std::min(offset + Padded(bytes), size + 1);
+        return start;
+    };
+    const Entry* entryAt = reinterpret_cast<const Entry*>(take(size_t(entries) * sizeof(Entry)));
+    const uint64_t* bits[2];
+    for (int f = 0; f < 2; ++f)
+        bits[f] = reinterpret_cast<const uint64_t*>(
+            take(((size_t(1) << (32 - header[kShift0 + f])) / 64) * sizeof(uint64_t)));
+    const Posting* singleAt = reinterpret_cast<const Posting*>(take(header[kSingles] * sizeof(Posting)));
+    const Posting* postingAt = reinterpret_cast<const Posting*>(take(header[kPostings] * sizeof(Posting)));
+    if (offset != size)
+        return false;
+
+    m_size = entries;
+    m_used = header[kUsed];
+    m_entryAt = entryAt;
+    m_singleAt = singleAt;
+    m_postingAt = postingAt;
+    m_singleCount = header[kSingles];
+    m_postingCount = header[kPostings];
+    for (int f = 0; f < 2; ++f) {
+        m_filters[f].shift = int(header[kShift0 + f]);
+        m_filters[f].bits = bits[f];
+    }
+    m_profileCount = tables.size();
+    m_built = true;
+    return true;
 }
 
 template <typename Visit>
@@ -337,7 +477,7 @@ void CNgramIndex::Filter::Set(uint32_t hash)
 
 const uint64_t* CNgramIndex::Filter::Word(uint32_t hash) const
 {
-    return &words[FilterBit(hash, shift) >> 6];
+    return &bits[FilterBit(hash, shift) >> 6];
 }
 
 bool CNgramIndex::Filter::Test(uint32_t hash) const
@@ -383,7 +523,7 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
                 const uint32_t hash = hashes[q % kRing][n];
                 const unsigned bit = m_filters[FilterFor(n)].Test(hash);
                 bits |= bit << n;
-                Prefetch(&m_entries[bit ? Home(hash, m_size) : 0]);
+                Prefetch(&m_entryAt[bit ? Home(hash, m_size) : 0]);
             }
             maybe[q % kRing] = bits;
         }

@@ -13,12 +13,32 @@ class CNgramTable;
 class CNgramIndex
 {
 public:
+    CNgramIndex() = default;
+    CNgramIndex(const CNgramIndex&) = delete;  // the lookups point into its own arrays
+    CNgramIndex& operator=(const CNgramIndex&) = delete;
+    CNgramIndex(CNgramIndex&&) = default;
+    CNgramIndex& operator=(CNgramIndex&&) = default;
+
     // Rebuilds the index from the profiles' tables, in their order. A key goes in for a profile
     // exactly when that profile's own lookup stops at it (CNgramTable::Find), with its count, so
     // keys a probe can never reach and duplicated keys behave as they do there. Keys longer than
     // kMaxNgramLength units are never looked up while scoring and are left out.
     void Build(const std::vector<const CNgramTable*>& tables);
     void Clear();
+
+    // The built index laid out for Attach: a header naming the tables it was built for (their
+    // number and each one's slots, entries, total and stored keys), then its arrays as they lie in
+    // memory. Empty when nothing is built, or on a host whose byte order is not the layout's
+    // (little-endian).
+    std::vector<uint8_t> Write(const std::vector<const CNgramTable*>& tables) const;
+
+    // Uses a layout that Write made, in place, instead of building: the bytes must stay as they are
+    // while the index is in use, which is what the program's own resources do. Only the header is
+    // checked, not the arrays (reading them all would cost what attaching saves): the bytes must
+    // come from Write, as the program's resources do. False, with the index empty, when the header
+    // names other tables or other sizes than `size`, the bytes are not at an 8-byte boundary, or
+    // the host is big-endian.
+    bool Attach(const void* bytes, size_t size, const std::vector<const CNgramTable*>& tables);
 
     bool IsBuiltFor(size_t profileCount) const { return m_built && m_profileCount == profileCount; }
 
@@ -27,7 +47,7 @@ public:
     // per-profile lookups would add them, so every sum is the same to the bit.
     void AddHits(const char16_t* text, size_t length, double* sums) const;
 
-    // Bytes held by the index.
+    // Bytes the index allocated (an attached layout is not counted).
     size_t MemoryBytes() const;
 
 private:
@@ -75,7 +95,8 @@ private:
     // One bit per key hash: clear means no profile holds the key.
     struct Filter
     {
-        std::vector<uint64_t> words;
+        std::vector<uint64_t> words;     // while building
+        const uint64_t* bits = nullptr;  // what Test reads: `words`, or an attached layout's
         int shift = 32;    // 32 - log2 of the filter's bits
 
         void Reset(size_t keys);
@@ -99,11 +120,19 @@ private:
     // The postings of an entry's key.
     const Posting* ListOf(const Entry& e) const
     {
-        return (e.count == 1 ? m_singles.data() : m_postings.data()) + e.first;
+        return (e.count == 1 ? m_singleAt : m_postingAt) + e.first;
     }
     std::vector<Posting> m_singles;    // of the keys of one profile, each (profile, count, length) once
     std::vector<Posting> m_postings;   // of the keys that more than one profile holds, grouped by
                                        // key, each key's in profile order
+    // What the lookups read: the arrays above and m_entries once built, or an attached layout's.
+    const Entry* m_entryAt = nullptr;
+    const Posting* m_singleAt = nullptr;
+    const Posting* m_postingAt = nullptr;
+    size_t m_singleCount = 0;
+    size_t m_postingCount = 0;
+    // Points the lookups at the built arrays.
+    void UseBuiltArrays();
     size_t m_profileCount = 0;
     bool m_built = false;
 };

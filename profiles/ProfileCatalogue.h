@@ -36,6 +36,10 @@ ProfileError LoadCatalogueProfile(CLangIdentifier& identifier, const LanguageRow
 // Where a folder keeps the blob of LanguageTable row `language`: <folder>/<resource name>.bin.
 std::string BlobPath(const std::string& folder, int language);
 
+// The file beside the blobs that holds their merged index laid out at build time
+// (CLangIdentifier::WriteIndex), which the program attaches from its resources instead of building.
+extern const char kIndexFileName[];
+
 // Reads a whole blob file: a regular file (or a link to one) of at most kMaxBlobBytes. Anything else
 // is refused without being opened, so a pipe cannot stall the load. `bytes` is empty on failure.
 ProfileError ReadBlobFile(const std::string& path, std::vector<uint8_t>& bytes);

@@ -10,6 +10,8 @@
 #include <new>
 #include <system_error>
 
+const char kIndexFileName[] = "ngram-index.bin";
+
 std::string BlobPath(const std::string& folder, int language)
 {
     return folder + "/" + EncodeUtf8(LanguageTable[language].resourceName) + ".bin";

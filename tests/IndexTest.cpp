@@ -7,22 +7,51 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 namespace {
 
-void ExpectSamePaths(CLangIdentifier& identifier, const std::u16string& text)
+std::vector<LangScore> Records(const LangScore* records, int count)
+{
+    return records ? std::vector<LangScore>(records, records + count) : std::vector<LangScore>();
+}
+
+void ExpectSameRecords(const std::vector<LangScore>& expected, const LangScore* actual, const char* path)
+{
+    ASSERT_NE(actual, nullptr) << path;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(actual[i].name, expected[i].name) << path << ", rank " << i;
+        ASSERT_EQ(actual[i].score, expected[i].score) << path << ", rank " << i;
+    }
+}
+
+// Bytes copied to storage at an 8-byte boundary, where the program's resources are.
+std::vector<uint64_t> Aligned(const std::vector<uint8_t>& bytes)
+{
+    std::vector<uint64_t> words(bytes.size() / 8 + 2, 0);
+    std::memcpy(words.data(), bytes.data(), bytes.size());
+    return words;
+}
+
+// Every text scores the same through the profiles' own lookups, the built index, and that index
+// laid out and attached in place.
+void ExpectSamePaths(CLangIdentifier& identifier, const std::vector<std::u16string>& texts)
 {
     const int count = identifier.GetProfileCount();
-    const LangScore* viaLookups = identifier.IdentifyByLookups(text.c_str());
-    ASSERT_NE(viaLookups, nullptr);
-    const std::vector<LangScore> expected(viaLookups, viaLookups + count);
-    const LangScore* viaIndex = identifier.Identify(text.c_str());
-    ASSERT_NE(viaIndex, nullptr);
-    for (int i = 0; i < count; ++i) {
-        ASSERT_EQ(viaIndex[i].name, expected[i].name) << "rank " << i;
-        ASSERT_EQ(viaIndex[i].score, expected[i].score) << "rank " << i;
-    }
+    std::vector<std::vector<LangScore>> expected;
+    for (const std::u16string& text : texts)
+        expected.push_back(Records(identifier.IdentifyByLookups(text.c_str()), count));
+    identifier.BuildIndex();
+    for (size_t t = 0; t < texts.size(); ++t)
+        ExpectSameRecords(expected[t], identifier.Identify(texts[t].c_str()), "built index");
+    const std::vector<uint8_t> bytes = identifier.WriteIndex();
+    const std::vector<uint64_t> layout = Aligned(bytes);
+    ASSERT_TRUE(identifier.AttachIndex(layout.data(), bytes.size()));
+    EXPECT_EQ(identifier.GetIndexBytes(), 0u);  // read in place
+    for (size_t t = 0; t < texts.size(); ++t)
+        ExpectSameRecords(expected[t], identifier.Identify(texts[t].c_str()), "attached layout");
+    identifier.BuildIndex();  // before `layout` goes
 }
 
 std::u16string RandomText(std::mt19937& rng, const std::u16string& alphabet, size_t maxLength)
@@ -66,8 +95,10 @@ TEST(CNgramIndex, AgreesWithLookupsOnOddTables)
     ASSERT_TRUE(identifier.LoadProfile(u"plain again", plain.data(), plain.size()));
 
     std::mt19937 rng(5);
+    std::vector<std::u16string> texts;
     for (int i = 0; i < 300; ++i)
-        ExpectSamePaths(identifier, RandomText(rng, u"abcdef .!\n", 40));
+        texts.push_back(RandomText(rng, u"abcdef .!\n", 40));
+    ExpectSamePaths(identifier, texts);
 }
 
 TEST(CNgramIndex, GrowsWhenKeysShareTheirHash)
@@ -89,10 +120,11 @@ TEST(CNgramIndex, GrowsWhenKeysShareTheirHash)
     CLangIdentifier identifier;
     ASSERT_TRUE(identifier.LoadProfile(u"same hash", blob.data(), blob.size()));
     ASSERT_TRUE(identifier.LoadProfile(u"same hash again", blob.data(), blob.size()));
-    ExpectSamePaths(identifier, text);
+    std::vector<std::u16string> texts = {text};
     std::mt19937 rng(3);
     for (int i = 0; i < 50; ++i)
-        ExpectSamePaths(identifier, RandomText(rng, text, 60));
+        texts.push_back(RandomText(rng, text, 60));
+    ExpectSamePaths(identifier, texts);
 }
 
 TEST(CNgramIndex, AgreesWithLookupsOnTheRealProfiles)
@@ -107,12 +139,64 @@ TEST(CNgramIndex, AgreesWithLookupsOnTheRealProfiles)
         u"etaoinshrdlucmfwypvbgkjqxzETAOINäöüéèçñåøæłšžčřőűăşğ  .,!?\nабвгдежзийклмнопрстуфхцчшщыэюяі"
         u"αβγδεζηθλμνπρστωאבגדהוזחטיכלמנسلامعليكمالعربيةの日本語中國国文章한국어ภาษาไทย";
     std::mt19937 rng(11);
+    std::vector<std::u16string> texts = {
+        u"The committee will consider the proposal at its next meeting.",
+        u"Die Kommission wird den Vorschlag in ihrer nächsten Sitzung prüfen.",
+        u"Комиссия рассмотрит предложение на следующем заседании.",
+        u"委員会は次回の会合でその提案を検討する。", u"委员会将在下次会议上审议该提案。"};
     for (int i = 0; i < 200; ++i)
-        ExpectSamePaths(identifier, RandomText(rng, alphabet, 400));
-    for (const char16_t* sentence :
-         {u"The committee will consider the proposal at its next meeting.",
-          u"Die Kommission wird den Vorschlag in ihrer nächsten Sitzung prüfen.",
-          u"Комиссия рассмотрит предложение на следующем заседании.",
-          u"委員会は次回の会合でその提案を検討する。", u"委员会将在下次会议上审议该提案。"})
-        ExpectSamePaths(identifier, sentence);
+        texts.push_back(RandomText(rng, alphabet, 400));
+    ExpectSamePaths(identifier, texts);
+}
+
+TEST(CNgramIndex, AttachRefusesALayoutNotMadeForTheseProfiles)
+{
+    const std::vector<uint8_t> a = MakeBlob({{u"ab", 2}, {u"b", 1}, {u"abcde", 1}}, 40, 11);
+    const std::vector<uint8_t> b = MakeBlob({{u"ba", 3}, {u"a", 1}}, 50, 11);
+    const std::vector<uint8_t> sameSizesOtherTotal = MakeBlob({{u"ba", 3}, {u"a", 1}}, 51, 11);
+    CLangIdentifier identifier;
+    ASSERT_TRUE(identifier.LoadProfile(u"a", a.data(), a.size()));
+    ASSERT_TRUE(identifier.LoadProfile(u"b", b.data(), b.size()));
+    const std::vector<uint8_t> layout = identifier.WriteIndex();
+    const std::u16string text = u"abab ba";
+    const std::vector<LangScore> expected = Records(identifier.IdentifyByLookups(text.c_str()), 2);
+
+    // Header fields by number of 32-bit words: 0 magic, 1 version, 3 entries, 4 entries in use, 7
+    // and 8 the filters' shifts.
+    const size_t kAsIs = size_t(-1);
+    struct Case { const char* what; size_t word; uint32_t value; size_t size; size_t misalign; };
+    const Case cases[] = {
+        {"as written", kAsIs, 0, layout.size(), 0},
+        {"one byte short", kAsIs, 0, layout.size() - 1, 0},
+        {"eight bytes more", kAsIs, 0, layout.size() + 8, 0},
+        {"not at an 8-byte boundary", kAsIs, 0, layout.size(), 4},
+        {"another magic", 0, 0x58494758, layout.size(), 0},
+        {"another version", 1, 2, layout.size(), 0},
+        {"no entries", 3, 0, layout.size(), 0},
+        {"no empty entry", 4, 0xFFFFFFFF, layout.size(), 0},
+        {"a filter too large", 7, 7, layout.size(), 0},
+        {"a filter too small", 8, 23, layout.size(), 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint64_t> storage(layout.size() / 8 + 2, 0);
+        uint8_t* at = reinterpret_cast<uint8_t*>(storage.data()) + c.misalign;
+        std::memcpy(at, layout.data(), layout.size());  // zeros after it
+        for (int i = 0; c.word != kAsIs && i < 4; ++i)
+            at[4 * c.word + size_t(i)] = uint8_t(c.value >> (8 * i));
+        identifier.BuildIndex();
+        const bool attached = identifier.AttachIndex(at, c.size);
+        EXPECT_EQ(attached, c.word == kAsIs && c.size == layout.size() && c.misalign == 0);
+        EXPECT_EQ(identifier.GetIndexBytes() == 0, attached);  // a refusal keeps the built index
+        ExpectSameRecords(expected, identifier.Identify(text.c_str()), c.what);
+    }
+
+    // Profiles of the same sizes with another total, and another number of profiles.
+    CLangIdentifier other;
+    ASSERT_TRUE(other.LoadProfile(u"a", a.data(), a.size()));
+    ASSERT_TRUE(other.LoadProfile(u"b", sameSizesOtherTotal.data(), sameSizesOtherTotal.size()));
+    const std::vector<uint64_t> storage = Aligned(layout);
+    EXPECT_FALSE(other.AttachIndex(storage.data(), layout.size()));
+    ASSERT_TRUE(other.LoadProfile(u"a", a.data(), a.size()));
+    EXPECT_FALSE(other.AttachIndex(storage.data(), layout.size()));
 }

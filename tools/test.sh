@@ -87,7 +87,7 @@ if CC=clang CXX=clang++ cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithD
    cmake --build build/sanitize -j "$jobs" --target engine_tests fuzz_profile_blob; then
     run_ctest build/sanitize -R '^engine_tests$'
 
-    stage "fuzzing the profile reader and both scoring paths for ${fuzz_seconds} s (fixed seed)"
+    stage "fuzzing the profile reader and every scoring path for ${fuzz_seconds} s (fixed seed)"
     seeds=build/sanitize/fuzz-seeds
     work=build/sanitize/fuzz-work
     rm -rf "$work" && mkdir -p "$work"

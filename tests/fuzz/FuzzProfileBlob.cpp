@@ -1,6 +1,7 @@
 // libFuzzer target: any byte string handed to the profile reader is either rejected or yields a
 // table whose lookups end, without a crash, a hang or a leak. A table that loads is also scored
-// through the merged index and through its own lookups, which must agree to the bit.
+// through the merged index, through that index laid out and read in place, and through its own
+// lookups, which must agree to the bit.
 #include "LangIdentifier.h"
 #include "NgramTable.h"
 
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -41,10 +43,20 @@ void CompareScoringPaths(const uint8_t* data, size_t size, const std::u16string&
     if (index == nullptr)
         return;
     const LangScore first[2] = {index[0], index[1]};
-    const LangScore* lookups = identifier.IdentifyByLookups(text.c_str());
-    for (int i = 0; i < 2; ++i)
-        if (lookups[i].name != first[i].name || std::memcmp(&lookups[i].score, &first[i].score, sizeof(double)) != 0)
-            __builtin_trap();
+    auto expectFirst = [&first](const LangScore* records) {
+        for (int i = 0; i < 2; ++i)
+            if (records[i].name != first[i].name ||
+                std::memcmp(&records[i].score, &first[i].score, sizeof(double)) != 0)
+                __builtin_trap();
+    };
+    expectFirst(identifier.IdentifyByLookups(text.c_str()));
+    // The index laid out and read in place, as the program reads it from its resources.
+    const std::vector<uint8_t> bytes = identifier.WriteIndex();
+    std::vector<uint64_t> layout(bytes.size() / 8 + 1);
+    std::memcpy(layout.data(), bytes.data(), bytes.size());
+    if (!identifier.AttachIndex(layout.data(), bytes.size()))
+        __builtin_trap();
+    expectFirst(identifier.Identify(text.c_str()));
 }
 
 }  // namespace

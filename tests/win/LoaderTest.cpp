@@ -62,7 +62,8 @@ protected:
 
 }  // namespace
 
-// Without a window ever created, destroying the object frees every profile and the index.
+// Without a window ever created, destroying the object frees every profile. The index laid out at
+// build time is read in place from the resources.
 TEST_F(LoaderTest, AllPresentLoadInTableOrderWithoutWarningAndAreFreedWithTheObject)
 {
     const long before = LiveAllocations();
@@ -74,6 +75,7 @@ TEST_F(LoaderTest, AllPresentLoadInTableOrderWithoutWarningAndAreFreedWithTheObj
         EXPECT_EQ(0, watcher.m_count);
         EXPECT_EQ(TM_TEXT_READY, WindowText(m_window.m_hLabel));
         EXPECT_EQ(CatalogueNamesWithout(nullptr), LoadedNames(app));
+        EXPECT_EQ(0u, app.m_identifier.GetIndexBytes()) << "the index laid out at build time was not used";
         ASSERT_NE(nullptr, app.m_identifier.Identify(u"abab"));
         EXPECT_GT(LiveAllocations(), before + 42);
     }
@@ -99,6 +101,8 @@ TEST_F(LoaderTest, FailingRowsAreLeftOutWithOneWarningAndNothingLeaked)
             s.cost = LiveAllocations() - before;
             ExpectOneWarning(watcher);
             EXPECT_EQ(s.failing ? CatalogueNamesWithout(s.failing) : std::vector<std::wstring>(), LoadedNames(app));
+            if (s.failing)  // the laid-out index is for all 42: the index of the others is built
+                EXPECT_GT(app.m_identifier.GetIndexBytes(), 0u);
         }
         FreeLibrary(module);
     }

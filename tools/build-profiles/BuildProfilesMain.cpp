@@ -9,10 +9,12 @@
 //   --length-percent P1,P2,P3,P4,P5 --share NAME=F,... --bonus F --later-units N
 //   --letterless-keys --split blocks|lines
 // Any recipe option, or corpus folders other than the default ones, need an explicit --out, so that
-// an experiment never overwrites the committed profiles. The blobs and the list of the corpus files
-// read (corpus-digest.txt) replace the old ones together or not at all.
+// an experiment never overwrites the committed profiles. The blobs, the list of the corpus files
+// read (corpus-digest.txt) and the blobs' merged index laid out for the program (ngram-index.bin)
+// replace the old ones together or not at all.
 #include "LanguageTable.h"
 #include "ProfileBuilder.h"
+#include "ProfileCatalogue.h"
 #include "ReplaceFiles.h"
 
 #include <chrono>
@@ -199,6 +201,12 @@ int main(int argc, char** argv)
         files.push_back({ResourceName(language) + ".bin",
                          std::string(blobs[language].begin(), blobs[language].end())});
     files.push_back({kCorpusDigestName, DescribeCorpusFiles(corpusDirs)});
+    const std::vector<uint8_t> index = LayOutIndex(blobs, error);
+    if (index.empty()) {
+        std::fprintf(stderr, "tm-build-profiles: %s; nothing was written\n", error.c_str());
+        return 1;
+    }
+    files.push_back({kIndexFileName, std::string(index.begin(), index.end())});
     if (!ReplaceFiles(outDir, files, error)) {
         std::fprintf(stderr, "tm-build-profiles: %s\n", error.c_str());
         return 1;

@@ -1,5 +1,7 @@
 #include "ProfileBuilder.h"
 
+#include "LangIdentifier.h"
+#include "LanguageTable.h"
 #include "LetterTable.h"
 #include "Ngram.h"
 #include "Normalise.h"
@@ -714,4 +716,21 @@ std::string DescribeCorpusFiles(const std::vector<std::string>& corpusDirs)
         }
     }
     return text;
+}
+
+std::vector<uint8_t> LayOutIndex(const std::vector<std::vector<uint8_t>>& blobs, std::string& error)
+{
+    CLangIdentifier identifier;
+    for (size_t language = 0; language < blobs.size(); ++language) {
+        if (language >= size_t(kLanguageCount) ||
+            !identifier.LoadProfile(LanguageTable[language].displayName, blobs[language].data(),
+                                    blobs[language].size())) {
+            error = "the blob of catalogue row " + std::to_string(language) + " does not load";
+            return {};
+        }
+    }
+    std::vector<uint8_t> layout = identifier.WriteIndex();
+    if (layout.empty())
+        error = "the index cannot be laid out on this host (it needs little-endian byte order)";
+    return layout;
 }

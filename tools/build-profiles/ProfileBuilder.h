@@ -106,6 +106,10 @@ std::string ResourceName(int language);
 bool BuildProfiles(const std::vector<std::string>& corpusDirs, const BuildRecipe& recipe, int threads,
                    std::vector<std::vector<uint8_t>>& blobs, std::string& error);
 
+// The merged index of the blobs (one per LanguageTable row, in table order) laid out for
+// CLangIdentifier::AttachIndex; empty, with a message in `error`, when a blob does not load.
+std::vector<uint8_t> LayOutIndex(const std::vector<std::vector<uint8_t>>& blobs, std::string& error);
+
 // One line per corpus file, "<folder name>/<NAME>.txt<TAB><bytes><TAB><digest>" (a 64-bit FNV-1a
 // of the bytes, in hex), or "<folder name>/<NAME>.txt<TAB>missing": what the builder read. The
 // builder stores it beside the blobs, so that a rebuild that differs can first name the input
