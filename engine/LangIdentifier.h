@@ -10,6 +10,7 @@
 
 class CLangProfile;
 class CNgramTable;
+struct TableShape;
 
 struct LangScore
 {
@@ -35,10 +36,12 @@ public:
     const LangScore* Identify(const char16_t* text);
 
     // The same scores, to the bit, by looking every n-gram up in every profile's own table: the
-    // reference the index is checked and measured against.
+    // reference the index is checked and measured against. Null too when the profiles were taken
+    // without their tables (AttachProfiles).
     const LangScore* IdentifyByLookups(const char16_t* text);
 
-    // Builds the merged index of all loaded profiles; the loader calls it once at the end.
+    // Builds the merged index of all loaded profiles; the loader calls it once at the end. Does
+    // nothing when the profiles were taken without their tables.
     void BuildIndex();
     // The merged index of the loaded profiles laid out for AttachIndex (built first if needed);
     // empty on a big-endian host.
@@ -47,6 +50,20 @@ public:
     // while the identifier is in use. False, with nothing changed, unless they were laid out for
     // exactly the loaded profiles (see CNgramIndex::Attach).
     bool AttachIndex(const void* bytes, size_t size);
+
+    // For a program that carries the profiles' blobs and their index laid out at build time: takes
+    // each profile's name and its table's shape from the blob's header, and the index in place,
+    // without making any table (so the blobs' bodies are never read). All or nothing: false, with
+    // nothing changed, unless the list is empty, every header is accepted, the profiles are at most
+    // kMaxProfiles, the layout was made for exactly them and memory suffices. LoadProfile then
+    // refuses more.
+    struct ProfileBlob
+    {
+        const char16_t* displayName;
+        const void* blob;
+        size_t size;
+    };
+    bool AttachProfiles(const std::vector<ProfileBlob>& profiles, const void* index, size_t indexSize);
     size_t GetIndexBytes() const { return m_index.MemoryBytes(); }
     // Bytes held by the profiles' tables.
     size_t GetTableBytes() const;
@@ -55,13 +72,14 @@ public:
     const CLangProfile* GetProfile(int index) const { return m_profiles[size_t(index)].get(); }
 
     // Loads a blob into a new profile and appends it. False, with nothing kept, when the blob is
-    // rejected or the list already holds kMaxProfiles profiles. An allocation failure leaves as
+    // rejected, the list already holds kMaxProfiles profiles, or it was taken by AttachProfiles. An allocation failure leaves as
     // std::bad_alloc, with nothing kept either.
     bool LoadProfile(const char16_t* displayName, const void* blob, size_t size);
 
 private:
     enum class Path { Index, Lookups };
     std::vector<const CNgramTable*> Tables() const;
+    std::vector<TableShape> Shapes() const;
     const LangScore* Score(const char16_t* text, Path path);
     void SortResults();
     void ScaleResults();
@@ -70,4 +88,5 @@ private:
     std::vector<LangScore> m_results;       // the last identification, best first
     CNgramIndex m_index;                    // all profiles' n-grams, for one probe per n-gram
     std::vector<double> m_sums;             // per-profile sums, reused between calls
+    bool m_withoutTables = false;           // the profiles came from AttachProfiles
 };

@@ -248,7 +248,7 @@ void CNgramIndex::UseBuiltArrays()
 namespace {
 
 // The layout Write makes and Attach reads, all little-endian: a header of 32-bit fields, then per
-// table four more (slots, entries, total, stored keys), then the entries, the two filters' words,
+// table three more (its shape: slots, entries, total), then the entries, the two filters' words,
 // the single postings and the shared postings, each array starting at a multiple of 8 bytes.
 constexpr char kLayoutMagic[4] = {'N', 'G', 'I', 'X'};
 constexpr uint32_t kLayoutVersion = 1;
@@ -257,26 +257,21 @@ enum HeaderField
     kMagic, kVersion, kTables, kEntries, kUsed, kSingles, kPostings, kShift0, kShift1, kReserved,
     kHeaderFields
 };
-constexpr size_t kFieldsPerTable = 4;
+constexpr size_t kFieldsPerTable = 3;
 
 size_t Padded(size_t bytes)
 {
     return (bytes + 7) & ~size_t(7);
 }
 
-uint32_t TableField(const CNgramTable& table, size_t field)
+uint32_t ShapeField(const TableShape& shape, size_t field)
 {
-    switch (field) {
-    case 0: return uint32_t(table.SlotCount());
-    case 1: return uint32_t(table.EntryCount());
-    case 2: return uint32_t(table.TotalCount());
-    default: return uint32_t(table.KeyCount());
-    }
+    return uint32_t(field == 0 ? shape.slots : field == 1 ? shape.entries : shape.total);
 }
 
 }  // namespace
 
-std::vector<uint8_t> CNgramIndex::Write(const std::vector<const CNgramTable*>& tables) const
+std::vector<uint8_t> CNgramIndex::Write(const std::vector<TableShape>& tables) const
 {
     // The arrays are written and read as raw memory, so their layout must be the same in every build.
     static_assert(sizeof(Entry) == 16 && sizeof(Posting) == 12, "entries and postings without padding");
@@ -295,7 +290,7 @@ std::vector<uint8_t> CNgramIndex::Write(const std::vector<const CNgramTable*>& t
     header[kShift1] = uint32_t(m_filters[1].shift);
     for (size_t t = 0; t < tables.size(); ++t)
         for (size_t f = 0; f < kFieldsPerTable; ++f)
-            header[kHeaderFields + kFieldsPerTable * t + f] = TableField(*tables[t], f);
+            header[kHeaderFields + kFieldsPerTable * t + f] = ShapeField(tables[t], f);
 
     auto append = [&out](const void* data, size_t bytes) {
         const uint8_t* begin = static_cast<const uint8_t*>(data);
@@ -311,7 +306,7 @@ std::vector<uint8_t> CNgramIndex::Write(const std::vector<const CNgramTable*>& t
     return out;
 }
 
-bool CNgramIndex::Attach(const void* bytes, size_t size, const std::vector<const CNgramTable*>& tables)
+bool CNgramIndex::Attach(const void* bytes, size_t size, const std::vector<TableShape>& tables)
 {
     Clear();
     const uint8_t* at = static_cast<const uint8_t*>(bytes);
@@ -325,7 +320,7 @@ bool CNgramIndex::Attach(const void* bytes, size_t size, const std::vector<const
         return false;
     for (size_t t = 0; t < tables.size(); ++t)
         for (size_t f = 0; f < kFieldsPerTable; ++f)
-            if (header[kHeaderFields + kFieldsPerTable * t + f] != TableField(*tables[t], f))
+            if (header[kHeaderFields + kFieldsPerTable * t + f] != ShapeField(tables[t], f))
                 return false;
     // An empty entry ends every probe; the filters are within the sizes Filter::Reset makes.
     const uint32_t entries = header[kEntries];

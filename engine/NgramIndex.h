@@ -9,6 +9,7 @@
 #include <vector>
 
 class CNgramTable;
+struct TableShape;
 
 class CNgramIndex
 {
@@ -26,11 +27,10 @@ public:
     void Build(const std::vector<const CNgramTable*>& tables);
     void Clear();
 
-    // The built index laid out for Attach: a header naming the tables it was built for (their
-    // number and each one's slots, entries, total and stored keys), then its arrays as they lie in
-    // memory. Empty when nothing is built, or on a host whose byte order is not the layout's
-    // (little-endian).
-    std::vector<uint8_t> Write(const std::vector<const CNgramTable*>& tables) const;
+    // The index laid out for Attach: a header naming the shapes of the tables it was built for, in
+    // order, then its arrays as they lie in memory. Empty when nothing is built, or on a host whose
+    // byte order is not the layout's (little-endian).
+    std::vector<uint8_t> Write(const std::vector<TableShape>& tables) const;
 
     // Uses a layout that Write made, in place, instead of building: the bytes must stay as they are
     // while the index is in use, which is what the program's own resources do. Only the header is
@@ -38,7 +38,7 @@ public:
     // come from Write, as the program's resources do. False, with the index empty, when the header
     // names other tables or other sizes than `size`, the bytes are not at an 8-byte boundary, or
     // the host is big-endian.
-    bool Attach(const void* bytes, size_t size, const std::vector<const CNgramTable*>& tables);
+    bool Attach(const void* bytes, size_t size, const std::vector<TableShape>& tables);
 
     bool IsBuiltFor(size_t profileCount) const { return m_built && m_profileCount == profileCount; }
 

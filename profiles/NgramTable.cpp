@@ -45,9 +45,8 @@ size_t UnitLength(const char16_t* text)
     return n;
 }
 
-}  // namespace
-
-bool CNgramTable::Load(const void* blob, size_t size)
+// The header's fields, when they are acceptable.
+bool ReadHeader(const void* blob, size_t size, TableShape& shape, int32_t& keyAreaLength)
 {
     const uint8_t* bytes = static_cast<const uint8_t*>(blob);
     if (bytes == nullptr || size < kHeaderSize || size > kMaxBlobBytes)
@@ -55,23 +54,42 @@ bool CNgramTable::Load(const void* blob, size_t size)
     if (std::memcmp(bytes, "LANG", 4) != 0)
         return false;
 
-    const int32_t slotCount = ReadInt32(bytes + 4);
-    const int32_t entryCount = ReadInt32(bytes + 8);
-    const int32_t totalCount = ReadInt32(bytes + 12);
-    const int32_t keyAreaLength = ReadInt32(bytes + 16);
-    if (slotCount <= 0 || entryCount <= 0 || totalCount <= 0 || keyAreaLength <= entryCount)
+    shape = TableShape{ReadInt32(bytes + 4), ReadInt32(bytes + 8), ReadInt32(bytes + 12)};
+    keyAreaLength = ReadInt32(bytes + 16);
+    if (shape.slots <= 0 || shape.entries <= 0 || shape.total <= 0 || keyAreaLength <= shape.entries)
         return false;
-    if (slotCount > kMaxSlotCount || keyAreaLength > kMaxKeyAreaLength)
+    if (shape.slots > kMaxSlotCount || keyAreaLength > kMaxKeyAreaLength)
+        return false;
+    // Every slot takes at least one unit of the area (its key and closing 0, or a lone 0).
+    if (keyAreaLength < shape.slots)
         return false;
 
     // The unpacked size must match the header exactly. Computed in 64 bits, so that a header whose
     // 32-bit product wraps around cannot pass and send the walk past the buffer; checked before
     // anything is allocated.
-    const uint8_t* payload = bytes + kHeaderSize;
-    const size_t payloadLength = size - kHeaderSize;
-    const uint64_t expected = 4 * uint64_t(slotCount) + 2 * uint64_t(keyAreaLength);
-    if (payloadLength < 4 || expected != ReadLe32(payload))
+    const uint64_t expected = 4 * uint64_t(shape.slots) + 2 * uint64_t(keyAreaLength);
+    return size - kHeaderSize >= 4 && expected == ReadLe32(bytes + kHeaderSize);
+}
+
+}  // namespace
+
+bool CNgramTable::ReadShape(const void* blob, size_t size, TableShape& shape)
+{
+    int32_t keyAreaLength;
+    return ReadHeader(blob, size, shape, keyAreaLength);
+}
+
+bool CNgramTable::Load(const void* blob, size_t size)
+{
+    TableShape shape;
+    int32_t keyAreaLength;
+    if (!ReadHeader(blob, size, shape, keyAreaLength))
         return false;
+    const int32_t slotCount = shape.slots;
+    const int32_t entryCount = shape.entries;
+    const int32_t totalCount = shape.total;
+    const uint8_t* payload = static_cast<const uint8_t*>(blob) + kHeaderSize;
+    const size_t payloadLength = size - kHeaderSize;
 
     std::unique_ptr<uint8_t[]> unpacked;
     uint32_t unpackedLength = 0;
@@ -81,12 +99,10 @@ bool CNgramTable::Load(const void* blob, size_t size)
     const uint8_t* area = counts + 4 * size_t(slotCount);
     const size_t areaUnits = size_t(keyAreaLength);
 
-    // Every slot takes at least one unit of the area (its key and closing 0, or a lone 0), so the
-    // keys' units are at most the area less one per slot, and the keys at most the declared count:
-    // the storage is allocated once at those sizes while the walk below checks that every slot
-    // finds its item and every key its closing 0 inside the area.
-    if (areaUnits < size_t(slotCount))
-        return false;
+    // Every slot takes at least one unit of the area, so the keys' units are at most the area less
+    // one per slot, and the keys at most the declared count: the storage is allocated once at those
+    // sizes while the walk below checks that every slot finds its item and every key its closing 0
+    // inside the area.
     const size_t words = (size_t(slotCount) + 63) / 64;
     m_occupied.assign(words, 0);
     m_rank.assign(words, 0);
@@ -231,14 +247,34 @@ bool CLangProfile::Load(const char16_t* displayName, const void* blob, size_t si
     Clear();
     if (!m_table.Load(blob, size))
         return false;
+    m_shape = m_table.Shape();
+    CopyName(displayName);
+    return true;
+}
+
+bool CLangProfile::LoadShape(const char16_t* displayName, const void* blob, size_t size)
+{
+    if (displayName == nullptr || blob == nullptr)
+        return false;
+    Clear();
+    TableShape shape;
+    if (!CNgramTable::ReadShape(blob, size, shape))
+        return false;
+    m_shape = shape;
+    CopyName(displayName);
+    return true;
+}
+
+void CLangProfile::CopyName(const char16_t* displayName)
+{
     const size_t length = UnitLength(displayName);
     m_displayName = std::make_unique<char16_t[]>(length + 1);
     std::memcpy(m_displayName.get(), displayName, (length + 1) * sizeof(char16_t));
-    return true;
 }
 
 void CLangProfile::Clear()
 {
     m_displayName.reset();
     m_table.Clear();
+    m_shape = TableShape();
 }

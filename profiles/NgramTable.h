@@ -7,6 +7,19 @@
 #include <string_view>
 #include <vector>
 
+// The sizes a blob's header declares, which the table loaded from it keeps.
+struct TableShape
+{
+    int32_t slots = 0;
+    int32_t entries = 0;
+    int32_t total = 0;
+
+    bool operator==(const TableShape& other) const
+    {
+        return slots == other.slots && entries == other.entries && total == other.total;
+    }
+};
+
 // Hash table from n-gram (UTF-16 string) to count, with linear probing, built once from a profile
 // blob (see ProfileFormat.h) and only read afterwards. It keeps what lookups need and no more: one
 // bit per slot for whether it holds a key, and the stored keys back to back in slot order with their
@@ -20,6 +33,10 @@ public:
     // ProfileFormat.h (size, slots, key area) is rejected before anything is allocated.
     bool Load(const void* blob, size_t size);
 
+    // The shape a blob's header declares, when Load would accept its header; false for a header
+    // Load refuses. Reads the header only, so a blob that passes may still be refused by Load.
+    static bool ReadShape(const void* blob, size_t size, TableShape& shape);
+
     // True and the key's count when the key is present; false (count untouched) for a null or empty
     // key, a null count pointer, an empty table, or a key that is absent. The probe is bounded by the
     // slot count, so a table without any empty slot still answers.
@@ -29,6 +46,7 @@ public:
     // Empties the table; does nothing on an empty table.
     void Clear();
 
+    TableShape Shape() const { return TableShape{m_slotCount, m_entryCount, m_totalCount}; }
     int32_t SlotCount() const { return m_slotCount; }
     int32_t EntryCount() const { return m_entryCount; }  // as the blob's header declared it
     int32_t TotalCount() const { return m_totalCount; }  // > 0 in a loaded table; the divisor of
@@ -82,20 +100,27 @@ private:
     std::vector<uint32_t> m_keyStart;
 };
 
-// One loaded language: a copy of its display name and its n-gram table.
+// One loaded language: a copy of its display name and its n-gram table, or only the table's shape
+// for a language scored through an index laid out at build time.
 class CLangProfile
 {
 public:
     // Empties the profile, builds its table and copies the display name. Without a name or a blob it
     // returns false and leaves the profile as it was; a rejected blob leaves the name null.
     bool Load(const char16_t* displayName, const void* blob, size_t size);
+    // The same with the blob's header only (CNgramTable::ReadShape): the table stays empty.
+    bool LoadShape(const char16_t* displayName, const void* blob, size_t size);
 
     void Clear();
 
     const char16_t* DisplayName() const { return m_displayName.get(); }  // null until a load succeeds
-    const CNgramTable& Table() const { return m_table; }
+    const CNgramTable& Table() const { return m_table; }  // empty after LoadShape
+    TableShape Shape() const { return m_shape; }
 
 private:
+    void CopyName(const char16_t* displayName);
+
     std::unique_ptr<char16_t[]> m_displayName;
     CNgramTable m_table;
+    TableShape m_shape;
 };

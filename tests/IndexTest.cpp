@@ -191,6 +191,33 @@ TEST(CNgramIndex, AttachRefusesALayoutNotMadeForTheseProfiles)
         ExpectSameRecords(expected, identifier.Identify(text.c_str()), c.what);
     }
 
+    // Taken from the blobs' headers alone, the profiles score the same through the layout.
+    const std::vector<uint64_t> aligned = Aligned(layout);
+    const std::vector<CLangIdentifier::ProfileBlob> blobs = {{u"a", a.data(), a.size()}, {u"b", b.data(), b.size()}};
+    CLangIdentifier fromHeaders;
+    ASSERT_TRUE(fromHeaders.AttachProfiles(blobs, aligned.data(), layout.size()));
+    const LangScore* records = fromHeaders.Identify(text.c_str());
+    ASSERT_NE(records, nullptr);
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(std::u16string(records[i].name), expected[i].name);
+        EXPECT_EQ(records[i].score, expected[i].score);
+    }
+    EXPECT_EQ(fromHeaders.IdentifyByLookups(text.c_str()), nullptr);  // no tables to look in
+    EXPECT_FALSE(fromHeaders.LoadProfile(u"c", a.data(), a.size()));
+    EXPECT_FALSE(fromHeaders.AttachProfiles(blobs, aligned.data(), layout.size()));  // not empty
+
+    // Refused as a whole, leaving the identifier empty: a blob without its header, blobs in
+    // another order, one blob short.
+    std::vector<uint8_t> headless = a;
+    headless[0] = 'X';
+    const std::vector<std::vector<CLangIdentifier::ProfileBlob>> refused = {
+        {{u"a", headless.data(), headless.size()}, blobs[1]}, {blobs[1], blobs[0]}, {blobs[0]}};
+    for (const std::vector<CLangIdentifier::ProfileBlob>& list : refused) {
+        CLangIdentifier none;
+        EXPECT_FALSE(none.AttachProfiles(list, aligned.data(), layout.size()));
+        EXPECT_EQ(none.GetProfileCount(), 0);
+    }
+
     // Profiles of the same sizes with another total, and another number of profiles.
     CLangIdentifier other;
     ASSERT_TRUE(other.LoadProfile(u"a", a.data(), a.size()));

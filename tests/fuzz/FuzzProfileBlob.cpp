@@ -67,6 +67,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (profile.Load(u"fuzz", data, size)) {
         int32_t count = 0;
         const CNgramTable& table = profile.Table();
+        // The header alone gives the same shape.
+        TableShape shape;
+        if (!CNgramTable::ReadShape(data, size, shape) || !(shape == table.Shape()))
+            __builtin_trap();
         for (const char16_t* key : {u"a", u"the", u" ", u".", u"zz"})
             table.Lookup(key, &count);
         // A stored key's lookup, when it finds anything, stops at a key with the same units.
