@@ -36,10 +36,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_C_FLAGS_INIT "${TM_MINGW_FP_FLAGS} -ffp-contract=off")
 set(CMAKE_CXX_FLAGS_INIT "${TM_MINGW_FP_FLAGS} -ffp-contract=off")
 # Fully static: no libgcc, libstdc++ or winpthread DLL beside the programs. No build time in the
-# PE header, so the same sources give the same executable. A program's sections start on page
-# boundaries in the file as well as in memory, so that the loader can map them instead of reading
-# the whole image in: of the profiles and their index, only the pages in use are then read.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--no-insert-timestamp -Wl,--file-alignment,4096")
+# PE header, so the same sources give the same executable.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--no-insert-timestamp")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -Wl,--no-insert-timestamp")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -Wl,--no-insert-timestamp")
 set(CMAKE_RC_FLAGS_INIT "-c 65001")
