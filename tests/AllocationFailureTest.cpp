@@ -8,6 +8,26 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+
+// Runs `step` with an allocation failure injected at each allocation in turn, then once with none;
+// `check` sees each failed run, by the number of the allocation that failed.
+template <typename Step, typename Check>
+void WithEachAllocationFailing(Step step, Check check)
+{
+    for (long n = 0;; ++n) {
+        const long before = LiveAllocations();
+        FailAllocationAfter(n);
+        const auto result = step();
+        FailAllocationAfter(-1);
+        const long after = LiveAllocations();
+        if (!AllocationFailed())
+            return;
+        SCOPED_TRACE("allocation " + std::to_string(n));
+        EXPECT_EQ(before, after) << "blocks left behind";
+        check(result);
+    }
+}
 
 // The catalogue step over LoadProfile: an allocation failure anywhere is a row that did not load,
 // never an exception; nothing leaks and the list keeps what it had.
@@ -20,22 +40,15 @@ TEST(AllocationFailure, LoadingKeepsNothingAndLeaksNothing)
     ASSERT_TRUE(identifier.LoadProfile(u"two", blob.data(), blob.size()));
 
     int outOfMemory = 0;
-    for (long n = 0;; ++n) {
-        const long before = LiveAllocations();
-        FailAllocationAfter(n);
-        const ProfileError error = LoadCatalogueProfile(identifier, LanguageTable[0], blob.data(), blob.size());
-        FailAllocationAfter(-1);
-        if (!AllocationFailed()) {
-            EXPECT_EQ(ProfileError::None, error);
-            break;
-        }
-        // The unpack buffer failing is an ordinary rejection; every other allocation throws.
-        EXPECT_TRUE(error == ProfileError::OutOfMemory || error == ProfileError::Rejected)
-            << "allocation " << n << ": " << DescribeProfileError(error);
-        outOfMemory += error == ProfileError::OutOfMemory ? 1 : 0;
-        EXPECT_EQ(before, LiveAllocations()) << "allocation " << n;
-        EXPECT_EQ(2, identifier.GetProfileCount()) << "allocation " << n;
-    }
+    WithEachAllocationFailing(
+        [&] { return LoadCatalogueProfile(identifier, LanguageTable[0], blob.data(), blob.size()); },
+        [&](ProfileError error) {
+            // The unpack buffer failing is an ordinary rejection; every other allocation throws.
+            EXPECT_TRUE(error == ProfileError::OutOfMemory || error == ProfileError::Rejected)
+                << DescribeProfileError(error);
+            outOfMemory += error == ProfileError::OutOfMemory ? 1 : 0;
+            EXPECT_EQ(2, identifier.GetProfileCount());
+        });
     // The profile, its table's arrays and name, and the list's new storage.
     EXPECT_GE(outOfMemory, 5);
     EXPECT_EQ(3, identifier.GetProfileCount());
@@ -46,34 +59,26 @@ TEST(AllocationFailure, LoadingKeepsNothingAndLeaksNothing)
 TEST(AllocationFailure, AttachingProfilesKeepsNothingAndLeaksNothing)
 {
     const std::vector<uint8_t> blob = MakeBlob({{u"a", 1}, {u"bc", 2}}, 10);
-    std::vector<uint64_t> layout;
-    size_t layoutSize = 0;
+    std::vector<uint8_t> bytes;
     {
         CLangIdentifier built;
         ASSERT_TRUE(built.LoadProfile(u"one", blob.data(), blob.size()));
         ASSERT_TRUE(built.LoadProfile(u"two", blob.data(), blob.size()));
-        const std::vector<uint8_t> bytes = built.WriteIndex();
-        layoutSize = bytes.size();
-        layout.resize(layoutSize / 8 + 1);
-        std::memcpy(layout.data(), bytes.data(), layoutSize);
+        bytes = built.WriteIndex();
     }
+    std::vector<uint64_t> layout(bytes.size() / 8 + 1);
+    std::memcpy(layout.data(), bytes.data(), bytes.size());
     const std::vector<CLangIdentifier::ProfileBlob> blobs = {{u"one", blob.data(), blob.size()},
                                                              {u"two", blob.data(), blob.size()}};
+    // A refusal leaves the identifier empty, so the same one tries again.
     int refused = 0;
-    for (long n = 0;; ++n) {
-        CLangIdentifier identifier;
-        const long before = LiveAllocations();
-        FailAllocationAfter(n);
-        const bool attached = identifier.AttachProfiles(blobs, layout.data(), layoutSize);
-        FailAllocationAfter(-1);
-        if (!AllocationFailed()) {
-            EXPECT_TRUE(attached);
-            break;
-        }
-        ++refused;
-        EXPECT_FALSE(attached) << "allocation " << n;
-        EXPECT_EQ(before, LiveAllocations()) << "allocation " << n;
-        EXPECT_EQ(0, identifier.GetProfileCount()) << "allocation " << n;
-    }
+    CLangIdentifier identifier;
+    WithEachAllocationFailing([&] { return identifier.AttachProfiles(blobs, layout.data(), bytes.size()); },
+                              [&](bool attached) {
+                                  ++refused;
+                                  EXPECT_FALSE(attached);
+                                  EXPECT_EQ(0, identifier.GetProfileCount());
+                              });
+    EXPECT_EQ(2, identifier.GetProfileCount());
     EXPECT_GE(refused, 4);  // the profiles, their names, the shapes and the sums
 }
