@@ -58,8 +58,9 @@ bool CTonguemeter::LoadLanguages()
     for (size_t i = 0; i < blobs.size(); ++i) {
         // A rejected blob, a profile beyond the cap or one that runs out of memory leaves nothing
         // behind.
-        if (blobs[i].blob == nullptr ||
-            LoadCatalogueProfile(m_identifier, LanguageTable[i], blobs[i].blob, blobs[i].size) != ProfileError::None)
+        const CLangIdentifier::ProfileBlob& blob = blobs[i];
+        if (blob.blob == nullptr ||
+            LoadCatalogueProfile(m_identifier, LanguageTable[i], blob.blob, blob.size) != ProfileError::None)
             failed = true;
     }
     // All profiles are in: index their n-grams now, so that the first identification does not pay.

@@ -110,7 +110,9 @@ size_t CLangIdentifier::GetTableBytes() const
 
 const LangScore* CLangIdentifier::Score(const char16_t* text, Path path)
 {
-    if (text == nullptr || text[0] == 0 || m_profiles.empty() || (path == Path::Lookups && m_withoutTables))
+    if (text == nullptr || text[0] == 0 || m_profiles.empty())
+        return nullptr;
+    if (path == Path::Lookups && m_withoutTables)
         return nullptr;
     if (path == Path::Index && !m_index.IsBuiltFor(m_profiles.size()))
         BuildIndex();

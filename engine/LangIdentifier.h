@@ -72,8 +72,8 @@ public:
     const CLangProfile* GetProfile(int index) const { return m_profiles[size_t(index)].get(); }
 
     // Loads a blob into a new profile and appends it. False, with nothing kept, when the blob is
-    // rejected, the list already holds kMaxProfiles profiles, or it was taken by AttachProfiles. An allocation failure leaves as
-    // std::bad_alloc, with nothing kept either.
+    // rejected, the list already holds kMaxProfiles profiles, or it was taken by AttachProfiles.
+    // An allocation failure leaves as std::bad_alloc, with nothing kept either.
     bool LoadProfile(const char16_t* displayName, const void* blob, size_t size);
 
 private:
