@@ -2,6 +2,7 @@
 // and nothing lost or half-written. Each runs the real tool on a small corpus in a folder of its own.
 #include "LanguageTable.h"
 #include "ProfileBuilder.h"
+#include "ProfileCatalogue.h"
 #include "SmallCorpus.h"
 
 #include <gtest/gtest.h>
@@ -84,7 +85,7 @@ struct BadInput
 };
 
 // A folder with the small corpus in corpus/, a running-text corpus in running/ (English only, one
-// empty file, the rest missing) and an old set of profiles in out/.
+// empty file, the rest missing) and an old set of profiles, corpus list and index in out/.
 class ToolBadInput : public testing::Test
 {
 protected:
@@ -99,6 +100,7 @@ protected:
         for (int language = 0; language < kLanguageCount; ++language)
             WriteText(OldBlob(language), "old " + ResourceName(language));
         WriteText(m_root / "out" / kCorpusDigestName, "old list");
+        WriteText(m_root / "out" / kIndexFileName, "old ngram-index");
     }
 
     void TearDown() override { fs::remove_all(m_root); }
@@ -133,6 +135,7 @@ protected:
         for (int language = 0; language < kLanguageCount; ++language)
             EXPECT_TRUE(fs::exists(OldBlob(language)));
         EXPECT_EQ(ReadText(m_root / "out" / kCorpusDigestName), "old list");
+        EXPECT_EQ(ReadText(m_root / "out" / kIndexFileName), "old ngram-index");
     }
 
     fs::path m_root = fs::path(testing::TempDir()) / "tm_tool_bad_input";
@@ -144,10 +147,12 @@ TEST_F(ToolBadInput, BuildProfiles)
     const ToolRun good = RunIn(m_root, kBuild + " corpus running --out out --threads 2");
     EXPECT_EQ(good.status, 0) << good.err;
     EXPECT_NE(ReadText(m_root / "out/ENGLISH.bin"), "old ENGLISH");
+    EXPECT_NE(ReadText(m_root / "out" / kIndexFileName), "old ngram-index");
     const std::string digest = ReadText(m_root / "out" / kCorpusDigestName);
     EXPECT_NE(digest.find("running/WELSH.txt\t0\t"), std::string::npos) << digest;
 
     const std::string digestAside = "out/." + std::string(kCorpusDigestName) + ".old/x";
+    const std::string indexAside = "out/." + std::string(kIndexFileName) + ".old/x";
     const BadInput cases[] = {
         {"a corpus file that is a folder", FolderInstead("corpus/DANISH.txt"), "corpus --out out", 1,
          "DANISH.txt: not a regular file"},
@@ -162,6 +167,8 @@ TEST_F(ToolBadInput, BuildProfiles)
          "WELSH.bin exists and is not a regular file"},
         {"a rename that fails after 42 others: those are put back", FolderInstead(digestAside),
          "corpus --out out", 1, "cannot rename out/corpus-digest.txt to out/.corpus-digest.txt.old"},
+        {"a rename that fails last: all 43 others are put back", FolderInstead(indexAside), "corpus --out out",
+         1, "cannot rename out/ngram-index.bin to out/.ngram-index.bin.old"},
         {"a file size limit reached while writing", nullptr,
          "ulimit -f 1; " + kBuild + " corpus --out out", 1, "cannot write"},
         {"--slot-factor nan", nullptr, "corpus --out out --slot-factor nan", 2, "--slot-factor wants"},
