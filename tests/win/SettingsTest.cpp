@@ -72,14 +72,15 @@ TEST_F(SettingsTest, NoFileGivesTheDefaultsAndSavedBoundsComeBackAsSaved)
                                                "Translucent=0",    "Auto=1"};
     EXPECT_EQ(expected, FileLines(IniPath()));
 
-    const std::pair<Bounds, int> cases[] = {{{10, 20, 300, 150}, SW_SHOWNORMAL},
-                                            {{-500, -300, 320, 200}, SW_SHOWNORMAL},
-                                            {{30, 40, 350, 180}, SW_MAXIMIZE},
-                                            {{30, 40, 350, 180}, SW_MINIMIZE}};
-    for (const auto& [bounds, show] : cases) {
-        SaveWithWindowAt(bounds, show);
-        EXPECT_EQ(BoundsOf(m_app), bounds) << show;
-        EXPECT_EQ(BoundsReadBack(), bounds) << show;
+    const struct { const char* what; Bounds bounds; int show; } cases[] = {
+        {"normal", {10, 20, 300, 150}, SW_SHOWNORMAL},
+        {"negative coordinates", {-500, -300, 320, 200}, SW_SHOWNORMAL},
+        {"maximised", {30, 40, 350, 180}, SW_MAXIMIZE},
+        {"minimised", {30, 40, 350, 180}, SW_MINIMIZE}};
+    for (const auto& c : cases) {
+        SaveWithWindowAt(c.bounds, c.show);
+        EXPECT_EQ(BoundsOf(m_app), c.bounds) << c.what;
+        EXPECT_EQ(BoundsReadBack(), c.bounds) << c.what;
     }
 }
 
