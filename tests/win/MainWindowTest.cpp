@@ -222,7 +222,7 @@ TEST(MainWindow, CreationMakesTheWindowItsThreeControlsAndTheMenuExactly)
     for (int i = 0; i < 4; ++i) {
         const Expected& e = expected[i];
         const Created& made = ours[i];
-        SCOPED_TRACE(Utf8(e.cls));
+        SCOPED_TRACE(Utf8(e.cls) + " " + std::to_string(e.id));
         // With the manifest the controls' class names come versioned ("6.0...!Edit"); the platform
         // adds the main window's edge.
         std::wstring cls = made.className.substr(made.className.find(L'!') + 1);
