@@ -148,11 +148,11 @@ TEST_F(AboutBox, ShowsItsTextsWholeAndABlueUnderlinedLinkThatOpensTheHomePageOnC
         EXPECT_EQ(GetDlgCtrlID(GetFocus()), IDOK);  // the default button has the focus
 
         // The link's own font: the dialog's, underlined; the dialog's font stays as it was.
-        HFONT linkFont = reinterpret_cast<HFONT>(SendMessageW(link, WM_GETFONT, 0, 0));
+        HFONT linkFont = FontOf(link);
         EXPECT_EQ(linkFont, g_linkFont);
         LOGFONTW linkLog = {}, dialogLog = {};
         ASSERT_EQ(GetObjectW(linkFont, sizeof(linkLog), &linkLog), static_cast<int>(sizeof(linkLog)));
-        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)), sizeof(dialogLog), &dialogLog);
+        GetObjectW(FontOf(dialog), sizeof(dialogLog), &dialogLog);
         EXPECT_EQ(linkLog.lfUnderline, 1);
         EXPECT_EQ(dialogLog.lfUnderline, 0);
         EXPECT_EQ(linkLog.lfHeight, dialogLog.lfHeight);
@@ -179,11 +179,8 @@ TEST_F(AboutBox, ShowsItsTextsWholeAndABlueUnderlinedLinkThatOpensTheHomePageOnC
             RECT client = {}, needed = {};
             GetClientRect(control, &client);
             needed.right = client.right;
-            HDC textDc = GetDC(control);
-            HGDIOBJ old = SelectObject(textDc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
-            DrawTextW(textDc, WindowText(control).c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
-            SelectObject(textDc, old);
-            ReleaseDC(control, textDc);
+            DrawTextW(CFontDC(control, FontOf(control)).Get(), WindowText(control).c_str(), -1, &needed,
+                      DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
             EXPECT_LE(needed.right, client.right) << GetDlgCtrlID(control);
             EXPECT_LE(needed.bottom, client.bottom) << GetDlgCtrlID(control);
         }
@@ -206,22 +203,24 @@ TEST_F(AboutBox, ShowsItsTextsWholeAndABlueUnderlinedLinkThatOpensTheHomePageOnC
 // opening makes a fresh link font that dies with the dialog, once its four controls are gone.
 TEST_F(AboutBox, OkOrCancelEndItAndEveryOpeningHasItsOwnLinkFont)
 {
-    const std::pair<UINT, WPARAM> ends[] = {{WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)},
-        {WM_COMMAND, MAKEWPARAM(IDCANCEL, 7)}, {WM_SYSCOMMAND, SC_CLOSE}};
-    const INT_PTR results[] = {IDOK, IDCANCEL, IDCANCEL};
-    for (int i = 0; i < 3; ++i) {
+    const struct { const char* what; UINT message; WPARAM wParam; INT_PTR result; } ends[] = {
+        {"OK", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), IDOK},
+        {"Cancel, another notification", WM_COMMAND, MAKEWPARAM(IDCANCEL, 7), IDCANCEL},
+        {"the caption's close button", WM_SYSCOMMAND, SC_CLOSE, IDCANCEL}};
+    for (const auto& e : ends) {
+        SCOPED_TRACE(e.what);
         CFontWatch watch;
         EXPECT_EQ(RunAbout([&](HWND dialog) {
-            watch.m_font = reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(dialog, IDC_LINK), WM_GETFONT, 0, 0));
+            watch.m_font = FontOf(GetDlgItem(dialog, IDC_LINK));
             LOGFONTW log = {};
-            EXPECT_EQ(GetObjectW(watch.m_font, sizeof(log), &log), static_cast<int>(sizeof(log))) << i;
-            EXPECT_EQ(log.lfUnderline, 1) << i;
-            SendMessageW(dialog, ends[i].first, ends[i].second, 0);
-        }), results[i]);
+            EXPECT_EQ(GetObjectW(watch.m_font, sizeof(log), &log), static_cast<int>(sizeof(log)));
+            EXPECT_EQ(log.lfUnderline, 1);
+            SendMessageW(dialog, e.message, e.wParam, 0);
+        }), e.result);
         EXPECT_EQ(g_linkFont, nullptr);
-        EXPECT_EQ(GetObjectType(watch.m_font), 0u) << i;
-        EXPECT_EQ(watch.m_endedWithFont, 4) << i;
-        EXPECT_EQ(watch.m_endedWithoutFont, 0) << i;
+        EXPECT_EQ(GetObjectType(watch.m_font), 0u);
+        EXPECT_EQ(watch.m_endedWithFont, 4);
+        EXPECT_EQ(watch.m_endedWithoutFont, 0);
     }
     EXPECT_TRUE(g_openCalls.empty());
 }

@@ -34,6 +34,63 @@ std::vector<std::wstring> CatalogueNamesWithout(const char16_t* skipped)
     return names;
 }
 
+// Watches this thread for message boxes while it exists: each one that opens is counted and closed
+// with its OK button, so a test never hangs on a modal box; the first is recorded (with the text of
+// `label` at that moment). Recording allocates nothing, so allocation counts stay exact.
+class CMessageBoxWatcher
+{
+public:
+    explicit CMessageBoxWatcher(HWND label)
+        : m_hHook(SetWindowsHookExW(WH_CBT, CbtProc, nullptr, GetCurrentThreadId())), m_hLabel(label)
+    {
+        s_active = this;
+    }
+    ~CMessageBoxWatcher()
+    {
+        UnhookWindowsHookEx(m_hHook);
+        s_active = nullptr;
+    }
+    CMessageBoxWatcher(const CMessageBoxWatcher&) = delete;
+    CMessageBoxWatcher& operator=(const CMessageBoxWatcher&) = delete;
+
+    int m_count = 0;
+    wchar_t m_text[256] = {};
+    HWND m_owner = nullptr;
+    HICON m_icon = nullptr;  // the icon the box shows
+    bool m_hasCancel = false;
+    wchar_t m_labelText[256] = {};
+
+private:
+    static LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam)
+    {
+        HWND box = reinterpret_cast<HWND>(wParam);
+        wchar_t className[32] = {};
+        if (code == HCBT_ACTIVATE && s_active != nullptr && GetClassNameW(box, className, 32) &&
+            lstrcmpW(className, L"#32770") == 0) {
+            CMessageBoxWatcher& w = *s_active;
+            if (w.m_count++ == 0) {
+                GetDlgItemTextW(box, 0xFFFF, w.m_text, 256);  // a message box's text is static 0xFFFF
+                w.m_owner = GetWindow(box, GW_OWNER);
+                // The icon control: 20 on Windows, 0x440 in wine's template.
+                for (int id : {20, 0x440})
+                    if (GetDlgItem(box, id) != nullptr)
+                        w.m_icon = reinterpret_cast<HICON>(SendDlgItemMessageW(box, id, STM_GETICON, 0, 0));
+                // The box itself is not shown yet: look at the button's own style.
+                HWND cancel = GetDlgItem(box, IDCANCEL);
+                w.m_hasCancel = cancel != nullptr && (GetWindowLongW(cancel, GWL_STYLE) & WS_VISIBLE) != 0;
+                GetWindowTextW(w.m_hLabel, w.m_labelText, 256);
+            }
+            // Posted: the box's own modal loop picks it up and ends the box.
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    static inline CMessageBoxWatcher* s_active = nullptr;  // the one active watcher of the test thread
+    HHOOK m_hHook;  // owned
+    HWND m_hLabel;  // borrowed
+};
+
 // The application object loads with a stand-in main window and result label.
 class LoaderTest : public testing::Test
 {
@@ -62,54 +119,49 @@ protected:
 
 }  // namespace
 
-// Without a window ever created, destroying the object frees every profile. The index laid out at
-// build time is read in place from the resources, and no table is made.
-TEST_F(LoaderTest, AllPresentLoadInTableOrderWithoutWarningAndAreFreedWithTheObject)
+// One row per module. Missing, rejected and empty rows are left out, the others load in table order,
+// and any failure gives one warning. With all 42 the index laid out at build time is read in place
+// and no table is made; with fewer the index of those loaded is built. Without a window ever
+// created, destroying the object frees every profile.
+TEST_F(LoaderTest, RowsLoadInTableOrderFailingOnesLeftOutWithOneWarningAndAllFreed)
 {
-    const long before = LiveAllocations();
-    {
-        CTonguemeter app(GetModuleHandleW(nullptr));
-        Attach(app);
-        CMessageBoxWatcher watcher(m_window.m_hLabel);
-        EXPECT_TRUE(app.LoadLanguages());
-        EXPECT_EQ(0, watcher.m_count);
-        EXPECT_EQ(TM_TEXT_READY, WindowText(m_window.m_hLabel));
-        EXPECT_EQ(CatalogueNamesWithout(nullptr), LoadedNames(app));
-        EXPECT_EQ(0u, app.m_identifier.GetIndexBytes() + app.m_identifier.GetTableBytes())
-            << "the index laid out at build time was not used, or tables were made";
-        ASSERT_NE(nullptr, app.m_identifier.Identify(u"abab"));
-        EXPECT_GT(LiveAllocations(), before + 42);
-    }
-    EXPECT_EQ(before, LiveAllocations()) << "blocks the destroyed object left behind";
-}
-
-// Missing, rejected and empty rows are left out, the others load in order, and one warning follows.
-TEST_F(LoaderTest, FailingRowsAreLeftOutWithOneWarningAndNothingLeaked)
-{
-    struct Scenario { const wchar_t* dll; const char16_t* failing; long cost; };
-    Scenario scenarios[] = {{L"loader_missing.dll", u"ENGLISH", 0}, {L"loader_bad.dll", u"AFRIKAANS", 0},
-                            {L"loader_failing.dll", nullptr, 0}};
+    struct Scenario { const wchar_t* dll; std::vector<std::wstring> loaded; long cost; };
+    Scenario scenarios[] = {{nullptr, CatalogueNamesWithout(nullptr), 0},
+                            {L"loader_missing.dll", CatalogueNamesWithout(u"ENGLISH"), 0},
+                            {L"loader_bad.dll", CatalogueNamesWithout(u"AFRIKAANS"), 0},
+                            {L"loader_failing.dll", {}, 0}};
     for (Scenario& s : scenarios) {
-        SCOPED_TRACE(Utf8(s.dll));
-        HMODULE module = LoadLibraryW((TestProgramFolder() + s.dll).c_str());
+        SCOPED_TRACE(s.dll ? Utf8(s.dll) : "all present (the test program)");
+        HMODULE module = s.dll ? LoadLibraryW((TestProgramFolder() + s.dll).c_str()) : GetModuleHandleW(nullptr);
         ASSERT_NE(nullptr, module);
+        const long before = LiveAllocations();
         {
             CTonguemeter app(module);
             Attach(app);
             CMessageBoxWatcher watcher(m_window.m_hLabel);
-            const long before = LiveAllocations();
             EXPECT_TRUE(app.LoadLanguages());
             s.cost = LiveAllocations() - before;
-            ExpectOneWarning(watcher);
-            EXPECT_EQ(s.failing ? CatalogueNamesWithout(s.failing) : std::vector<std::wstring>(), LoadedNames(app));
-            if (s.failing)  // the laid-out index is for all 42: the index of the others is built
-                EXPECT_GT(app.m_identifier.GetIndexBytes(), 0u);
+            EXPECT_EQ(s.loaded, LoadedNames(app));
+            if (s.dll != nullptr) {
+                ExpectOneWarning(watcher);
+                if (!s.loaded.empty())
+                    EXPECT_GT(app.m_identifier.GetIndexBytes(), 0u);
+            } else {
+                EXPECT_EQ(0, watcher.m_count);
+                EXPECT_EQ(TM_TEXT_READY, WindowText(m_window.m_hLabel));
+                EXPECT_EQ(0u, app.m_identifier.GetIndexBytes() + app.m_identifier.GetTableBytes())
+                    << "the index laid out at build time was not used, or tables were made";
+                EXPECT_NE(nullptr, app.m_identifier.Identify(u"abab"));
+                EXPECT_GT(s.cost, 42);
+            }
         }
-        FreeLibrary(module);
+        EXPECT_EQ(before, LiveAllocations()) << "blocks the destroyed object left behind";
+        if (s.dll != nullptr)
+            FreeLibrary(module);
     }
     // The rejected blob leaves nothing behind: the 41 others cost what they cost when its row is
     // missing altogether.
-    EXPECT_EQ(scenarios[0].cost, scenarios[1].cost);
+    EXPECT_EQ(scenarios[1].cost, scenarios[2].cost);
 }
 
 TEST_F(LoaderTest, AFullListTakesNoMoreProfiles)

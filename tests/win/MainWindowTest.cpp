@@ -33,15 +33,12 @@ bool IsChecked(HWND window, UINT command)
     return (GetMenuState(GetSystemMenu(window, FALSE), command, MF_BYCOMMAND) & MF_CHECKED) != 0;
 }
 
-void Type(HWND edit, const wchar_t* text)
+// Replaces the selection, or with `over` the whole text, as a paste does.
+void Paste(HWND edit, const wchar_t* text, bool over = false)
 {
+    if (over)
+        SendMessageW(edit, EM_SETSEL, 0, -1);
     SendMessageW(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text));
-}
-
-void TypeOver(HWND edit, const wchar_t* text)
-{
-    SendMessageW(edit, EM_SETSEL, 0, -1);
-    Type(edit, text);
 }
 
 void Click(HWND button) { SendMessageW(button, BM_CLICK, 0, 0); }
@@ -51,11 +48,6 @@ int TextWidth(HDC dc, const std::wstring& text)
     SIZE size = {};
     GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
     return size.cx;
-}
-
-HFONT FontOf(HWND control)
-{
-    return reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
 }
 
 // Whether the label shows all of its text at once: it is not scrolled, and every line the control
@@ -131,18 +123,12 @@ void ExpectLayout(CTonguemeter& app, int width, int height)
 }
 
 // How the window colours the result label: brush, text and background colour.
-struct LabelColours
-{
-    LRESULT brush;
-    COLORREF text, background;
-};
-
-LabelColours AskLabelColours(CTonguemeter& app)
+std::tuple<LRESULT, COLORREF, COLORREF> AskLabelColours(CTonguemeter& app)
 {
     HDC dc = CreateCompatibleDC(nullptr);
     const LRESULT brush = SendMessageW(app.m_hWnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                                        reinterpret_cast<LPARAM>(app.m_hResult));
-    const LabelColours colours = {brush, GetTextColor(dc), GetBkColor(dc)};
+    const auto colours = std::make_tuple(brush, GetTextColor(dc), GetBkColor(dc));
     DeleteDC(dc);
     return colours;
 }
@@ -236,6 +222,7 @@ TEST(MainWindow, CreationMakesTheWindowItsThreeControlsAndTheMenuExactly)
     for (int i = 0; i < 4; ++i) {
         const Expected& e = expected[i];
         const Created& made = ours[i];
+        SCOPED_TRACE(Utf8(e.cls) + " " + std::to_string(e.id));
         // With the manifest the controls' class names come versioned ("6.0...!Edit"); the platform
         // adds the main window's edge.
         std::wstring cls = made.className.substr(made.className.find(L'!') + 1);
@@ -243,8 +230,8 @@ TEST(MainWindow, CreationMakesTheWindowItsThreeControlsAndTheMenuExactly)
         EXPECT_EQ(std::make_tuple(cls, made.text, made.style, made.exStyle & ~WS_EX_WINDOWEDGE, made.id, made.bounds),
                   std::make_tuple(std::wstring(e.cls), std::wstring(e.text), e.style, e.exStyle, e.id, e.bounds));
         if (i > 0) {
-            EXPECT_EQ(GetDlgItem(app->m_hWnd, static_cast<int>(e.id)), e.window) << i;
-            EXPECT_EQ(FontOf(e.window), app->m_font.Get()) << i;
+            EXPECT_EQ(GetDlgItem(app->m_hWnd, static_cast<int>(e.id)), e.window);
+            EXPECT_EQ(FontOf(e.window), app->m_font.Get());
         }
     }
 
@@ -265,9 +252,10 @@ TEST(MainWindow, CreationMakesTheWindowItsThreeControlsAndTheMenuExactly)
         const int pos = about - 5 + k;
         wchar_t text[64] = {};
         GetMenuStringW(menu, pos, text, 64, MF_BYPOSITION);
-        EXPECT_EQ(GetMenuItemID(menu, pos), entries[k].first) << k;
+        SCOPED_TRACE("menu entry " + std::to_string(k));
+        EXPECT_EQ(GetMenuItemID(menu, pos), entries[k].first);
         EXPECT_STREQ(text, entries[k].second);
-        EXPECT_EQ((GetMenuState(menu, pos, MF_BYPOSITION) & MF_SEPARATOR) != 0, entries[k].first == 0) << k;
+        EXPECT_EQ((GetMenuState(menu, pos, MF_BYPOSITION) & MF_SEPARATOR) != 0, entries[k].first == 0);
     }
 }
 
@@ -323,13 +311,13 @@ TEST(MainWindow, LongPastesArriveWholeAndWithoutProfilesNothingFlashes)
     std::wstring big;
     while (big.size() < 3 * 1024 * 1024)
         big += L"A line of pasted text that goes on and on. ";
-    Type(app->m_hText, big.c_str());
+    Paste(app->m_hText, big.c_str());
     EXPECT_EQ(GetWindowTextLengthW(app->m_hText), static_cast<int>(big.size()));
     EXPECT_TRUE(IsWindowEnabled(app->m_hJudge));
-    Type(app->m_hText, L"!");  // typing still works at the end of it
+    Paste(app->m_hText, L"!");  // the box still takes text at the end of it
     EXPECT_EQ(GetWindowTextLengthW(app->m_hText), static_cast<int>(big.size()) + 1);
 
-    TypeOver(app->m_hText, kEnglishText);
+    Paste(app->m_hText, kEnglishText, true);
     Click(app->m_hJudge);
     EXPECT_EQ(WindowText(app->m_hResult), L"判定不能");
     EXPECT_FALSE(app->m_flashing);
@@ -343,7 +331,7 @@ TEST(MainWindow, VerdictIsTheEnginesLineAndFlashesUntilTimerOneTicks)
         CTestApp app;
         app->LoadLanguages();
         // (A single unit is never identified: the drop table; the button takes it: the keyboard test.)
-        TypeOver(app->m_hText, kRussianText);
+        Paste(app->m_hText, kRussianText, true);
         Click(app->m_hJudge);
         const std::wstring expected = ExpectedVerdict(*app, kRussianText);
         EXPECT_EQ(expected.rfind(L"ロシア語 (Russian)", 0), 0u);
@@ -352,10 +340,9 @@ TEST(MainWindow, VerdictIsTheEnginesLineAndFlashesUntilTimerOneTicks)
 
         // Inverse video: face-coloured text on a text-coloured ground, with the owned brush; a second
         // paint replaces the brush and deletes the previous one.
-        const LabelColours flash = AskLabelColours(*app);
-        EXPECT_EQ(flash.brush, reinterpret_cast<LRESULT>(app->m_flashBrush.Get()));
-        EXPECT_EQ(flash.text, GetSysColor(COLOR_BTNFACE));
-        EXPECT_EQ(flash.background, GetSysColor(COLOR_WINDOWTEXT));
+        const auto flash = AskLabelColours(*app);  // makes the brush
+        EXPECT_EQ(flash, std::make_tuple(reinterpret_cast<LRESULT>(app->m_flashBrush.Get()), GetSysColor(COLOR_BTNFACE),
+                                         GetSysColor(COLOR_WINDOWTEXT)));
         HBRUSH first = app->m_flashBrush.Get();
         AskLabelColours(*app);
         if (app->m_flashBrush.Get() != first) {
@@ -368,7 +355,7 @@ TEST(MainWindow, VerdictIsTheEnginesLineAndFlashesUntilTimerOneTicks)
         SendMessageW(app->m_hWnd, WM_TIMER, IDT_FLASH, 0);
         EXPECT_FALSE(app->m_flashing);
         EXPECT_FALSE(KillTimer(app->m_hWnd, IDT_FLASH));
-        EXPECT_NE(AskLabelColours(*app).brush, reinterpret_cast<LRESULT>(app->m_flashBrush.Get()));
+        EXPECT_NE(std::get<0>(AskLabelColours(*app)), reinterpret_cast<LRESULT>(app->m_flashBrush.Get()));
         EXPECT_EQ(WindowText(app->m_hResult), expected);
 
         // The next verdict flashes and starts the timer again.

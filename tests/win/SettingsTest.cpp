@@ -56,7 +56,9 @@ protected:
 
 }  // namespace
 
-TEST_F(SettingsTest, NoFileGivesTheDefaultsAndSavingWritesSevenKeysInOrder)
+// Without a file: the defaults. A save writes the seven keys in order; negative coordinates, and a
+// maximised or minimised window's restored bounds, come back as saved.
+TEST_F(SettingsTest, NoFileGivesTheDefaultsAndSavedBoundsComeBackAsSaved)
 {
     m_app.LoadSettings();
     EXPECT_EQ(IniPath(), m_app.m_iniPath);
@@ -65,11 +67,21 @@ TEST_F(SettingsTest, NoFileGivesTheDefaultsAndSavingWritesSevenKeysInOrder)
 
     m_app.m_auto = true;  // toggled while running: reaches the file at shutdown
     SaveWithWindowAt({10, 20, 300, 150});
-    EXPECT_EQ(BoundsOf(m_app), (Bounds{10, 20, 300, 150}));
     const std::vector<std::string> expected = {"[Settings]",       "WindowLeft=10", "WindowTop=20",
                                                "WindowWidth=300",  "WindowHeight=150", "AlwaysOnTop=0",
                                                "Translucent=0",    "Auto=1"};
     EXPECT_EQ(expected, FileLines(IniPath()));
+
+    const struct { const char* what; Bounds bounds; int show; } cases[] = {
+        {"normal", {10, 20, 300, 150}, SW_SHOWNORMAL},
+        {"negative coordinates", {-500, -300, 320, 200}, SW_SHOWNORMAL},
+        {"maximised", {30, 40, 350, 180}, SW_MAXIMIZE},
+        {"minimised", {30, 40, 350, 180}, SW_MINIMIZE}};
+    for (const auto& c : cases) {
+        SaveWithWindowAt(c.bounds, c.show);
+        EXPECT_EQ(BoundsOf(m_app), c.bounds) << c.what;
+        EXPECT_EQ(BoundsReadBack(), c.bounds) << c.what;
+    }
 }
 
 TEST_F(SettingsTest, NonZeroOptionsReadAsOnAndAreWrittenAsOneOtherKeysUntouched)
@@ -80,9 +92,8 @@ TEST_F(SettingsTest, NonZeroOptionsReadAsOnAndAreWrittenAsOneOtherKeysUntouched)
                "Extra=7\r\nWindowWidth=0\r\nWindowHeight=-20\r\n", file);
     std::fclose(file);
     m_app.LoadSettings();
-    EXPECT_TRUE(m_app.m_alwaysOnTop);
-    EXPECT_TRUE(m_app.m_translucent);
-    EXPECT_FALSE(m_app.m_auto);
+    EXPECT_EQ((std::array<bool, 3>{m_app.m_alwaysOnTop, m_app.m_translucent, m_app.m_auto}),
+              (std::array<bool, 3>{true, true, false}));
     // Missing keys keep the defaults; sizes out of any sensible range are taken as they are.
     EXPECT_EQ(BoundsOf(m_app), (Bounds{0, 0, 0, -20}));
 
@@ -90,20 +101,6 @@ TEST_F(SettingsTest, NonZeroOptionsReadAsOnAndAreWrittenAsOneOtherKeysUntouched)
     const std::vector<std::string> lines = FileLines(IniPath());
     for (const char* line : {"AlwaysOnTop=1", "Translucent=1", "Auto=0", "[Other]", "Keep=me", "Extra=7"})
         EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
-}
-
-// Negative coordinates, and a maximised or minimised window's restored bounds, come back as saved.
-TEST_F(SettingsTest, SavedBoundsComeBackNegativeMaximisedOrMinimised)
-{
-    m_app.LoadSettings();
-    const std::pair<Bounds, int> cases[] = {{{-500, -300, 320, 200}, SW_SHOWNORMAL},
-                                            {{30, 40, 350, 180}, SW_MAXIMIZE},
-                                            {{30, 40, 350, 180}, SW_MINIMIZE}};
-    for (const auto& [bounds, show] : cases) {
-        SaveWithWindowAt(bounds, show);
-        EXPECT_EQ(BoundsOf(m_app), bounds) << show;
-        EXPECT_EQ(BoundsReadBack(), bounds) << show;
-    }
 }
 
 namespace {
@@ -134,18 +131,16 @@ BOOL WINAPI FailingMonitorInfo(HMONITOR, MONITORINFO*)
 TEST_F(SettingsTest, SavedPositionIncludesTheWorkAreaOffset)
 {
     m_app.LoadSettings();
-    {
-        CImportPatch patch("user32.dll", "GetMonitorInfoW", reinterpret_cast<void*>(&TaskbarAtLeftAndTop));
+    const struct { const char* what; GetMonitorInfoFunction query; Bounds saved; } cases[] = {
+        {"a taskbar at the left and top", TaskbarAtLeftAndTop, {110, 70, 300, 150}},
+        {"no monitor information", FailingMonitorInfo, {10, 20, 300, 150}}};
+    for (const auto& c : cases) {
+        CImportPatch patch("user32.dll", "GetMonitorInfoW", reinterpret_cast<void*>(c.query));
         ASSERT_NE(nullptr, patch.m_slot);
         g_realGetMonitorInfo = reinterpret_cast<GetMonitorInfoFunction>(patch.m_original);
         SaveWithWindowAt({10, 20, 300, 150});
+        EXPECT_EQ(BoundsOf(m_app), c.saved) << c.what;
     }
-    EXPECT_EQ(BoundsOf(m_app), (Bounds{110, 70, 300, 150}));
-    {
-        CImportPatch patch("user32.dll", "GetMonitorInfoW", reinterpret_cast<void*>(&FailingMonitorInfo));
-        SaveWithWindowAt({10, 20, 300, 150});
-    }
-    EXPECT_EQ(BoundsOf(m_app), (Bounds{10, 20, 300, 150}));
 }
 
 namespace {

@@ -60,49 +60,6 @@ public:
     HWND m_hLabel;  // child of m_hWnd, or null
 };
 
-// Watches this thread for message boxes while it exists: each one that opens is counted and closed
-// with its OK button, so a test never hangs on a modal box; the first is recorded (with the text of
-// `label` at that moment). Recording allocates nothing, so allocation counts stay exact.
-class CMessageBoxWatcher
-{
-public:
-    explicit CMessageBoxWatcher(HWND label = nullptr);
-    ~CMessageBoxWatcher();
-    CMessageBoxWatcher(const CMessageBoxWatcher&) = delete;
-    CMessageBoxWatcher& operator=(const CMessageBoxWatcher&) = delete;
-
-    int m_count = 0;
-    wchar_t m_text[256] = {};
-    HWND m_owner = nullptr;
-    HICON m_icon = nullptr;  // the icon the box shows
-    bool m_hasCancel = false;
-    wchar_t m_labelText[256] = {};
-
-private:
-    static LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam);
-    HHOOK m_hHook;  // owned
-    HWND m_hLabel;  // borrowed
-};
-
-// While it exists, watches the child windows of this thread: for each one that receives its last
-// message (WM_NCDESTROY), counts whether m_font still exists then. Counting allocates nothing.
-class CFontWatch
-{
-public:
-    CFontWatch();
-    ~CFontWatch();
-    CFontWatch(const CFontWatch&) = delete;
-    CFontWatch& operator=(const CFontWatch&) = delete;
-
-    HFONT m_font = nullptr;  // borrowed: the font to look for
-    int m_endedWithFont = 0;
-    int m_endedWithoutFont = 0;
-
-private:
-    static LRESULT CALLBACK CallWndProc(int code, WPARAM wParam, LPARAM lParam);
-    HHOOK m_hHook;  // owned
-};
-
 // Points this program's import of `function` from `dll` elsewhere for the life of the object, so
 // that a replacement can act as a platform that behaves differently. m_slot is null when the
 // program does not import the function.

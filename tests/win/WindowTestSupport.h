@@ -19,6 +19,46 @@ inline std::pair<DWORD, DWORD> Selection(HWND edit)
     return {start, end};
 }
 
+inline HFONT FontOf(HWND control)
+{
+    return reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+}
+
+// While it exists, watches the child windows of this thread: for each one that receives its last
+// message (WM_NCDESTROY), counts whether m_font still exists then. Counting allocates nothing.
+class CFontWatch
+{
+public:
+    CFontWatch() : m_hHook(SetWindowsHookExW(WH_CALLWNDPROC, CallWndProc, nullptr, GetCurrentThreadId()))
+    {
+        s_active = this;
+    }
+    ~CFontWatch()
+    {
+        UnhookWindowsHookEx(m_hHook);
+        s_active = nullptr;
+    }
+    CFontWatch(const CFontWatch&) = delete;
+    CFontWatch& operator=(const CFontWatch&) = delete;
+
+    HFONT m_font = nullptr;  // borrowed: the font to look for
+    int m_endedWithFont = 0;
+    int m_endedWithoutFont = 0;
+
+private:
+    static LRESULT CALLBACK CallWndProc(int code, WPARAM wParam, LPARAM lParam)
+    {
+        const CWPSTRUCT* sent = reinterpret_cast<CWPSTRUCT*>(lParam);
+        if (code == HC_ACTION && s_active != nullptr && sent->message == WM_NCDESTROY &&
+            (GetWindowLongW(sent->hwnd, GWL_STYLE) & WS_CHILD) != 0)
+            ++(GetObjectType(s_active->m_font) == OBJ_FONT ? s_active->m_endedWithFont : s_active->m_endedWithoutFont);
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    static inline CFontWatch* s_active = nullptr;  // the one active watch of the test thread
+    HHOOK m_hHook;  // owned
+};
+
 // The application object with its main window, created hidden the way the entry does it, from the
 // defaults (no settings file).
 class CTestApp
