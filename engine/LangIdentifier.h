@@ -52,8 +52,8 @@ public:
     bool AttachIndex(const void* bytes, size_t size);
 
     // For a program that carries the profiles' blobs and their index laid out at build time: takes
-    // each profile's name and its table's shape from the blob's header, and the index in place,
-    // without making any table (so the blobs' bodies are never read). All or nothing: false, with
+    // each profile's name and its table's shape from the blob's header and length, and the index
+    // in place, without making any table (so the blobs' bodies are never read). All or nothing: false, with
     // nothing changed, unless the list is empty, every header is accepted, the profiles are at most
     // kMaxProfiles, the layout was made for exactly them and memory suffices. LoadProfile then
     // refuses more.

@@ -248,7 +248,7 @@ void CNgramIndex::UseBuiltArrays()
 namespace {
 
 // The layout Write makes and Attach reads, all little-endian: a header of 32-bit fields, then per
-// table three more (its shape: slots, entries, total), then the entries, the two filters' words,
+// table four more (its shape: slots, entries, total, blob bytes), then the entries, the two filters' words,
 // the single postings and the shared postings, each array starting at a multiple of 8 bytes.
 constexpr char kLayoutMagic[4] = {'N', 'G', 'I', 'X'};
 constexpr uint32_t kLayoutVersion = 1;
@@ -257,7 +257,7 @@ enum HeaderField
     kMagic, kVersion, kTables, kEntries, kUsed, kSingles, kPostings, kShift0, kShift1, kReserved,
     kHeaderFields
 };
-constexpr size_t kFieldsPerTable = 3;
+constexpr size_t kFieldsPerTable = 4;
 
 size_t Padded(size_t bytes)
 {
@@ -266,7 +266,8 @@ size_t Padded(size_t bytes)
 
 uint32_t ShapeField(const TableShape& shape, size_t field)
 {
-    return uint32_t(field == 0 ? shape.slots : field == 1 ? shape.entries : shape.total);
+    const int32_t fields[kFieldsPerTable] = {shape.slots, shape.entries, shape.total, shape.bytes};
+    return uint32_t(fields[field]);
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ bool ReadHeader(const void* blob, size_t size, TableShape& shape, int32_t& keyAr
     if (std::memcmp(bytes, "LANG", 4) != 0)
         return false;
 
-    shape = TableShape{ReadInt32(bytes + 4), ReadInt32(bytes + 8), ReadInt32(bytes + 12)};
+    shape = TableShape{ReadInt32(bytes + 4), ReadInt32(bytes + 8), ReadInt32(bytes + 12), int32_t(size)};
     keyAreaLength = ReadInt32(bytes + 16);
     if (shape.slots <= 0 || shape.entries <= 0 || shape.total <= 0 || keyAreaLength <= shape.entries)
         return false;
@@ -150,6 +150,7 @@ bool CNgramTable::Load(const void* blob, size_t size)
     m_slotCount = slotCount;
     m_entryCount = entryCount;
     m_totalCount = totalCount;
+    m_blobBytes = shape.bytes;
     return true;
 }
 

@@ -219,12 +219,16 @@ TEST(CNgramIndex, AttachRefusesALayoutNotMadeForTheseProfiles)
     EXPECT_FALSE(fromHeaders.LoadProfile(u"c", a.data(), a.size()));
     EXPECT_FALSE(fromHeaders.AttachProfiles(blobs, aligned.data(), layout.size()));  // not empty
 
-    // Refused as a whole, leaving the identifier empty: a blob without its header, a profile of
-    // the same sizes with another total, the profiles in another order, one profile short.
+    // Refused as a whole, leaving the identifier empty: a blob without its header, the same header
+    // with a byte more, a profile of the same sizes with another total, the profiles in another
+    // order, one profile short.
     std::vector<uint8_t> headless = a;
     headless[0] = 'X';
+    std::vector<uint8_t> longer = a;
+    longer.push_back(0);
     const std::vector<std::vector<CLangIdentifier::ProfileBlob>> refused = {
         {{u"a", headless.data(), headless.size()}, blobs[1]},
+        {{u"a", longer.data(), longer.size()}, blobs[1]},
         {blobs[0], {u"b", sameSizesOtherTotal.data(), sameSizesOtherTotal.size()}},
         {blobs[1], blobs[0]},
         {blobs[0]}};

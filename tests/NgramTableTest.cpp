@@ -295,6 +295,7 @@ TEST(CLangProfile, LoadKeepsTheNameOnlyOnSuccess)
     ASSERT_TRUE(profile.LoadShape(u"英語 (English)", good.data(), good.size()));
     EXPECT_EQ(std::u16string(profile.DisplayName()), u"英語 (English)");
     EXPECT_EQ(profile.Shape().entries, 4);
+    EXPECT_EQ(profile.Shape().bytes, int32_t(good.size()));
     EXPECT_EQ(profile.Table().SlotCount(), 0);
     EXPECT_FALSE(profile.LoadShape(u"Bad", bad.data(), bad.size()));
     EXPECT_EQ(profile.DisplayName(), nullptr);
