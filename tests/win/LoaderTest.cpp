@@ -40,16 +40,8 @@ std::vector<std::wstring> CatalogueNamesWithout(const char16_t* skipped)
 class CMessageBoxWatcher
 {
 public:
-    explicit CMessageBoxWatcher(HWND label)
-        : m_hHook(SetWindowsHookExW(WH_CBT, CbtProc, nullptr, GetCurrentThreadId())), m_hLabel(label)
-    {
-        s_active = this;
-    }
-    ~CMessageBoxWatcher()
-    {
-        UnhookWindowsHookEx(m_hHook);
-        s_active = nullptr;
-    }
+    explicit CMessageBoxWatcher(HWND label) : m_hLabel(label) { s_active = this; }
+    ~CMessageBoxWatcher() { s_active = nullptr; }
     CMessageBoxWatcher(const CMessageBoxWatcher&) = delete;
     CMessageBoxWatcher& operator=(const CMessageBoxWatcher&) = delete;
 
@@ -87,7 +79,7 @@ private:
     }
 
     static inline CMessageBoxWatcher* s_active = nullptr;  // the one active watcher of the test thread
-    HHOOK m_hHook;  // owned
+    CThreadHook m_hook{WH_CBT, CbtProc};
     HWND m_hLabel;  // borrowed
 };
 

@@ -46,6 +46,22 @@ bool WaitFor(Condition done, double seconds)
     return true;
 }
 
+// A hook on this thread, removed with the object.
+class CThreadHook
+{
+public:
+    CThreadHook(int type, HOOKPROC procedure)
+        : m_hHook(SetWindowsHookExW(type, procedure, nullptr, GetCurrentThreadId()))
+    {
+    }
+    ~CThreadHook() { UnhookWindowsHookEx(m_hHook); }
+    CThreadHook(const CThreadHook&) = delete;
+    CThreadHook& operator=(const CThreadHook&) = delete;
+
+private:
+    HHOOK m_hHook;
+};
+
 // A plain visible top-level window, with an optional read-only edit child standing in for the result
 // label. Destroyed with the object.
 class CTestWindow

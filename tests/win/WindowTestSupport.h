@@ -29,15 +29,8 @@ inline HFONT FontOf(HWND control)
 class CFontWatch
 {
 public:
-    CFontWatch() : m_hHook(SetWindowsHookExW(WH_CALLWNDPROC, CallWndProc, nullptr, GetCurrentThreadId()))
-    {
-        s_active = this;
-    }
-    ~CFontWatch()
-    {
-        UnhookWindowsHookEx(m_hHook);
-        s_active = nullptr;
-    }
+    CFontWatch() { s_active = this; }
+    ~CFontWatch() { s_active = nullptr; }
     CFontWatch(const CFontWatch&) = delete;
     CFontWatch& operator=(const CFontWatch&) = delete;
 
@@ -56,7 +49,7 @@ private:
     }
 
     static inline CFontWatch* s_active = nullptr;  // the one active watch of the test thread
-    HHOOK m_hHook;  // owned
+    CThreadHook m_hook{WH_CALLWNDPROC, CallWndProc};
 };
 
 // The application object with its main window, created hidden the way the entry does it, from the
