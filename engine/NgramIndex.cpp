@@ -334,10 +334,10 @@ bool CNgramIndex::Attach(const void* bytes, size_t size, const std::vector<Table
     // Each array in turn; once one does not fit, `offset` stays past the end.
     size_t offset = Padded(headerBytes);
     auto take = [&](size_t bytes) -> const uint8_t* {
-        if (offset > size || bytes > size - offset)
+        if (offset > size || bytes > size - offset) {
             offset = size + 1;
-        if (offset > size)
             return nullptr;
+        }
         const uint8_t* start = at + offset;
         offset = std::min(offset + Padded(bytes), size + 1);
         return start;

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 // Runs `step` with an allocation failure injected at each allocation in turn, then once with none;
@@ -66,8 +65,7 @@ TEST(AllocationFailure, AttachingProfilesKeepsNothingAndLeaksNothing)
         ASSERT_TRUE(built.LoadProfile(u"two", blob.data(), blob.size()));
         bytes = built.WriteIndex();
     }
-    std::vector<uint64_t> layout(bytes.size() / 8 + 1);
-    std::memcpy(layout.data(), bytes.data(), bytes.size());
+    const std::vector<uint64_t> layout = Aligned(bytes);
     const std::vector<CLangIdentifier::ProfileBlob> blobs = {{u"one", blob.data(), blob.size()},
                                                              {u"two", blob.data(), blob.size()}};
     // A refusal leaves the identifier empty, so the same one tries again.

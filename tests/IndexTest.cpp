@@ -29,14 +29,6 @@ void ExpectSameRecords(const std::vector<LangScore>& expected, const LangScore* 
     }
 }
 
-// Bytes copied to storage at an 8-byte boundary, where the program's resources are.
-std::vector<uint64_t> Aligned(const std::vector<uint8_t>& bytes)
-{
-    std::vector<uint64_t> words(bytes.size() / 8 + 2, 0);
-    std::memcpy(words.data(), bytes.data(), bytes.size());
-    return words;
-}
-
 // Every text scores the same through the profiles' own lookups, the built index, that index laid
 // out and attached in place, and any layout in `extra` (made elsewhere for the same profiles).
 void ExpectSamePaths(CLangIdentifier& identifier, const std::vector<std::u16string>& texts,
