@@ -6,26 +6,6 @@
 
 #include "ResourceBlob.h"
 
-bool FindResourceBlob(HINSTANCE module, const wchar_t* name, const wchar_t* type, const void** bytes,
-                      DWORD* size)
-{
-    *bytes = nullptr;
-    *size = 0;
-    HRSRC found = FindResourceW(module, name, type);
-    if (found == nullptr)
-        return false;
-    HGLOBAL loaded = LoadResource(module, found);
-    const DWORD length = SizeofResource(module, found);
-    if (loaded == nullptr || length == 0)
-        return false;
-    const void* address = LockResource(loaded);
-    if (address == nullptr)
-        return false;
-    *bytes = address;
-    *size = length;
-    return true;
-}
-
 // Takes the profiles from the "LANGDATA" resources of m_hInstance, in table order. When every row
 // is there and the "LANGINDEX" resource is the index laid out for exactly them at build time, the
 // identifier reads it in place and takes only each profile's name and header: no table is made.

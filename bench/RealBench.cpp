@@ -6,7 +6,7 @@
 // joined by line feeds, cut to the first N UTF-16 units); bench/cld2-bench.js cuts the same texts.
 #include "LangIdentifier.h"
 #include "LanguageTable.h"
-#include "ProfileCatalogue.h"
+#include "ProfileFolder.h"
 #include "Utf8.h"
 
 #include <benchmark/benchmark.h>

@@ -1,8 +1,8 @@
 // Compares Tonguemeter with general-purpose language identifiers on a labelled set of
 // "NAME<TAB>text" lines (NAME one of our 42 resource names), e.g. the independent set that
-// tools/evaluate/make-independent-set.py writes.
+// scripts/make-independent-set.py writes.
 //
-//   node bench/compare-identifiers.js SET.tsv --tm build-eval/tools/tm-identify [--profiles DIR] \
+//   node bench/compare-identifiers.js SET.tsv --tm build-eval/tools/identify/tm-identify [--profiles DIR] \
 //       [--cld CLD_DIR] [--cmp CMP_DIR] [--only tm,cld2,cld3,fasttext] [--errors FILE]
 //
 //   --tm      the tm-identify executable (run with --best)

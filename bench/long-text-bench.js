@@ -24,7 +24,7 @@ if (!buildDir || !corpus || !moduleDir) {
 }
 const rounds = Number(roundsArg || 3);
 const cld = require(path.join(moduleDir, 'node_modules', 'cld'));
-const identify = path.join(buildDir, 'tools', 'tm-identify');
+const identify = path.join(buildDir, 'tools', 'identify', 'tm-identify');
 const evaluate = path.join(buildDir, 'tools', 'evaluate', 'tm-evaluate');
 const kUnits = 100000;
 const kPasses = 5;

@@ -1,6 +1,6 @@
 # The part of the mingw-w64 toolchain files that both Windows builds share. The including file sets
-# CMAKE_SYSTEM_PROCESSOR, TM_MINGW_TARGET (the compiler prefix) and TM_WINE_LOADER_NAMES (the wine
-# loader that runs programs of that processor) first.
+# CMAKE_SYSTEM_PROCESSOR, TM_MINGW_TARGET (the compiler prefix) and TM_WINE_ARCH (win32 or win64,
+# whose wine loader runs programs of that processor) first.
 set(CMAKE_SYSTEM_NAME Windows)
 
 # The posix thread model: GoogleTest needs std::mutex.
@@ -10,19 +10,14 @@ find_program(CMAKE_RC_COMPILER NAMES ${TM_MINGW_TARGET}-windres)
 foreach(tool CMAKE_C_COMPILER CMAKE_CXX_COMPILER CMAKE_RC_COMPILER)
   if(NOT ${tool})
     message(FATAL_ERROR "No ${TM_MINGW_TARGET} cross compiler found (${tool}). "
-                        "Install it with tools/setup-debian.sh (package g++-mingw-w64-*).")
+                        "Install it with scripts/setup-debian.sh (package g++-mingw-w64-*).")
   endif()
 endforeach()
 
-# Programs and tests run under wine, with the loader of the build's processor. Debian keeps its
-# loaders in wine's library folder; its `wine` wrapper on PATH picks wine32 whenever that is
-# installed, even where it cannot run, and wine64 when it is not, so PATH is searched only on
-# systems without that folder. Without a loader the build still works; only its tests cannot run.
-if(EXISTS /usr/lib/wine)
-  find_program(TM_WINE NAMES ${TM_WINE_LOADER_NAMES} PATHS /usr/lib/wine NO_DEFAULT_PATH)
-else()
-  find_program(TM_WINE NAMES ${TM_WINE_LOADER_NAMES})
-endif()
+# Programs and tests run under wine, with the loader of the build's processor, as
+# scripts/wine-loader.sh finds it. Without a loader the build still works; only its tests cannot run.
+execute_process(COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-loader.sh ${TM_WINE_ARCH}
+                OUTPUT_VARIABLE TM_WINE OUTPUT_STRIP_TRAILING_WHITESPACE)
 if(TM_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${TM_WINE})
 endif()

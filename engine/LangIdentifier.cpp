@@ -120,7 +120,7 @@ const LangScore* CLangIdentifier::Score(const char16_t* text, Path path)
     size_t length = 0;
     std::unique_ptr<char16_t[]> norm = NormaliseText(text, &length);
     const double divisor = static_cast<double>(length);
-    m_results.resize(m_profiles.size(), LangScore{nullptr, 0.0});
+    m_results.resize(m_profiles.size(), LangScore{nullptr, 0.0, -1});
 
     if (path == Path::Index) {
         std::fill(m_sums.begin(), m_sums.end(), 0.0);
@@ -128,6 +128,7 @@ const LangScore* CLangIdentifier::Score(const char16_t* text, Path path)
         for (size_t i = 0; i < m_profiles.size(); ++i) {
             m_results[i].name = m_profiles[i]->DisplayName();
             m_results[i].score = m_sums[i] / divisor;
+            m_results[i].profile = int(i);
         }
     } else {
         const char16_t* units = norm.get();
@@ -149,6 +150,7 @@ const LangScore* CLangIdentifier::Score(const char16_t* text, Path path)
             }
             m_results[i].name = profile.DisplayName();
             m_results[i].score = sum / divisor;
+            m_results[i].profile = int(i);
         }
     }
     norm.reset();

@@ -16,6 +16,7 @@ struct LangScore
 {
     const char16_t* name;  // borrowed: the profile's display name
     double score;          // raw average while scoring; scaled so that the best is exactly 1.0
+    int profile = -1;      // which profile: its number in the identifier (GetProfile)
 };
 
 class CLangIdentifier

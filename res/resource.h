@@ -29,7 +29,7 @@
 #define TM_COPYRIGHT        "Copyright (C) 2026 Tonguemeter"
 #define TM_COMPANY          "Tonguemeter developers"
 // The version as its texts give it: the version resource, the About box and the release packages
-// (tools/release.sh reads it from here).
+// (scripts/release.sh reads it from here).
 #define TM_VERSION_TEXT     "0.1.0"
 // The name line of the About box; the copyright line follows it after one line feed.
 #define TM_NAME_LINE        "Tonguemeter ver." TM_VERSION_TEXT

@@ -1,6 +1,6 @@
 // Loading the catalogue from a folder: only regular files within the size limit are read, every row
 // that does not load is named with its reason, and the rows that do load answer, in table order.
-#include "ProfileCatalogue.h"
+#include "ProfileFolder.h"
 #include "ProfileFormat.h"
 #include "TestBlobs.h"
 

@@ -73,6 +73,14 @@ TEST(CLangIdentifier, TiesKeepLoadOrderAndNothingMatchedStaysZero)
         EXPECT_EQ(results[i].score, 0.0);
     EXPECT_EQ(std::u16string(results[0].name), u"first");
     EXPECT_EQ(std::u16string(results[2].name), u"third");
+
+    // Each record names its profile, which moves with it when the ranking reorders.
+    results = identifier.Identify(u"yyy");
+    ASSERT_NE(results, nullptr);
+    EXPECT_EQ(std::u16string(results[0].name), u"second");
+    EXPECT_EQ(results[0].profile, 1);
+    EXPECT_EQ(results[1].profile, 0);
+    EXPECT_EQ(results[2].profile, 2);
 }
 
 TEST(CLangIdentifier, EmptyTextOrNoProfilesGiveNothing)

@@ -7,7 +7,7 @@
 #include "Normalise.h"
 #include "ProfileFormat.h"
 #include "ProfileBuilder.h"
-#include "ProfileCatalogue.h"
+#include "ProfileFolder.h"
 #include "SmallCorpus.h"
 #include "Utf8.h"
 #include "Verdict.h"

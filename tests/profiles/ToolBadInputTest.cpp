@@ -2,7 +2,7 @@
 // and nothing lost or half-written. Each runs the real tool on a small corpus in a folder of its own.
 #include "LanguageTable.h"
 #include "ProfileBuilder.h"
-#include "ProfileCatalogue.h"
+#include "ProfileFolder.h"
 #include "SmallCorpus.h"
 
 #include <gtest/gtest.h>

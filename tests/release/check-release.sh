@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Checks the release packages: tools/release.sh makes them, a second time after the programs are
+# Checks the release packages: scripts/release.sh makes them, a second time after the programs are
 # linked again, and both sets must be byte-identical; each zip's contents and program are checked
 # (check_zips.py); and the program unpacked from each zip that this host can run starts under wine
 # and reaches its ready text. Uses the build folders of the Windows tests (build/win32, build/win64)
@@ -18,13 +18,13 @@ result() {
 }
 
 rm -rf "$out" && mkdir -p "$out/first" "$out/second"
-tools/release.sh --out "$out/first" >"$out/release.log" 2>&1
+scripts/release.sh --out "$out/first" >"$out/release.log" 2>&1
 rc=$?
-result "$rc" "tools/release.sh makes both zips (log: $out/release.log)"
+result "$rc" "scripts/release.sh makes both zips (log: $out/release.log)"
 if [ "$rc" -eq 0 ]; then
     # Linking again is where a build time would get in.
     rm -f build/win32/app/Tonguemeter.exe build/win64/app/Tonguemeter.exe
-    tools/release.sh --out "$out/second" >>"$out/release.log" 2>&1
+    scripts/release.sh --out "$out/second" >>"$out/release.log" 2>&1
     rc=$?
     for zip in "$out"/first/*.zip; do
         [ "$rc" -eq 0 ] && cmp -s "$zip" "$out/second/$(basename "$zip")"
@@ -39,7 +39,7 @@ if [ "$rc" -eq 0 ]; then
         python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$zip" "$unpacked"
         exe=$(ls "$unpacked"/*/Tonguemeter.exe)
         (
-            . tools/wine-env.sh "build/$arch" "$arch" || exit 1
+            . scripts/wine-env.sh "build/$arch" "$arch" || exit 1
             trap tm_wine_cleanup EXIT
             demo="build/$arch/tools/demo/tm-demo.exe"
             tm_wine "$exe" </dev/null >"$out/program-$arch.log" 2>&1 &

@@ -14,7 +14,8 @@
 // replace the old ones together or not at all.
 #include "LanguageTable.h"
 #include "ProfileBuilder.h"
-#include "ProfileCatalogue.h"
+#include "ProfileFormat.h"
+#include "ProfileFolder.h"
 #include "ReplaceFiles.h"
 
 #include <chrono>
@@ -82,12 +83,6 @@ std::vector<std::string> SplitAtCommas(const std::string& list)
         parts.push_back(list.substr(pos, comma - pos));
     parts.push_back(list.substr(pos));
     return parts;
-}
-
-uint32_t Le32(const std::vector<uint8_t>& blob, size_t offset)
-{
-    return uint32_t(blob[offset]) | uint32_t(blob[offset + 1]) << 8 |
-           uint32_t(blob[offset + 2]) << 16 | uint32_t(blob[offset + 3]) << 24;
 }
 
 }  // namespace
@@ -217,7 +212,7 @@ int main(int argc, char** argv)
         const std::vector<uint8_t>& blob = blobs[language];
         totalBytes += blob.size();
         std::printf("%-20s %8zu bytes  slots %6u  keys %6u  total %8u\n", ResourceName(language).c_str(),
-                    blob.size(), Le32(blob, 4), Le32(blob, 8), Le32(blob, 12));
+                    blob.size(), ReadLe32(&blob[4]), ReadLe32(&blob[8]), ReadLe32(&blob[12]));
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -12,6 +12,8 @@
 //   tm-demo close             closes the program with WM_CLOSE and waits until it has ended
 //
 // Exit code 0 on success, 1 when the program cannot be found or does not answer in time.
+#include "resource.h"
+
 #include <windows.h>
 #include <psapi.h>
 
@@ -48,7 +50,7 @@ HWND WaitForProgram(int seconds)
 {
     for (int i = 0; i < seconds * 20; ++i, Sleep(50)) {
         HWND window = FindWindowW(kClassName, nullptr);
-        HWND label = window ? GetDlgItem(window, 102) : nullptr;
+        HWND label = window ? GetDlgItem(window, IDC_RESULT) : nullptr;
         if (label && IsWindowVisible(window) && Text(label) == kReadyText)
             return window;
     }
@@ -78,7 +80,7 @@ int Identify(const std::wstring& text)
         fprintf(stderr, "tm-demo: no Tonguemeter window with the ready text\n");
         return 1;
     }
-    HWND edit = GetDlgItem(window, 100), button = GetDlgItem(window, 101), label = GetDlgItem(window, 102);
+    HWND edit = GetDlgItem(window, IDC_TEXT), button = GetDlgItem(window, IDC_JUDGE), label = GetDlgItem(window, IDC_RESULT);
     // A real paste, as the user makes it; typing over the content if the clipboard is not available.
     SendMessageW(edit, EM_SETSEL, 0, -1);
     // (GetWindowTextLengthW does not ask a window of another process; WM_GETTEXTLENGTH does.)
@@ -148,7 +150,7 @@ int Measure(long millions, const wchar_t* file)
         fprintf(stderr, "tm-demo: no Tonguemeter window with the ready text\n");
         return 1;
     }
-    HWND edit = GetDlgItem(window, 100), button = GetDlgItem(window, 101), label = GetDlgItem(window, 102);
+    HWND edit = GetDlgItem(window, IDC_TEXT), button = GetDlgItem(window, IDC_JUDGE), label = GetDlgItem(window, IDC_RESULT);
     // Lines of prose, as in a text file (one line of a million characters is a different matter: the
     // edit control wraps a paragraph in time that grows with its square).
     static const wchar_t kProse[] =

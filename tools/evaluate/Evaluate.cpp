@@ -22,7 +22,7 @@
 #include "LanguageTable.h"
 #include "NgramTable.h"
 #include "ProfileBuilder.h"
-#include "ProfileCatalogue.h"
+#include "ProfileFolder.h"
 #include "Utf8.h"
 #include "Verdict.h"
 
@@ -153,9 +153,7 @@ void IdentifyRange(const std::string& profileDir, std::vector<Sample>& samples, 
         const LangScore* results = identifier.Identify(samples[s].text.c_str());
         if (!FormatVerdict(results, identifier.GetProfileCount(), verdict))
             continue;
-        for (int i = 0; i < kLanguageCount; ++i)
-            if (results[0].name == identifier.GetProfile(i)->DisplayName())
-                samples[s].predicted = i;
+        samples[s].predicted = catalogue.LanguageOf(results[0].profile);
     }
 }
 

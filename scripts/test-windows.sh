@@ -2,7 +2,7 @@
 # Builds the Windows program and its tests with mingw-w64 for one architecture and runs every test
 # under wine in a private Xvfb. Prints ctest's summary; the exit status is non-zero on any failure.
 #
-#     tools/test-windows.sh win32|win64 [--build-only]
+#     scripts/test-windows.sh win32|win64 [--build-only]
 #
 # win32 is the reference program (wine32: needs a host that runs 32-bit programs); win64 runs
 # under wine64 on any 64-bit host. --build-only compiles everything and runs nothing. The build
@@ -14,7 +14,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 arch=${1:-}
 case "$arch" in
     win32|win64) ;;
-    *) echo "usage: tools/test-windows.sh win32|win64 [--build-only]" >&2; exit 2 ;;
+    *) echo "usage: scripts/test-windows.sh win32|win64 [--build-only]" >&2; exit 2 ;;
 esac
 build_only=""
 [ "${2:-}" = "--build-only" ] && build_only=yes
@@ -23,7 +23,7 @@ mkdir -p "$build"
 
 prefix_job=""
 if [ -z "$build_only" ]; then
-    . "$root/tools/wine-env.sh" "$build" "$arch" --no-start
+    . "$root/scripts/wine-env.sh" "$build" "$arch" --no-start
     trap tm_wine_cleanup EXIT
     tm_wine_start_xvfb
     # A new wine prefix takes half a minute: prepare it while the build runs.
@@ -31,7 +31,7 @@ if [ -z "$build_only" ]; then
     prefix_job=$!
 fi
 
-if ! "$root/tools/build-windows.sh" "$arch" "$build"; then
+if ! "$root/scripts/build-windows.sh" "$arch" "$build"; then
     [ -z "$prefix_job" ] || wait "$prefix_job" || true
     exit 1
 fi

@@ -3,7 +3,7 @@
 category L* or M*), which the profile builder needs to tell a key that holds a letter from one of
 digits, punctuation, symbols and spaces only.
 
-    python3 tools/build-profiles/make-letter-table.py [UNICODE_DATA] > tools/build-profiles/LetterTable.cpp
+    python3 scripts/make-letter-table.py [UNICODE_DATA] > tools/build-profiles/LetterTable.cpp
 
 UNICODE_DATA is the UnicodeData.txt of the Unicode Character Database (default: the copy of
 Debian's unicode-data package, /usr/share/unicode/UnicodeData.txt). The output depends on that

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Tonguemeter.exe (cross, mingw-w64) and starts it under wine.
 #
-#   tools/run-windows.sh [--arch win32|win64] [--screenshot FILE] [--text TEXT]
+#   scripts/run-windows.sh [--arch win32|win64] [--screenshot FILE] [--text TEXT]
 #
 # --arch: the 32-bit reference build (the default where this host can run 32-bit programs) or the
 # 64-bit one (the default elsewhere). With a display ($DISPLAY set) the program simply runs until it
@@ -16,7 +16,7 @@ root=$(pwd)
 arch=""
 shot=""
 text=""
-usage() { echo "usage: tools/run-windows.sh [--arch win32|win64] [--screenshot FILE] [--text TEXT]" >&2; exit 2; }
+usage() { echo "usage: scripts/run-windows.sh [--arch win32|win64] [--screenshot FILE] [--text TEXT]" >&2; exit 2; }
 while [ $# -gt 0 ]; do
     case "$1" in
         --arch) [ $# -ge 2 ] || usage; arch=$2; shift 2 ;;
@@ -30,7 +30,7 @@ fail() {
     exit 1
 }
 
-. tools/win32-support.sh
+. scripts/win32-support.sh
 if [ -z "$arch" ]; then
     tm_win32_support
     if [ "$TM_WIN32_RUNS" = yes ]; then
@@ -49,13 +49,13 @@ build="$root/build/run-$arch"
 mkdir -p "$build"
 
 echo "run-windows: building the $arch program (log: $build/build.log)"
-tools/build-windows.sh "$arch" "$build" Tonguemeter tm-demo || fail "the $arch build failed (see above)"
+scripts/build-windows.sh "$arch" "$build" Tonguemeter tm-demo || fail "the $arch build failed (see above)"
 exe="$build/app/Tonguemeter.exe"
 demo="$build/tools/demo/tm-demo.exe"
 
 # The prefix inside the build folder, with Japanese font replacements and the settings for running
 # without a window manager.
-. tools/wine-env.sh "$build" "$arch" --no-start
+. scripts/wine-env.sh "$build" "$arch" --no-start
 
 if [ -n "${DISPLAY:-}" ]; then
     # A real display: run the program there until the user closes it.

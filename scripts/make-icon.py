@@ -6,7 +6,7 @@ signed distance functions with 8 x 8 samples per pixel, reduced to a fixed palet
 classic icon: 16 x 16 with 16 colours, 32 x 32 and 48 x 48 with 256 colours, each with a 1-bit
 transparency mask. Standard library only; the output is byte for byte the same on every run.
 
-Usage: tools/make-icon.py [output.ico] [--png-dir DIR]   (--png-dir also writes preview PNGs)
+Usage: scripts/make-icon.py [output.ico] [--png-dir DIR]   (--png-dir also writes preview PNGs)
 """
 import math
 import os

@@ -6,6 +6,8 @@
 #
 #     TM_WIN32=yes|no    forces the answer (to exercise either path on any host)
 
+. "$(dirname "${BASH_SOURCE[0]}")/wine-loader.sh"
+
 # True when the kernel runs a minimal i386 program (93 bytes: an ELF header, one program header
 # and exit(0)).
 tm_host_runs_i386() {
@@ -19,17 +21,6 @@ tm_host_runs_i386() {
     return "$rc"
 }
 
-# The 32-bit wine loader. Debian keeps its loaders in wine's library folder; the `wine` on PATH is
-# a wrapper there that falls back to wine64, so it is taken only on systems without that folder.
-tm_wine32_loader() {
-    if [ -d /usr/lib/wine ]; then
-        [ -x /usr/lib/wine/wine ] && echo /usr/lib/wine/wine
-    else
-        command -v wine
-    fi
-    return 0
-}
-
 # Sets TM_WIN32_RUNS to yes or no and TM_WIN32_WHY to the reason, by trying: the 32-bit wine loader
 # must print its version within a short time.
 tm_win32_support() {
@@ -40,7 +31,7 @@ tm_win32_support() {
         *) echo "TM_WIN32 must be yes, no or unset (it is '$TM_WIN32')" >&2; return 1 ;;
     esac
     local loader
-    loader=$(tm_wine32_loader)
+    loader=$(tm_wine_loader win32)
     if [ -n "$loader" ] && timeout 20 "$loader" --version >/dev/null 2>&1; then
         TM_WIN32_RUNS=yes
         TM_WIN32_WHY="the 32-bit wine loader runs"
@@ -49,7 +40,7 @@ tm_win32_support() {
         TM_WIN32_WHY="this host cannot run 32-bit programs (no IA-32 support in its kernel)"
     elif [ -z "$loader" ]; then
         TM_WIN32_RUNS=no
-        TM_WIN32_WHY="wine32 is not installed (tools/setup-debian.sh installs it)"
+        TM_WIN32_WHY="wine32 is not installed (scripts/setup-debian.sh installs it)"
     else
         TM_WIN32_RUNS=no
         TM_WIN32_WHY="the 32-bit wine loader $loader does not start"

@@ -1,10 +1,10 @@
 # Headless wine for the Windows builds. Source it with the build folder and the build's architecture:
 #
-#     . tools/wine-env.sh build/win64 win64    # Xvfb, prefix and helpers running, variables exported
+#     . scripts/wine-env.sh build/win64 win64    # Xvfb, prefix and helpers running, variables exported
 #     tm_wine program.exe ...                  # runs a program with the loader of that architecture
 #     tm_wine_cleanup                          # stops what was started for this build folder
 #
-#     . tools/wine-env.sh build/win64 win64 --no-start   # variables and functions only: start the
+#     . scripts/wine-env.sh build/win64 win64 --no-start   # variables and functions only: start the
 #                                              # parts yourself (tm_wine_start_xvfb, ...prepare_prefix,
 #                                              # ...keep_alive), e.g. the prefix during a build
 #
@@ -18,11 +18,11 @@
 # variables set, or wine creates ~/.wine and every window test fails for want of a display.
 # Every function that fails says what failed and what to do on stderr, and returns non-zero.
 
-mkdir -p "${1:?usage: . tools/wine-env.sh <build folder> win32|win64 [--no-start]}"
+mkdir -p "${1:?usage: . scripts/wine-env.sh <build folder> win32|win64 [--no-start]}"
 tm_wine_build=$(cd "$1" && pwd)
 tm_wine_state="$tm_wine_build/wine-state"
 mkdir -p "$tm_wine_state"
-tm_wine_arch=${2:?usage: . tools/wine-env.sh <build folder> win32|win64 [--no-start]}
+tm_wine_arch=${2:?usage: . scripts/wine-env.sh <build folder> win32|win64 [--no-start]}
 
 # Says what failed and what to do; the caller returns non-zero.
 tm_wine_fail() {
@@ -37,23 +37,18 @@ export LANG=C.UTF-8
 
 # The loader for this architecture, also exported as WINELOADER so that wine starts its own
 # helper programs with it.
-case "$tm_wine_arch" in
-    win64) tm_wine_names="wine64" ;;
-    win32) tm_wine_names="wine" ;;
-    *) tm_wine_fail "unknown architecture '$tm_wine_arch' (use win32 or win64)"; return 1 ;;
-esac
-TM_WINE_LOADER=""
-if [ -d /usr/lib/wine ]; then
-    [ -x "/usr/lib/wine/$tm_wine_names" ] && TM_WINE_LOADER="/usr/lib/wine/$tm_wine_names"
-else
-    TM_WINE_LOADER=$(command -v "$tm_wine_names" || true)
-fi
+. "$(dirname "${BASH_SOURCE[0]}")/wine-loader.sh"
+tm_wine_names=$(tm_wine_loader_name "$tm_wine_arch") || {
+    tm_wine_fail "unknown architecture '$tm_wine_arch' (use win32 or win64)"
+    return 1
+}
+TM_WINE_LOADER=$(tm_wine_loader "$tm_wine_arch")
 [ -n "$TM_WINE_LOADER" ] && export WINELOADER="$TM_WINE_LOADER"
 
 # Runs a Windows program (or wine's own, e.g. regedit) with this architecture's loader.
 tm_wine() {
     [ -n "$TM_WINE_LOADER" ] || {
-        tm_wine_fail "no $tm_wine_arch wine loader ($tm_wine_names) is installed: run tools/setup-debian.sh"
+        tm_wine_fail "no $tm_wine_arch wine loader ($tm_wine_names) is installed: run scripts/setup-debian.sh"
         return 1
     }
     "$TM_WINE_LOADER" "$@"
@@ -63,7 +58,7 @@ tm_wine() {
 # without IA-32 support.
 tm_wine_check_loader() {
     [ -n "$TM_WINE_LOADER" ] || {
-        tm_wine_fail "no $tm_wine_arch wine loader ($tm_wine_names) is installed: run tools/setup-debian.sh"
+        tm_wine_fail "no $tm_wine_arch wine loader ($tm_wine_names) is installed: run scripts/setup-debian.sh"
         return 1
     }
     local out
@@ -81,7 +76,7 @@ tm_wine_start_xvfb() {
         return 0
     fi
     command -v Xvfb >/dev/null || {
-        tm_wine_fail "Xvfb is not installed, so there is no display for the window tests: run tools/setup-debian.sh (package xvfb)"
+        tm_wine_fail "Xvfb is not installed, so there is no display for the window tests: run scripts/setup-debian.sh (package xvfb)"
         return 1
     }
     local n
@@ -116,7 +111,7 @@ tm_wine_prepare_prefix() {
     rm -rf "$WINEPREFIX"
     if ! tm_wine wineboot.exe -i >"$log" 2>&1 || ! wineserver -w >>"$log" 2>&1; then
         tm_wine_fail "could not make the $tm_wine_arch wine prefix $WINEPREFIX (wine's output: $log)." \
-            "Remove the folder and try again; if it fails again, check the wine installation (tools/setup-debian.sh)."
+            "Remove the folder and try again; if it fails again, check the wine installation (scripts/setup-debian.sh)."
         return 1
     fi
     # Debian's wine does not load its own fonts folder. Tahoma stays out: it draws the caption

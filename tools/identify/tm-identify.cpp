@@ -28,7 +28,7 @@
 #include "LangIdentifier.h"
 #include "LanguageTable.h"
 #include "NgramTable.h"
-#include "ProfileCatalogue.h"
+#include "ProfileFolder.h"
 #include "Utf8.h"
 #include "Verdict.h"
 
@@ -94,11 +94,8 @@ std::string Answer(CProfileCatalogue& catalogue, Mode mode, const std::u16string
     std::u16string verdict;
     const bool named = FormatVerdict(results, identifier.GetProfileCount(), verdict);
     if (mode == Mode::Best) {
-        const char16_t* best = u"UNKNOWN";
-        for (int i = 0; named && i < identifier.GetProfileCount(); ++i)
-            if (identifier.GetProfile(i)->DisplayName() == results[0].name)
-                best = LanguageTable[catalogue.LanguageOf(i)].resourceName;
-        return EncodeUtf8(best);
+        return named ? EncodeUtf8(LanguageTable[catalogue.LanguageOf(results[0].profile)].resourceName)
+                     : "UNKNOWN";
     }
     std::string out = EncodeUtf8(verdict);
     for (int i = 0; mode == Mode::Scores && results != nullptr && i < identifier.GetProfileCount(); ++i) {

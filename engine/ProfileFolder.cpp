@@ -1,5 +1,5 @@
 // Loading the catalogue from a folder of blob files (tools, tests and benchmarks).
-#include "ProfileCatalogue.h"
+#include "ProfileFolder.h"
 
 #include "ProfileFormat.h"
 #include "Utf8.h"

@@ -1,37 +1,13 @@
-// Loading the catalogue's profiles. The program finds each blob among its resources and hands it to
-// LoadCatalogueProfile; the tools, tests and benchmarks load a folder of blob files through
-// CProfileCatalogue, which takes the same step for every blob it read.
+// The catalogue loaded from a folder of blob files, one <resource name>.bin per row (res/profiles is
+// one): for the tools, tests and benchmarks.
 #pragma once
 
-#include "LangIdentifier.h"
-#include "LanguageTable.h"
+#include "ProfileCatalogue.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-// Why a catalogue row did not load.
-enum class ProfileError
-{
-    None,
-    Missing,         // no file (or resource) of that name
-    NotRegularFile,  // a folder, a device, a pipe, ...
-    Unreadable,      // opening or reading it failed
-    TooLarge,        // more than kMaxBlobBytes (ProfileFormat.h)
-    Rejected,        // the reader refused the blob
-    OutOfMemory,     // an allocation failed while reading or loading it
-    ListFull,        // the identifier already holds CLangIdentifier::kMaxProfiles profiles
-};
-
-// A few words for messages: "missing", "not a regular file", ...
-const char* DescribeProfileError(ProfileError error);
-
-// The step every loader shares: loads `row`'s blob into a new profile and appends it to the
-// identifier. An allocation failure is a failed load like any other; nothing of a failed profile
-// remains. The table keeps what it needs, so the bytes may be freed as soon as this returns.
-ProfileError LoadCatalogueProfile(CLangIdentifier& identifier, const LanguageRow& row,
-                                  const void* blob, size_t size);
 
 // Where a folder keeps the blob of LanguageTable row `language`: <folder>/<resource name>.bin.
 std::string BlobPath(const std::string& folder, int language);
@@ -54,9 +30,8 @@ struct ProfileFailure
 // regular file: ENGLISH"), or "all 42 missing" when every row failed alike.
 std::string DescribeFailures(const std::vector<ProfileFailure>& failures);
 
-// The catalogue loaded from a folder that holds <resource name>.bin for each row (res/profiles is
-// one): an identifier with every profile that loaded, in table order, and the reason for every row
-// that did not. Each file's bytes are freed once its profile is loaded.
+// The catalogue loaded from a folder: an identifier with every profile that loaded, in table order,
+// and the reason for every row that did not. Each file's bytes are freed once its profile is loaded.
 class CProfileCatalogue
 {
 public:

@@ -2,7 +2,7 @@
 """Writes an independent labelled evaluation set ("NAME<TAB>text" lines, NAME a resource name
 like ENGLISH) from text the training corpus never saw.
 
-    python3 tools/evaluate/make-independent-set.py --debs DEBS_DIR --corpus CORPUS_DIR \
+    python3 scripts/make-independent-set.py --debs DEBS_DIR --corpus CORPUS_DIR \
         --out OUT.tsv [--per-bucket 300] [--seed independent-1]
 
 DEBS_DIR holds one folder per Debian 12 package, named after the package, each the output of

@@ -2,7 +2,7 @@
 # Installs everything the build, the tests and the Windows program need on Debian 12 (as root, or
 # with sudo). Idempotent: packages already present are left alone.
 #
-#     tools/setup-debian.sh [--native-only]
+#     scripts/setup-debian.sh [--native-only]
 #
 # Both Windows builds are compiled everywhere. wine32 (with the i386 architecture and its libraries)
 # is installed only where the host can run 32-bit programs, since on a kernel without IA-32 support
@@ -10,7 +10,7 @@
 set -eEuo pipefail
 trap 'echo "setup-debian: failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 cd "$(dirname "$0")/.."
-. tools/win32-support.sh
+. scripts/win32-support.sh
 
 native=(build-essential cmake googletest libbenchmark-dev clang libclang-rt-14-dev python3)
 windows=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
