@@ -11,7 +11,10 @@
 // Any recipe option, or corpus folders other than the default ones, need an explicit --out, so that
 // an experiment never overwrites the committed profiles. The blobs, the list of the corpus files
 // read (corpus-digest.txt) and the blobs' merged index laid out for the program (ngram-index.bin)
-// replace the old ones together or not at all.
+// replace the old ones together or not at all, through a journal that the next run on the folder
+// finishes should this one be killed (see ReplaceFiles.h). The output folder is locked for the
+// whole run: a second builder on it is refused. A corpus file may hold at most
+// kMaxCorpusFileBytes (256 MiB).
 #include "LanguageTable.h"
 #include "ProfileBuilder.h"
 #include "ProfileCatalogue.h"

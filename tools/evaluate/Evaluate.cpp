@@ -17,7 +17,8 @@
 //       builder must then be run with the same option).
 //
 // A text counts as correct when the verdict names a language and the best-ranked one is its label.
-// --threads is at most 64.
+// --threads is at most 64; the threads share one index. An input that cannot be read or holds no
+// NAME<TAB>text line, or no text left to score, is an error (exit 1), not a result of 0 texts.
 #include "LangIdentifier.h"
 #include "LanguageTable.h"
 #include "NgramTable.h"
