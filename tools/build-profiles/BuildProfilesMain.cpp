@@ -115,7 +115,7 @@ int main(int argc, char** argv)
             corpusDirs.push_back(arg);
             continue;
         }
-        if (arg == "--help" || arg == "-h")
+        if (arg == "--help")
             return Usage(stdout, 0);
         if (arg == "--letterless-keys") {
             recipe.letterlessKeys = true;
