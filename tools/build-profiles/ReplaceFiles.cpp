@@ -1,6 +1,6 @@
 #include "ReplaceFiles.h"
 
-#include "ProfileCatalogue.h"
+#include "ProfileFolder.h"
 
 #include <cerrno>
 #include <csignal>
