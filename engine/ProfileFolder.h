@@ -51,6 +51,7 @@ public:
     bool Load(const std::string& folder);
 
     CLangIdentifier& Identifier() { return m_identifier; }
+    const CLangIdentifier& Identifier() const { return m_identifier; }
     // The LanguageTable row of the identifier's profile number `profile`.
     int LanguageOf(int profile) const { return m_languages[size_t(profile)]; }
     // Every row that did not load, in table order.

@@ -132,10 +132,11 @@ int Bucket(size_t length)
     return length <= 30 ? 0 : length <= 100 ? 1 : 2;
 }
 
-// Identifies every `step`th sample from `from` on through the shared identifier, whose index is
-// built: each thread keeps its own records.
-void IdentifyRange(const CLangIdentifier& identifier, std::vector<Sample>& samples, size_t from, size_t step)
+// Identifies every `step`th sample from `from` on through the catalogue's shared identifier, whose
+// index is built: each thread keeps its own records.
+void IdentifyRange(const CProfileCatalogue& catalogue, std::vector<Sample>& samples, size_t from, size_t step)
 {
+    const CLangIdentifier& identifier = catalogue.Identifier();
     std::vector<LangScore> records;
     std::vector<double> sums;
     std::u16string verdict;
@@ -297,7 +298,7 @@ int Evaluate(const std::vector<std::string>& paths, const std::string& profileDi
     catalogue.Identifier().BuildIndex();
     std::vector<std::thread> pool;
     for (int t = 0; t < threads; ++t)
-        pool.emplace_back(IdentifyRange, std::cref(catalogue.Identifier()), std::ref(samples), size_t(t),
+        pool.emplace_back(IdentifyRange, std::cref(catalogue), std::ref(samples), size_t(t),
                           size_t(threads));
     for (std::thread& t : pool)
         t.join();
