@@ -108,6 +108,34 @@ size_t CLangIdentifier::GetTableBytes() const
     return bytes;
 }
 
+const LangScore* CLangIdentifier::IdentifyInto(const char16_t* text, std::vector<LangScore>& results,
+                                               std::vector<double>& sums) const
+{
+    if (text == nullptr || text[0] == 0 || m_profiles.empty() || !m_index.IsBuiltFor(m_profiles.size()))
+        return nullptr;
+    size_t length = 0;
+    std::unique_ptr<char16_t[]> norm = NormaliseText(text, &length);
+    ScoreByIndex(norm.get(), length, results, sums);
+    norm.reset();
+    SortResults(results);
+    ScaleResults(results);
+    return results.data();
+}
+
+void CLangIdentifier::ScoreByIndex(const char16_t* norm, size_t length, std::vector<LangScore>& results,
+                                   std::vector<double>& sums) const
+{
+    const double divisor = static_cast<double>(length);
+    results.resize(m_profiles.size(), LangScore{nullptr, 0.0, -1});
+    sums.assign(m_profiles.size(), 0.0);
+    m_index.AddHits(norm, length, sums.data());
+    for (size_t i = 0; i < m_profiles.size(); ++i) {
+        results[i].name = m_profiles[i]->DisplayName();
+        results[i].score = sums[i] / divisor;
+        results[i].profile = int(i);
+    }
+}
+
 const LangScore* CLangIdentifier::Score(const char16_t* text, Path path)
 {
     if (text == nullptr || text[0] == 0 || m_profiles.empty())
@@ -123,13 +151,7 @@ const LangScore* CLangIdentifier::Score(const char16_t* text, Path path)
     m_results.resize(m_profiles.size(), LangScore{nullptr, 0.0, -1});
 
     if (path == Path::Index) {
-        std::fill(m_sums.begin(), m_sums.end(), 0.0);
-        m_index.AddHits(norm.get(), length, m_sums.data());
-        for (size_t i = 0; i < m_profiles.size(); ++i) {
-            m_results[i].name = m_profiles[i]->DisplayName();
-            m_results[i].score = m_sums[i] / divisor;
-            m_results[i].profile = int(i);
-        }
+        ScoreByIndex(norm.get(), length, m_results, m_sums);
     } else {
         const char16_t* units = norm.get();
         for (size_t i = 0; i < m_profiles.size(); ++i) {
@@ -155,30 +177,30 @@ const LangScore* CLangIdentifier::Score(const char16_t* text, Path path)
     }
     norm.reset();
 
-    SortResults();
-    ScaleResults();
+    SortResults(m_results);
+    ScaleResults(m_results);
     return m_results.data();
 }
 
-void CLangIdentifier::SortResults()
+void CLangIdentifier::SortResults(std::vector<LangScore>& results)
 {
     // Insertion sort with a strict comparison: equal scores keep catalogue order.
-    for (size_t i = 1; i < m_results.size(); ++i) {
-        for (size_t j = i; j >= 1 && m_results[j - 1].score < m_results[j].score; --j) {
-            const LangScore swap = m_results[j - 1];
-            m_results[j - 1] = m_results[j];
-            m_results[j] = swap;
+    for (size_t i = 1; i < results.size(); ++i) {
+        for (size_t j = i; j >= 1 && results[j - 1].score < results[j].score; --j) {
+            const LangScore swap = results[j - 1];
+            results[j - 1] = results[j];
+            results[j] = swap;
         }
     }
 }
 
-void CLangIdentifier::ScaleResults()
+void CLangIdentifier::ScaleResults(std::vector<LangScore>& results)
 {
     double max = 0.0;
-    for (const LangScore& result : m_results)
+    for (const LangScore& result : results)
         if (max < result.score)
             max = result.score;
     if (max > 0)
-        for (LangScore& result : m_results)
+        for (LangScore& result : results)
             result.score = result.score / max;
 }

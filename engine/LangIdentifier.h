@@ -36,6 +36,13 @@ public:
     // here if the loader did not build it.
     const LangScore* Identify(const char16_t* text);
 
+    // The same records, for threads that share one identifier: written to `results`, with `sums` as
+    // scratch, both the caller's own. Reads the identifier only, so the index must be built
+    // (BuildIndex) or attached before; null, as Identify, for a null or empty text, without profiles,
+    // or when it is not.
+    const LangScore* IdentifyInto(const char16_t* text, std::vector<LangScore>& results,
+                                  std::vector<double>& sums) const;
+
     // The same scores, to the bit, by looking every n-gram up in every profile's own table: the
     // reference the index is checked and measured against. Null too when the profiles were taken
     // without their tables (AttachProfiles).
@@ -82,8 +89,11 @@ private:
     std::vector<const CNgramTable*> Tables() const;
     std::vector<TableShape> Shapes() const;
     const LangScore* Score(const char16_t* text, Path path);
-    void SortResults();
-    void ScaleResults();
+    // Scores through the index into `results`, `sums` as scratch.
+    void ScoreByIndex(const char16_t* norm, size_t length, std::vector<LangScore>& results,
+                      std::vector<double>& sums) const;
+    static void SortResults(std::vector<LangScore>& results);
+    static void ScaleResults(std::vector<LangScore>& results);
 
     std::vector<std::unique_ptr<CLangProfile>> m_profiles;  // in load order
     std::vector<LangScore> m_results;       // the last identification, best first

@@ -166,16 +166,32 @@ void CNgramIndex::Build(const std::vector<const CNgramTable*>& tables)
     m_entries.assign(m_size, Entry{});
 
     // First pass: every key that a profile's own lookup stops at goes into the entry table; an
-    // entry counts the profiles that hold its key. Each (key, profile) is met once, since a lookup
-    // stops at one stored key only. The second pass meets the same keys in the same order.
+    // entry counts the profiles that hold its key. A key a lookup can reach may still have an equal
+    // key of the same profile nearer their shared home, which the lookup meets first: while the
+    // pass runs, an entry's `first` names the key of the latest profile that holds it, so the
+    // farther of the two is dropped. The second pass meets the kept keys in the same order.
     std::vector<bool> taken(keys, false);
+    std::vector<uint32_t> distances(keys);
+    std::vector<size_t> firstKey(tables.size() + 1, 0);  // the number of each profile's first key
+    for (size_t p = 0; p < tables.size(); ++p)
+        firstKey[p + 1] = firstKey[p] + tables[p]->KeyCount();
     size_t distinct[2] = {0, 0};  // keys per filter
     size_t shared = 0;            // postings of keys that more than one profile holds
-    ForEachKey(tables, taken, true, [&](size_t, size_t, std::u16string_view key, uint32_t, Entry& e) {
+    ForEachKey(tables, taken, distances, true,
+               [&](size_t p, size_t i, std::u16string_view key, uint32_t, Entry& e) {
+        const size_t g = firstKey[p] + i;
+        if (e.count > 0 && e.first >= firstKey[p]) {
+            const size_t other = e.first;
+            const size_t dropped = distances[g] < distances[other] ? other : g;
+            taken[dropped] = false;
+            e.first = uint32_t(g + other - dropped);
+            return;
+        }
         if (e.count == 0)
             ++distinct[FilterFor(key.size())];
         shared += e.count == 1 ? 2 : e.count > 1 ? 1 : 0;
         ++e.count;
+        e.first = uint32_t(g);
     });
 
     // Most n-grams of a text are in no profile at all (nearly every unigram and bigram, since the
@@ -202,7 +218,7 @@ void CNgramIndex::Build(const std::vector<const CNgramTable*>& tables)
     // one profile, to the terms stored once per (profile, count, length).
     CTermMap termOf;
     size_t termProfile = size_t(-1);
-    ForEachKey(tables, taken, false, [&](size_t p, size_t i, std::u16string_view key, uint32_t hash, Entry& e) {
+    ForEachKey(tables, taken, distances, false, [&](size_t p, size_t i, std::u16string_view key, uint32_t hash, Entry& e) {
         const CNgramTable& table = *tables[p];
         const size_t length = key.size();
         if (e.count == 0)
@@ -370,7 +386,7 @@ bool CNgramIndex::Attach(const void* bytes, size_t size, const std::vector<Table
 
 template <typename Visit>
 void CNgramIndex::ForEachKey(const std::vector<const CNgramTable*>& tables, std::vector<bool>& taken,
-                             bool first, Visit visit)
+                             std::vector<uint32_t>& distances, bool first, Visit visit)
 {
     // Keys go in batches whose entries are fetched ahead, so that the cache misses of a batch
     // overlap; the visits keep the order of the keys.
@@ -394,13 +410,18 @@ void CNgramIndex::ForEachKey(const std::vector<const CNgramTable*>& tables, std:
     size_t g = 0;
     for (profile = 0; profile < tables.size(); ++profile) {
         const CNgramTable& table = *tables[profile];
+        std::vector<uint32_t> reach;
+        if (first)
+            reach = table.ReachDistances();
         for (size_t i = 0; i < table.KeyCount(); ++i, ++g) {
             const std::u16string_view key = table.Key(i);
             if (key.size() > size_t(kMaxKey))
                 continue;
             const uint32_t hash = HashNgram(key.data(), key.size());
-            if (first)
-                taken[g] = table.Find(key, hash) == ptrdiff_t(i);
+            if (first) {
+                distances[g] = reach[i];
+                taken[g] = reach[i] != CNgramTable::kUnreachable;
+            }
             if (!taken[g])
                 continue;
             batch[filled] = Pending{key, hash, i};

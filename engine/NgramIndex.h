@@ -82,12 +82,13 @@ private:
     // The entry table's size for the profiles' keys.
     static size_t EntriesFor(const std::vector<const CNgramTable*>& tables, size_t keys);
     static constexpr uint32_t kSingle = 0xFFFFFFFFu;  // while building: a key of one profile
-    // Calls visit(profile, key number, key, hash, its entry) for every key a profile's lookup stops
-    // at, in profile and slot order; the first call marks those keys in `taken`, later calls read
-    // the marks.
+    // Calls visit(profile, key number, key, hash, its entry) for every key marked in `taken`, in
+    // profile and slot order. The first call marks every key a lookup can reach and notes in
+    // `distances` how far it lies from its home (CNgramTable::ReachDistances); its visits may unmark
+    // keys, and later calls read the marks.
     template <typename Visit>
-    void ForEachKey(const std::vector<const CNgramTable*>& tables, std::vector<bool>& taken, bool first,
-                    Visit visit);
+    void ForEachKey(const std::vector<const CNgramTable*>& tables, std::vector<bool>& taken,
+                    std::vector<uint32_t>& distances, bool first, Visit visit);
 
     std::vector<Entry> m_entries;      // open addressing with linear probing
     uint32_t m_size = 0;               // entries in m_entries

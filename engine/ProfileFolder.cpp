@@ -11,6 +11,7 @@
 #include <system_error>
 
 const char kIndexFileName[] = "ngram-index.bin";
+const char kReplaceJournalName[] = ".replace-journal";
 
 std::string BlobPath(const std::string& folder, int language)
 {
@@ -86,6 +87,23 @@ std::string DescribeFailures(const std::vector<ProfileFailure>& failures)
 
 bool CProfileCatalogue::Load(const std::string& folder)
 {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::status(folder.empty() ? fs::path() : fs::path(folder), error);
+    if (folder.empty())
+        m_folderProblem = "no folder named";
+    else if (status.type() == fs::file_type::not_found)
+        m_folderProblem = "no such folder";
+    else if (error)
+        m_folderProblem = error.message();
+    else if (status.type() != fs::file_type::directory)
+        m_folderProblem = "not a folder";
+    else if (fs::exists(fs::symlink_status(fs::path(folder) / kReplaceJournalName, error)))
+        m_folderProblem = std::string("a replacement of its files is unfinished (") + kReplaceJournalName +
+                          " is there): unless a tm-build-profiles is writing it now, run one with --out "
+                          "on this folder to finish it";
+    if (!m_folderProblem.empty())
+        return false;
     // Room for every row first, so that recording a row cannot fail. One buffer serves every file.
     m_languages.reserve(kLanguageCount);
     m_failures.reserve(kLanguageCount);

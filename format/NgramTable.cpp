@@ -6,6 +6,8 @@
 
 namespace {
 
+thread_local uint64_t t_slotVisits = 0;
+
 const size_t kHeaderSize = 20;  // magic and four int32 fields; the payload starts here
 
 int32_t ReadInt32(const uint8_t* p)
@@ -196,18 +198,62 @@ ptrdiff_t CNgramTable::Find(std::u16string_view key, uint32_t hash) const
     const uint64_t word = m_occupied[i >> 6];
     size_t k = m_rank[i >> 6] + BitCount(word & ((uint64_t(1) << (i & 63)) - 1));
     // At most one pass over the table: a table without an empty slot still answers.
-    for (int32_t step = 0; step < m_slotCount; ++step) {
+    ptrdiff_t found = -1;
+    int32_t step = 0;
+    for (; step < m_slotCount; ++step) {
         if (!IsOccupied(int32_t(i)))
-            return -1;
-        if (Key(k) == key)
-            return ptrdiff_t(k);
+            break;
+        if (Key(k) == key) {
+            found = ptrdiff_t(k);
+            break;
+        }
         ++k;
         if (++i == uint32_t(m_slotCount)) {
             i = 0;
             k = 0;
         }
     }
-    return -1;
+    t_slotVisits += uint64_t(step) + 1;
+    return found;
+}
+
+std::vector<uint32_t> CNgramTable::ReachDistances() const
+{
+    const uint32_t slots = uint32_t(m_slotCount);
+    std::vector<uint32_t> distances(KeyCount(), kUnreachable);
+    if (slots == 0)
+        return distances;
+    // A lookup walks from the home slot to the first empty one, so a key is reachable when its home
+    // lies in the same run of occupied slots, at or before it. The run that holds slot 0 may have
+    // begun at the end of the table; a table without an empty slot is one run that a lookup walks
+    // whole, from any slot.
+    uint32_t lastEmpty = slots;
+    for (uint32_t s = slots; s-- > 0 && lastEmpty == slots;)
+        if (!IsOccupied(int32_t(s)))
+            lastEmpty = s;
+    const bool full = lastEmpty == slots;
+    t_slotVisits += uint64_t(slots) + (full ? slots : slots - lastEmpty);
+    uint32_t runStart = full ? 0 : (lastEmpty + 1) % slots;
+    size_t k = 0;
+    for (uint32_t s = 0; s < slots; ++s) {
+        if (!IsOccupied(int32_t(s))) {
+            runStart = s + 1;
+            continue;
+        }
+        const std::u16string_view key = Key(k);
+        const uint32_t home = HashNgram(key.data(), key.size()) % slots;
+        const uint32_t fromHome = (s + slots - home) % slots;
+        const uint32_t fromStart = (s + slots - runStart) % slots;
+        if (full || fromHome <= fromStart)
+            distances[k] = fromHome;
+        ++k;
+    }
+    return distances;
+}
+
+uint64_t CNgramTable::SlotVisits()
+{
+    return t_slotVisits;
 }
 
 bool CNgramTable::Lookup(std::u16string_view key, int32_t* count) const

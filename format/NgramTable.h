@@ -71,6 +71,17 @@ public:
     // The same with the key's HashNgram already computed.
     ptrdiff_t Find(std::u16string_view key, uint32_t hash) const;
 
+    // Per stored key, in slot order, how many slots past its home slot it lies when a lookup of it
+    // can reach it (no empty slot between its home and its slot), else kUnreachable. A lookup stops
+    // at a reachable key unless an equal key lies nearer its home: of equal keys (they share their
+    // home) the one with the least distance is the one Find reports. One pass over the slots, however
+    // far the keys lie from their homes.
+    static constexpr uint32_t kUnreachable = 0xFFFFFFFFu;
+    std::vector<uint32_t> ReachDistances() const;
+
+    // Slots visited by Find and ReachDistances on this thread so far: what the tests count work by.
+    static uint64_t SlotVisits();
+
     // Bytes held by the table.
     size_t MemoryBytes() const;
 

@@ -75,6 +75,14 @@ TEST(CNgramIndex, AgreesWithLookupsOnOddTables)
     const int32_t duplicateHome = SlotOf(u"b", slots);
     odd[size_t(duplicateHome)] = {u"b", 5};
     odd[size_t((duplicateHome + 1) % slots)] = {u"b", 50};
+    // A duplicated key whose run wraps past the last slot: the probe meets the copy in the last
+    // slot (count 7) before the one in slot 0, which comes first in slot order.
+    std::u16string wrapping = u"c";
+    while (SlotOf(wrapping.c_str(), slots) != slots - 1)
+        wrapping[0]++;
+    ASSERT_TRUE(odd[size_t(slots - 1)].key.empty() && odd[0].key.empty()) << "choose other keys";
+    odd[size_t(slots - 1)] = {wrapping, 7};
+    odd[0] = {wrapping, 70};
     // Plus ordinary keys where there is room, one longer than any n-gram that is looked up.
     for (const NgramCount& extra : {NgramCount{u"a", 3}, NgramCount{u"abcdef", 4}, NgramCount{u". a", 6}})
         if (odd[size_t(SlotOf(extra.key.c_str(), slots))].key.empty())
@@ -90,8 +98,32 @@ TEST(CNgramIndex, AgreesWithLookupsOnOddTables)
     std::mt19937 rng(5);
     std::vector<std::u16string> texts;
     for (int i = 0; i < 300; ++i)
-        texts.push_back(RandomText(rng, u"abcdef .!\n", 40));
+        texts.push_back(RandomText(rng, u"abcdef .!\n" + wrapping, 40));
     ExpectSamePaths(identifier, texts);
+}
+
+TEST(CNgramIndex, BuildsInOnePassOverKeysFarFromTheirHomes)
+{
+    // 20,000 keys in one run of occupied slots, each where it happens to fall rather than at or
+    // near its home: a probe from each home walks on average half the run. Building the index by
+    // probing every key would visit some 10^8 slots; the index must see each slot a few times.
+    const int32_t keys = 20000, slots = 20011;
+    std::vector<BlobSlot> run(slots);
+    std::u16string text;
+    for (int32_t i = 0; i < keys; ++i) {
+        run[size_t(i)] = {{char16_t(0x4E00 + i / 160), char16_t(0x4E00 + i % 160)}, i + 1};
+        if (i % 97 == 0)
+            text += run[size_t(i)].key;
+    }
+    const std::vector<uint8_t> blob = WriteBlob(run, 1 << 30);
+    CLangIdentifier identifier;
+    ASSERT_TRUE(identifier.LoadProfile(u"far", blob.data(), blob.size()));
+    ASSERT_TRUE(identifier.LoadProfile(u"far again", blob.data(), blob.size()));
+
+    const uint64_t before = CNgramTable::SlotVisits();
+    identifier.BuildIndex();
+    EXPECT_LE(CNgramTable::SlotVisits() - before, uint64_t(2) * 4 * slots);
+    ExpectSamePaths(identifier, {text, text.substr(0, 7), u"\u4E00\u4E00\u4E01"});
 }
 
 TEST(CNgramIndex, GrowsWhenKeysShareTheirHash)

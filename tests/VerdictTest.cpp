@@ -64,6 +64,11 @@ TEST(FormatVerdict, NamesTheLeaderListsCloseRunnersUpAndGivesUpOnAFourWayTie)
         {{1.0}, kEnglish},
         {{1.0, 0.95}, u"英語 (English)[100] か ドイツ語 (German)[95]"},
         {{0.0, 0.0}, kNone},
+        // No positive score (profiles with negative counts): left unscaled, nothing named, however
+        // far apart; and a best far out of range still formats a defined percentage.
+        {{-0.5, -30.0, -40.0, -50.0}, kNone},
+        {{0.0, -1e6, -1e6, -1e6}, kNone},
+        {{3e9, 3e9, 0.0, 0.0}, u"英語 (English)[1000000000] か ドイツ語 (German)[1000000000]"},
     };
     for (const auto& c : cases) {
         const auto [text, named] = Verdict(c.scores);

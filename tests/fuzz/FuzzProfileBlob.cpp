@@ -1,9 +1,11 @@
 // libFuzzer target: any byte string handed to the profile reader is either rejected or yields a
 // table whose lookups end, without a crash, a hang or a leak. A table that loads is also scored
 // through the merged index, through that index laid out and read in place, and through its own
-// lookups, which must agree to the bit.
+// lookups, which must agree to the bit, and its records are formatted as a verdict (any counts, a
+// negative one included, must give a defined verdict).
 #include "LangIdentifier.h"
 #include "NgramTable.h"
+#include "Verdict.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -43,6 +45,10 @@ void CompareScoringPaths(const uint8_t* data, size_t size, const std::u16string&
     if (index == nullptr)
         return;
     const LangScore first[2] = {index[0], index[1]};
+    std::u16string verdict;
+    const bool named = FormatVerdict(index, identifier.GetProfileCount(), verdict);
+    if (verdict.empty() || (named && !(first[0].score > 0.0)))
+        __builtin_trap();
     auto expectFirst = [&first](const LangScore* records) {
         for (int i = 0; i < 2; ++i)
             if (records[i].name != first[i].name ||

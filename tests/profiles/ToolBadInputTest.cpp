@@ -7,13 +7,17 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -50,6 +54,7 @@ ToolRun RunIn(const fs::path& dir, const std::string& command)
 
 const std::string kBuild = TM_BUILD_PROFILES_TOOL;
 const std::string kEvaluate = TM_EVALUATE_TOOL;
+const std::string kIdentify = TM_IDENTIFY_TOOL;
 
 using Setup = std::function<void(const fs::path&)>;
 
@@ -71,6 +76,20 @@ Setup Without(const std::string& name)
 Setup WithText(const std::string& name, const std::string& text)
 {
     return [name, text](const fs::path& root) { WriteText(root / name, text); };
+}
+
+Setup LinkLoop(const std::string& name)
+{
+    return [name](const fs::path& root) {
+        fs::remove(root / name);
+        fs::create_symlink(fs::path(name).filename(), root / name);
+    };
+}
+
+// A sparse file of `bytes`, which takes no room on the disk.
+Setup SizedFile(const std::string& name, uintmax_t bytes)
+{
+    return [name, bytes](const fs::path& root) { fs::resize_file(root / name, bytes); };
 }
 
 // One bad input: what it is, how the fixture is spoilt for it, the tool's arguments (a command line
@@ -138,14 +157,21 @@ protected:
         EXPECT_EQ(ReadText(m_root / "out" / kIndexFileName), "old ngram-index");
     }
 
-    fs::path m_root = fs::path(testing::TempDir()) / "tm_tool_bad_input";
+    // One folder per process, so that runs side by side (other checkouts on one machine) never meet.
+    fs::path m_root = fs::path(testing::TempDir()) / ("tm_tool_bad_input." + std::to_string(::getpid()));
 };
 
 TEST_F(ToolBadInput, BuildProfiles)
 {
     // The fixture itself builds: an empty and a missing file in the running-text corpus are normal.
+    // What a build killed before its journal left behind goes.
+    const std::vector<std::string> leftovers = {".ENGLISH.bin.new", ".WELSH.bin.old", ".replace-journal.new"};
+    for (const std::string& name : leftovers)
+        WriteText(m_root / "out" / name, "left by a killed build");
     const ToolRun good = RunIn(m_root, kBuild + " corpus running --out out --threads 2");
     EXPECT_EQ(good.status, 0) << good.err;
+    for (const std::string& name : leftovers)
+        EXPECT_FALSE(fs::exists(m_root / "out" / name)) << name;
     EXPECT_NE(ReadText(m_root / "out/ENGLISH.bin"), "old ENGLISH");
     EXPECT_NE(ReadText(m_root / "out" / kIndexFileName), "old ngram-index");
     const std::string digest = ReadText(m_root / "out" / kCorpusDigestName);
@@ -163,6 +189,16 @@ TEST_F(ToolBadInput, BuildProfiles)
         {"a file missing from the first corpus", Without("corpus/WELSH.txt"), "corpus --out out", 1,
          "WELSH.txt: missing"},
         {"a corpus folder that does not exist", nullptr, "corpus nowhere --out out", 1, "nowhere not found"},
+        {"a corpus folder that is a file", WithText("afile", "x"), "afile --out out", 1, "afile is not a folder"},
+        {"a corpus file that is a loop of links", LinkLoop("corpus/DANISH.txt"), "corpus --out out", 1,
+         "DANISH.txt: unreadable: Too many levels of symbolic links"},
+        {"a corpus file over the limit", SizedFile("corpus/DANISH.txt", (uintmax_t(64) << 20) + 1),
+         "corpus --out out", 1, "DANISH.txt: too large (over 64 MiB)"},
+        {"a corpus file of tabs only", WithText("corpus/WELSH.txt", "\t\t\n\t\n"), "corpus --out out", 1,
+         "the profile built for WELSH is refused by the reader: no n-gram of its training text was kept "
+         "(built from corpus/WELSH.txt)"},
+        {"a --share name that is no language", nullptr, "corpus --out out --share KLINGON=1", 2,
+         "--share: KLINGON is not a language's resource name"},
         {"an output name that is a folder", FolderInstead("out/WELSH.bin"), "corpus --out out", 1,
          "WELSH.bin exists and is not a regular file"},
         {"a rename that fails after 42 others: those are put back", FolderInstead(digestAside),
@@ -202,10 +238,82 @@ TEST_F(ToolBadInput, Evaluate)
         {"--threads 100000", nullptr, "--threads 100000 corpus/ENGLISH.txt", 2, "--threads wants"},
         {"a malformed number", nullptr, "--per-language 5x --dev-set corpus", 2, "--per-language wants"},
         {"output that cannot be written", nullptr, "--dev-set corpus > /dev/full", 1, "cannot write"},
+        {"standard input closed", nullptr, "- <&-", 1, "cannot read standard input"},
+        {"standard input a folder", nullptr, "- < corpus", 1, "cannot read standard input: Is a directory"},
+        {"a file without a labelled line", WithText("plain.txt", "just text\n\n"), "plain.txt", 1,
+         "plain.txt holds no NAME<TAB>text line"},
+        {"a profile folder that is a file", WithText("good.tsv", "ENGLISH\tqwert common words\n"),
+         "--profiles good.tsv good.tsv", 1, "cannot load profiles from good.tsv: not a folder"},
     };
     for (const BadInput& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(RunCase(kEvaluate, c).out, "");  // never half a result
+    }
+}
+
+TEST_F(ToolBadInput, BuilderHelpIsUsage)
+{
+    const ToolRun run = RunIn(m_root, kBuild + " --help");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("usage: tm-build-profiles", 0), 0u) << run.out;
+}
+
+TEST_F(ToolBadInput, SecondBuilderOnAFolderIsRefused)
+{
+    // The test holds the lock that a running builder holds.
+    int fd = -1;
+    const std::function<void(const fs::path&)> lockOut = [&fd](const fs::path& root) {
+        fd = ::open((root / "out").c_str(), O_RDONLY | O_DIRECTORY);
+        ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    };
+    RunCase(kBuild, {"a builder already on the folder", lockOut, "corpus --out out", 1,
+                     "another tm-build-profiles is writing out; nothing was written"});
+    ::close(fd);
+    ExpectOldSetWhole();
+}
+
+TEST_F(ToolBadInput, BuildKilledAtAnyRenameLeavesOneWholeSet)
+{
+    // The new set, built where nothing was.
+    ASSERT_EQ(RunIn(m_root, kBuild + " corpus --out new").status, 0);
+    std::vector<std::pair<std::string, std::string>> fresh;
+    for (const fs::directory_entry& entry : fs::directory_iterator(m_root / "new"))
+        fresh.push_back({entry.path().filename().string(), ReadText(entry.path())});
+    ASSERT_EQ(fresh.size(), size_t(kLanguageCount + 2));
+
+    // Two renames for each file of the old set: each old file is moved aside, then its new one put
+    // in its place.
+    const int renames = 2 * int(fresh.size());
+    for (int k = 0; k <= renames + 1; ++k) {
+        SCOPED_TRACE("killed after rename " + std::to_string(k));
+        SetUp();
+        const ToolRun killed = RunIn(m_root, "TM_TEST_KILL_AFTER_RENAME=" + std::to_string(k) + " " + kBuild +
+                                                 " corpus --out out");
+        if (k == renames + 1) {  // past the last rename: not killed
+            EXPECT_EQ(killed.status, 0) << killed.err;
+            EXPECT_FALSE(fs::exists(m_root / "out" / kReplaceJournalName));
+            continue;
+        }
+        ASSERT_EQ(killed.status, 128 + SIGKILL) << killed.err;
+        // Until a builder has finished the replacement, the folder is refused.
+        const ToolRun refused = RunIn(m_root, "echo hello | " + kIdentify + " --profiles out");
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_NE(refused.err.find("a replacement of its files is unfinished"), std::string::npos) << refused.err;
+        EXPECT_EQ(refused.out, "");
+        // The next builder finishes it first, even when it fails itself.
+        const ToolRun next = RunIn(m_root, kBuild + " nowhere --out out");
+        EXPECT_EQ(next.status, 1);
+        EXPECT_NE(next.err.find("completed the replacement"), std::string::npos) << next.err;
+        size_t files = 0;
+        for (const fs::directory_entry& entry : fs::directory_iterator(m_root / "out")) {
+            const std::string name = entry.path().filename().string();
+            ++files;
+            bool same = false;
+            for (const auto& [freshName, contents] : fresh)
+                same = same || (freshName == name && contents == ReadText(entry.path()));
+            EXPECT_TRUE(same) << name << " is not of the new set";
+        }
+        EXPECT_EQ(files, fresh.size());
     }
 }
 

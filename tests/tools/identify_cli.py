@@ -52,6 +52,7 @@ SPOILED = [
     ("GERMAN", lambda p: os.symlink("/dev/zero", p), "not a regular file"),
     ("FRENCH", lambda p: os.symlink("/proc/self/mem", p), "unreadable"),
     ("LATIN", lambda p: sized(p, 16 * 1024 * 1024 + 1), "too large"),
+    ("ITALIAN", lambda p: os.symlink(os.path.basename(p), p), "unreadable"),  # a loop of links
     ("THAI", lambda p: write(p, b"LANG" + bytes(30)), "rejected by the reader"),
     ("WELSH", lambda p: write(p, claimed_table(30000000)), "rejected by the reader"),
 ]
@@ -161,11 +162,19 @@ def main():
                   r"^tm-identify: cannot read standard input: ", 0)
         finally:
             os.close(fd)
-        # (An empty folder reads the same: every row missing.)
+        # (An empty folder: every row missing.)
+        check("an empty profile folder", run(tool, ["--profiles", os.path.join(tmp)]), 1,
+              r"^tm-identify: no profile loaded from .* \(all 42 missing\)$", 0)
         check("no such profile folder", run(tool, ["--profiles", os.path.join(tmp, "absent")]), 1,
-              r"^tm-identify: no profile loaded from .*absent \(all 42 missing\)$", 0)
+              r"^tm-identify: cannot load profiles from .*absent: no such folder$", 0)
+        check("a profile folder that is a file", run(tool, ["--profiles", paths["en"]]), 1,
+              r"^tm-identify: cannot load profiles from .*en: not a folder$", 0)
+        # A line over 64 MiB is answered as unidentifiable; the lines after it still are.
+        long_line = b"Hello world\n" + b"a" * (64 * 1024 * 1024 + 1) + b"\r\nDie Datei konnte nicht gespeichert werden.\n"
+        check("a line over 64 MiB", run(tool, ["--best"], long_line), 1,
+              r"^tm-identify: line 2: too long \(over 64 MiB\), not identified$", b"ENGLISH\nUNKNOWN\nGERMAN\n")
         for args in (["--best", "--scores"], ["--scores", "--best"], ["--best", "--best"],
-                     ["--profiles"], ["--profiles", profiles, "--profiles", profiles], ["--fast"],
+                     ["--profiles"], ["--profiles", ""], ["--profiles", profiles, "--profiles", profiles], ["--fast"],
                      ["--line-buffered", "--line-buffered"], [paths["en"], "--fast"]):
             check("usage: " + " ".join(args), run(tool, args), 2, USAGE, 0)
 

@@ -11,7 +11,10 @@
 // Any recipe option, or corpus folders other than the default ones, need an explicit --out, so that
 // an experiment never overwrites the committed profiles. The blobs, the list of the corpus files
 // read (corpus-digest.txt) and the blobs' merged index laid out for the program (ngram-index.bin)
-// replace the old ones together or not at all.
+// replace the old ones together or not at all, through a journal that the next run on the folder
+// finishes should this one be killed (see ReplaceFiles.h). The output folder is locked for the
+// whole run: a second builder on it is refused. A corpus file may hold at most
+// kMaxCorpusFileBytes (64 MiB).
 #include "LanguageTable.h"
 #include "ProfileBuilder.h"
 #include "ProfileFormat.h"
@@ -32,17 +35,18 @@ namespace {
 // More worker threads than languages would only wait.
 const int kMaxThreads = 64;
 
-int Usage()
+int Usage(std::FILE* to = stderr, int status = 2)
 {
-    std::fprintf(stderr,
+    std::fprintf(to,
                  "usage: tm-build-profiles [CORPUS_DIR...] [--out DIR] [--threads N (1-%d)]\n"
                  "       [--keys N] [--capital-keys N] [--capital-every N] [--shared N]\n"
                  "       [--min-count N] [--slot-factor F] [--share NAME=F,...]\n"
                  "       [--length-percent P1,P2,P3,P4,P5] [--bonus F] [--later-units N]\n"
                  "       [--letterless-keys] [--split blocks|lines]\n"
-                 "Recipe options and corpus folders other than the defaults need --out.\n",
-                 kMaxThreads);
-    return 2;
+                 "Recipe options and corpus folders other than the defaults need --out.\n"
+                 "A corpus file may hold at most %d MiB.\n",
+                 kMaxThreads, int(kMaxCorpusFileBytes >> 20));
+    return status;
 }
 
 int Refuse(const std::string& option, const char* value, const std::string& expected)
@@ -106,6 +110,8 @@ int main(int argc, char** argv)
             corpusDirs.push_back(arg);
             continue;
         }
+        if (arg == "--help")
+            return Usage(stdout, 0);
         if (arg == "--letterless-keys") {
             recipe.letterlessKeys = true;
             recipeGiven = true;
@@ -164,6 +170,11 @@ int main(int argc, char** argv)
                 const size_t eq = item.find('=');
                 double share = 0;
                 ok = ok && eq != std::string::npos && ParseNumber(item.c_str() + eq + 1, 0, 10, share);
+                if (ok && LanguageOfResourceName(item.substr(0, eq)) < 0) {
+                    std::fprintf(stderr, "tm-build-profiles: --share: %s is not a language's resource "
+                                         "name (ENGLISH, ...)\n", item.substr(0, eq).c_str());
+                    return 2;
+                }
                 recipe.shares.push_back({item.substr(0, eq), share});
             }
         } else {
@@ -186,6 +197,21 @@ int main(int argc, char** argv)
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::vector<uint8_t>> blobs;
     std::string error;
+    std::vector<std::string> names;
+    for (int language = 0; language < kLanguageCount; ++language)
+        names.push_back(ResourceName(language) + ".bin");
+    names.push_back(kCorpusDigestName);
+    names.push_back(kIndexFileName);
+    // The output folder is ours until the end: a second builder on it is refused at once. What an
+    // interrupted run left there is settled before anything else.
+    CFolderLock lock;
+    std::string note;
+    if (!lock.Acquire(outDir, error) || !FinishReplacement(outDir, names, note, error)) {
+        std::fprintf(stderr, "tm-build-profiles: %s\n", error.c_str());
+        return 1;
+    }
+    if (!note.empty())
+        std::fprintf(stderr, "tm-build-profiles: %s\n", note.c_str());
     if (!BuildProfiles(corpusDirs, recipe, threads, blobs, error)) {
         std::fprintf(stderr, "tm-build-profiles: %s\n", error.c_str());
         return 1;
@@ -193,11 +219,16 @@ int main(int argc, char** argv)
 
     std::vector<std::pair<std::string, std::string>> files;
     for (int language = 0; language < kLanguageCount; ++language)
-        files.push_back({ResourceName(language) + ".bin",
-                         std::string(blobs[language].begin(), blobs[language].end())});
+        files.push_back({names[size_t(language)], std::string(blobs[language].begin(), blobs[language].end())});
     files.push_back({kCorpusDigestName, DescribeCorpusFiles(corpusDirs)});
-    const std::vector<uint8_t> index = LayOutIndex(blobs, error);
+    int refused = -1;
+    const std::vector<uint8_t> index = LayOutIndex(blobs, error, &refused);
     if (index.empty()) {
+        std::string sources;
+        for (const std::string& dir : corpusDirs)
+            sources += (sources.empty() ? "" : ", ") + CorpusFilePath(dir, refused);
+        if (refused >= 0)
+            error += " (built from " + sources + ")";
         std::fprintf(stderr, "tm-build-profiles: %s; nothing was written\n", error.c_str());
         return 1;
     }

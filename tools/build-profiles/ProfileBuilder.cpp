@@ -5,6 +5,7 @@
 #include "LetterTable.h"
 #include "Ngram.h"
 #include "Normalise.h"
+#include "ProfileFormat.h"
 #include "ProfileWriter.h"
 #include "Utf8.h"
 
@@ -480,10 +481,14 @@ bool ReadFileBytes(const std::string& path, std::string& bytes, std::string* pro
     std::string why;
     std::error_code ec;
     const std::filesystem::file_status status = std::filesystem::status(path, ec);
-    if (!std::filesystem::exists(status)) {
+    if (status.type() == std::filesystem::file_type::not_found) {
         why = "missing";
+    } else if (ec) {
+        why = "unreadable: " + ec.message();  // a loop of symbolic links, a folder not searchable
     } else if (!std::filesystem::is_regular_file(status)) {
         why = "not a regular file";
+    } else if (std::filesystem::file_size(path, ec) > kMaxCorpusFileBytes) {
+        why = "too large (over " + std::to_string(kMaxCorpusFileBytes >> 20) + " MiB)";
     } else {
         std::ifstream file(path, std::ios::binary);
         try {
@@ -642,8 +647,12 @@ bool BuildProfiles(const std::vector<std::string>& corpusDirs, const BuildRecipe
     }
     for (const std::string& dir : corpusDirs) {
         std::error_code ec;
-        if (!std::filesystem::is_directory(dir, ec)) {
-            error = "corpus folder " + dir + " not found";
+        const std::filesystem::file_status status = std::filesystem::status(dir, ec);
+        if (!std::filesystem::is_directory(status)) {
+            error = "corpus folder " + dir +
+                    (status.type() == std::filesystem::file_type::not_found ? " not found"
+                     : ec ? ": " + ec.message()
+                          : " is not a folder");
             return false;
         }
     }
@@ -699,6 +708,14 @@ bool BuildProfiles(const std::vector<std::string>& corpusDirs, const BuildRecipe
     return true;
 }
 
+int LanguageOfResourceName(const std::string& name)
+{
+    for (int language = 0; language < kLanguageCount; ++language)
+        if (ResourceName(language) == name)
+            return language;
+    return -1;
+}
+
 std::string DescribeCorpusFiles(const std::vector<std::string>& corpusDirs)
 {
     std::string text;
@@ -718,14 +735,24 @@ std::string DescribeCorpusFiles(const std::vector<std::string>& corpusDirs)
     return text;
 }
 
-std::vector<uint8_t> LayOutIndex(const std::vector<std::vector<uint8_t>>& blobs, std::string& error)
+std::vector<uint8_t> LayOutIndex(const std::vector<std::vector<uint8_t>>& blobs, std::string& error,
+                                 int* refused)
 {
     CLangIdentifier identifier;
     for (size_t language = 0; language < blobs.size(); ++language) {
         if (language >= size_t(kLanguageCount) ||
             !identifier.LoadProfile(LanguageTable[language].displayName, blobs[language].data(),
                                     blobs[language].size())) {
-            error = "the blob of catalogue row " + std::to_string(language) + " does not load";
+            if (language >= size_t(kLanguageCount)) {
+                error = "more blobs than languages";
+                return {};
+            }
+            // A profile with no key at all is what the reader refuses most likely.
+            const bool keyless = blobs[language].size() >= 12 && ReadLe32(blobs[language].data() + 8) == 0;
+            error = "the profile built for " + ResourceName(int(language)) + " is refused by the reader" +
+                    (keyless ? ": no n-gram of its training text was kept" : "");
+            if (refused != nullptr)
+                *refused = int(language);
             return {};
         }
     }

@@ -66,9 +66,16 @@ struct BuildRecipe
     SplitRule split = SplitRule::Blocks;  // which lines are held out of training
 };
 
+// The largest corpus file read. While a file is counted the builder holds its bytes, its lines and
+// the counts of its distinct n-grams: up to some 35 times the file's size for text as varied as
+// all the languages' corpora together, and that for each language counted at once. So a file beyond
+// this is refused.
+constexpr uint64_t kMaxCorpusFileBytes = uint64_t(64) << 20;
+
 // Reads one corpus file as UTF-16 lines: UTF-8 decoded (a malformed sequence becomes U+FFFD, code
 // points above U+FFFF become surrogate pairs), split at LF. False when the file cannot be read,
-// with the reason in `problem`: "missing", "not a regular file" or "unreadable".
+// with the reason in `problem`: "missing", "not a regular file", "too large (over 64 MiB)" or
+// "unreadable" (with the system's reason when it gives one).
 bool ReadCorpusFile(const std::string& path, std::vector<std::u16string>& lines,
                     std::string* problem = nullptr);
 
@@ -97,6 +104,8 @@ bool HasLetter(const char16_t* text, size_t length);
 
 // The resource name of a catalogue row as ASCII ("ENGLISH").
 std::string ResourceName(int language);
+// The catalogue row of a resource name, -1 for none.
+int LanguageOfResourceName(const std::string& name);
 
 // Builds the blobs of all catalogue rows, in catalogue order, from the corpus folders (the first
 // one required for every language, the later ones where they have text), using `threads` worker
@@ -107,8 +116,10 @@ bool BuildProfiles(const std::vector<std::string>& corpusDirs, const BuildRecipe
                    std::vector<std::vector<uint8_t>>& blobs, std::string& error);
 
 // The merged index of the blobs (one per LanguageTable row, in table order) laid out for
-// CLangIdentifier::AttachIndex; empty, with a message in `error`, when a blob does not load.
-std::vector<uint8_t> LayOutIndex(const std::vector<std::vector<uint8_t>>& blobs, std::string& error);
+// CLangIdentifier::AttachIndex; empty, with a message in `error` naming the language, when a blob
+// does not load (its row then in `refused`, when given).
+std::vector<uint8_t> LayOutIndex(const std::vector<std::vector<uint8_t>>& blobs, std::string& error,
+                                 int* refused = nullptr);
 
 // One line per corpus file, "<folder name>/<NAME>.txt<TAB><bytes><TAB><digest>" (a 64-bit FNV-1a
 // of the bytes, in hex), or "<folder name>/<NAME>.txt<TAB>missing": what the builder read. The

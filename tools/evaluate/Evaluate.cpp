@@ -17,7 +17,8 @@
 //       builder must then be run with the same option).
 //
 // A text counts as correct when the verdict names a language and the best-ranked one is its label.
-// --threads is at most 64.
+// --threads is at most 64; the threads share one index. An input that cannot be read or holds no
+// NAME<TAB>text line, or no text left to score, is an error (exit 1), not a result of 0 texts.
 #include "LangIdentifier.h"
 #include "LanguageTable.h"
 #include "NgramTable.h"
@@ -30,7 +31,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
+#include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 #include <thread>
@@ -41,14 +43,6 @@ namespace {
 const size_t kMinLength = 10;
 const size_t kMaxLength = 400;
 const int kMaxThreads = 64;
-
-int LanguageIndex(const std::string& name)
-{
-    for (int i = 0; i < kLanguageCount; ++i)
-        if (ResourceName(i) == name)
-            return i;
-    return -1;
-}
 
 // A development sample: the held-out line, trimmed of spaces, cut back to a word end when it is
 // longer than the long bucket.
@@ -138,19 +132,16 @@ int Bucket(size_t length)
     return length <= 30 ? 0 : length <= 100 ? 1 : 2;
 }
 
-// Every profile must load: `failures` says which did not.
-void IdentifyRange(const std::string& profileDir, std::vector<Sample>& samples, size_t from,
-                   size_t step, std::string& failures)
+// Identifies every `step`th sample from `from` on through the catalogue's shared identifier, whose
+// index is built: each thread keeps its own records.
+void IdentifyRange(const CProfileCatalogue& catalogue, std::vector<Sample>& samples, size_t from, size_t step)
 {
-    CProfileCatalogue catalogue;
-    catalogue.Load(profileDir);
-    failures = DescribeFailures(catalogue.Failures());
-    if (!failures.empty())
-        return;
-    CLangIdentifier& identifier = catalogue.Identifier();
+    const CLangIdentifier& identifier = catalogue.Identifier();
+    std::vector<LangScore> records;
+    std::vector<double> sums;
     std::u16string verdict;
     for (size_t s = from; s < samples.size(); s += step) {
-        const LangScore* results = identifier.Identify(samples[s].text.c_str());
+        const LangScore* results = identifier.IdentifyInto(samples[s].text.c_str(), records, sums);
         if (!FormatVerdict(results, identifier.GetProfileCount(), verdict))
             continue;
         samples[s].predicted = catalogue.LanguageOf(results[0].profile);
@@ -170,18 +161,27 @@ bool ReadSamples(const std::string& path, size_t file, bool capitals, bool mixed
     std::vector<std::u16string> lines;
     std::string problem;
     if (path == "-") {
-        lines = SplitCorpusText(std::string(std::istreambuf_iterator<char>(std::cin),
-                                            std::istreambuf_iterator<char>()));
+        std::string bytes;
+        char chunk[65536];
+        for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0;)
+            bytes.append(chunk, n);
+        if (std::ferror(stdin)) {
+            std::fprintf(stderr, "tm-evaluate: cannot read standard input: %s\n", std::strerror(errno));
+            return false;
+        }
+        lines = SplitCorpusText(bytes);
     } else if (!ReadCorpusFile(path, lines, &problem)) {
         std::fprintf(stderr, "tm-evaluate: cannot read %s: %s\n", path.c_str(), problem.c_str());
         return false;
     }
+    bool labelled = false;
     for (const std::u16string& line : lines) {
         const size_t tab = line.find(u'\t');
         if (tab == std::u16string::npos)
             continue;
+        labelled = true;
         const std::string name = EncodeUtf8(line.substr(0, tab));
-        const int language = LanguageIndex(name);
+        const int language = LanguageOfResourceName(name);
         if (language < 0) {
             std::fprintf(stderr, "tm-evaluate: %s: unknown language %s\n", path.c_str(), name.c_str());
             return false;
@@ -197,7 +197,10 @@ bool ReadSamples(const std::string& path, size_t file, bool capitals, bool mixed
         if (!text.empty())
             samples.push_back({language, text, file});
     }
-    return true;
+    if (!labelled)
+        std::fprintf(stderr, "tm-evaluate: %s holds no NAME<TAB>text line\n",
+                     path == "-" ? "standard input" : path.c_str());
+    return labelled;
 }
 
 // The figures of the samples of one input file, or of all of them (file < 0).
@@ -273,20 +276,32 @@ int Evaluate(const std::vector<std::string>& paths, const std::string& profileDi
     for (size_t f = 0; f < paths.size(); ++f)
         if (!ReadSamples(paths[f], f, capitals, mixed, samples))
             return 1;
+    if (samples.empty()) {
+        std::fprintf(stderr, "tm-evaluate: no text to score%s\n",
+                     capitals ? " (--capitals leaves out the languages without letter case)" : "");
+        return 1;
+    }
 
+    // Every profile must load. One index serves every thread.
+    CProfileCatalogue catalogue;
+    catalogue.Load(profileDir);
+    if (!catalogue.FolderProblem().empty()) {
+        std::fprintf(stderr, "tm-evaluate: cannot load profiles from %s: %s\n", profileDir.c_str(),
+                     catalogue.FolderProblem().c_str());
+        return 1;
+    }
+    const std::string failures = DescribeFailures(catalogue.Failures());
+    if (!failures.empty()) {
+        std::fprintf(stderr, "tm-evaluate: not loaded from %s: %s\n", profileDir.c_str(), failures.c_str());
+        return 1;
+    }
+    catalogue.Identifier().BuildIndex();
     std::vector<std::thread> pool;
-    std::vector<std::string> failures(static_cast<size_t>(threads));
     for (int t = 0; t < threads; ++t)
-        pool.emplace_back(IdentifyRange, profileDir, std::ref(samples), size_t(t), size_t(threads),
-                          std::ref(failures[size_t(t)]));
+        pool.emplace_back(IdentifyRange, std::cref(catalogue), std::ref(samples), size_t(t),
+                          size_t(threads));
     for (std::thread& t : pool)
         t.join();
-    for (const std::string& failed : failures) {
-        if (!failed.empty()) {
-            std::fprintf(stderr, "tm-evaluate: not loaded from %s: %s\n", profileDir.c_str(), failed.c_str());
-            return 1;
-        }
-    }
 
     if (showErrors)
         for (const Sample& s : samples)

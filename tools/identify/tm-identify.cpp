@@ -22,9 +22,13 @@
 // The answers so far are flushed whenever the tool is about to wait for input, and with
 // --line-buffered after every answer, so the tool can serve as a filter or a co-process.
 //
+// A line, like a file, may hold at most 64 MiB: a longer line is answered as "判定不能" (UNKNOWN with
+// --best) after a message, and the lines after it still are.
+//
 // Exit status: 0 when at least one profile loaded and every text was answered (profiles that did not
-// load are named on standard error); 1 when none loaded, on a read or write error, or when a file was
-// not answered; 2 on a usage error.
+// load are named on standard error); 1 when none loaded or the profile folder was refused, on a read
+// or write error, when a file was not answered or a line was too long; 2 on a usage error (an
+// empty --profiles among them).
 #include "LangIdentifier.h"
 #include "LanguageTable.h"
 #include "NgramTable.h"
@@ -59,6 +63,9 @@ enum class Mode { Verdict, Best, Scores };
 // A larger file is refused rather than cut short: identifying 64 MiB of text already takes seconds
 // and several hundred MB, and a 32-bit build has little more to give.
 constexpr size_t kMaxFileBytes = size_t(64) << 20;
+// A line is held whole before it is answered, so it is capped the same way: a longer one is
+// skipped to its end and answered as a text that cannot be identified.
+constexpr size_t kMaxLineBytes = kMaxFileBytes;
 
 const char kBom[] = "\xEF\xBB\xBF";
 
@@ -183,20 +190,22 @@ class CLineReader
 {
 public:
     // The next line, without its LF. False at the end of the input, with a last line that had no LF
-    // (possibly empty) in `line`, and on a read error, after a message.
+    // (possibly empty) in `line`, and on a read error, after a message. A line of more than
+    // kMaxLineBytes is read to its end but not kept: `line` is then empty and TooLong true.
     bool Next(std::string& line)
     {
         line.clear();
+        m_tooLong = false;
         for (;;) {
             const char* start = m_buffer.data() + m_begin;
             const size_t available = m_end - m_begin;
             if (const void* lf = std::memchr(start, '\n', available)) {
                 const size_t length = size_t(static_cast<const char*>(lf) - start);
-                line.append(start, length);
+                Keep(start, length, line);
                 m_begin += length + 1;
                 return true;
             }
-            line.append(start, available);
+            Keep(start, available, line);
             m_begin = m_end = 0;
             const long n = ReadSome(m_buffer.data(), m_buffer.size());
             if (n <= 0) {
@@ -210,6 +219,7 @@ public:
         }
     }
 
+    bool TooLong() const { return m_tooLong; }
     bool Failed() const { return m_failed; }
 
     // Whether the next line is already in hand, so that Next will not wait for input.
@@ -219,33 +229,53 @@ public:
     }
 
 private:
+    // Appends to the line unless that makes it too long; a line too long keeps nothing.
+    void Keep(const char* start, size_t n, std::string& line)
+    {
+        if (!m_tooLong && n > kMaxLineBytes - line.size()) {
+            m_tooLong = true;
+            std::string().swap(line);
+        }
+        if (!m_tooLong)
+            line.append(start, n);
+    }
+
     std::vector<char> m_buffer = std::vector<char>(size_t(1) << 16);
     size_t m_begin = 0;
     size_t m_end = 0;
     bool m_failed = false;
+    bool m_tooLong = false;
 };
 
 // Line mode: answers every line of standard input as it arrives. The answers are flushed whenever
 // the tool is about to wait for more input, so a terminal, a pipeline or a co-process has each one in
 // time, while lines that arrive together cost one write; `flushEach` flushes after every answer.
-// False on a read or write error.
+// A line over kMaxLineBytes is answered as a text that cannot be identified, after a message, so
+// that the answers stay in step with the lines. False on a read or write error or after such a
+// line.
 bool IdentifyLines(CProfileCatalogue& catalogue, Mode mode, bool flushEach, COutput& output)
 {
     CLineReader reader;
     std::string line;
-    for (bool first = true;; first = false) {
+    bool allIdentified = true;
+    for (size_t number = 1;; ++number) {
         const bool ended = reader.Next(line);
-        if (first && line.compare(0, 3, kBom) == 0)
+        if (number == 1 && line.compare(0, 3, kBom) == 0)
             line.erase(0, 3);
-        if (!ended && (reader.Failed() || line.empty()))
-            return !reader.Failed();
+        if (!ended && (reader.Failed() || (line.empty() && !reader.TooLong())))
+            return !reader.Failed() && allIdentified;
         if (ended && !line.empty() && line.back() == '\r')
             line.pop_back();
+        if (reader.TooLong()) {
+            std::fprintf(stderr, "tm-identify: line %zu: too long (over %u MiB), not identified\n", number,
+                         unsigned(kMaxLineBytes >> 20));
+            allIdentified = false;
+        }
         const std::string answer = Answer(catalogue, mode, DecodeUtf8(Unescape(line)));
         if (!output.WriteLine(answer, flushEach || !reader.HasLine()))
             return false;
         if (!ended)
-            return true;
+            return allIdentified;
     }
 }
 
@@ -331,7 +361,7 @@ int main(int argc, char** argv)
             files.push_back(arg);
         } else if (arg == "--") {
             optionsEnded = true;
-        } else if (arg == "--profiles" && i + 1 < argc && !dirGiven) {
+        } else if (arg == "--profiles" && i + 1 < argc && !dirGiven && argv[i + 1][0] != 0) {
             dir = argv[++i];
             dirGiven = true;
         } else if ((arg == "--best" || arg == "--scores") && mode == Mode::Verdict) {
@@ -349,6 +379,11 @@ int main(int argc, char** argv)
 
     CProfileCatalogue catalogue;
     const bool loaded = catalogue.Load(dir);
+    if (!catalogue.FolderProblem().empty()) {
+        std::fprintf(stderr, "tm-identify: cannot load profiles from %s: %s\n", dir.c_str(),
+                     catalogue.FolderProblem().c_str());
+        return 1;
+    }
     const std::string failures = DescribeFailures(catalogue.Failures());
     if (!loaded) {
         std::fprintf(stderr, "tm-identify: no profile loaded from %s (%s)\n", dir.c_str(), failures.c_str());
