@@ -117,7 +117,7 @@ TEST_F(CRealLanguages, RunsFollowTheLanguagesOfTheText)
          {{"ENGLISH", u""}, {"FRENCH", u"Ma grand"}, {"ENGLISH", u"Everyone"}}},
         {"Danish, then Norwegian", kDanish + u"\n" + kNorwegian, {{"DANISH", u""}, {"NORWEGIAN", u"I dag"}}},
         {"Spanish, then Catalan", kSpanish + u" " + kCatalan, {{"SPANISH", u""}, {"CATALAN", u"Aquest"}}},
-        {"a change of script without a space", kJapanese + kEnglish,
+        {"a change of script without a space", kJapanese.substr(0, kJapanese.size() - 1) + kEnglish,
          {{"JAPANESE", u""}, {"ENGLISH", u"The weather"}}},
         {"a short line without letters joins a run", kEnglish + u"\n\n12.5 - 2024-01-01 (42)\n\n" + kGerman,
          {{"ENGLISH", u""}, {"GERMAN", u"Am "}}},
