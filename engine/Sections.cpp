@@ -18,6 +18,8 @@ const double kUnknownCost = 0.5;
 // A piece without a sentence end, line break or change of script is cut after about this many
 // units, at a space where there is one in its second half.
 const size_t kLongestPiece = 160;
+// A sentence, line or stretch of one script shorter than this joins the piece after it.
+const size_t kShortestPiece = 12;
 
 enum class Script { None, Latin, Greek, Cyrillic, Hebrew, Arabic, Thai, Hangul, Cjk, Other };
 
@@ -111,7 +113,8 @@ size_t LongPieceEnd(const char16_t* text, size_t start, size_t i)
 
 // Cuts the text into pieces that cover it back to back: after a sentence end or a line break (with
 // the spaces that follow), before the first letter of another script, and a long piece about every
-// kLongestPiece units.
+// kLongestPiece units; but a piece is at least kShortestPiece units long (the last may be shorter),
+// so that their number stays a small part of the text's length whatever the text.
 std::vector<Piece> CutIntoPieces(const char16_t* text, size_t length)
 {
     std::vector<Piece> pieces;
@@ -127,7 +130,7 @@ std::vector<Piece> CutIntoPieces(const char16_t* text, size_t length)
         const char16_t c = text[i];
         const Script s = ScriptOf(c);
         if (s != Script::None) {
-            if (script != Script::None && s != script)
+            if (script != Script::None && s != script && i - start >= kShortestPiece)
                 cut(i);
             script = s;
         }
@@ -141,9 +144,10 @@ std::vector<Piece> CutIntoPieces(const char16_t* text, size_t length)
             i = ends ? k : i;
         }
         if (ends) {
-            while (i < length && (IsSpace(text[i]) || IsClosing(text[i])))
+            while (i < length && IsSpace(text[i]))
                 ++i;
-            cut(i);
+            if (i - start >= kShortestPiece)
+                cut(i);
         } else if (i - start >= kLongestPiece) {
             const size_t at = LongPieceEnd(text, start, i);
             cut(at);
@@ -155,64 +159,76 @@ std::vector<Piece> CutIntoPieces(const char16_t* text, size_t length)
     return pieces;
 }
 
-// The cost of every label for every piece: P languages, then unknown, a row per piece.
-std::vector<double> PieceCosts(CLangIdentifier& identifier, const char16_t* text,
-                               const std::vector<Piece>& pieces)
+// What each label costs for one piece: the P languages, then unknown.
+class CPieceCosts
 {
-    const int profiles = identifier.GetProfileCount();
-    const size_t labels = size_t(profiles) + 1;
-    std::unordered_map<const char16_t*, int> profileOf;
-    for (int i = 0; i < profiles; ++i)
-        profileOf[identifier.GetProfile(i)->DisplayName()] = i;
-
-    std::vector<double> costs(pieces.size() * labels);
-    std::u16string piece;
-    std::u16string verdict;
-    for (size_t k = 0; k < pieces.size(); ++k) {
-        piece.assign(text + pieces[k].start, pieces[k].end - pieces[k].start);
-        const double units = Weight(piece);
-        double* row = &costs[k * labels];
-        const LangScore* results = identifier.Identify(piece.c_str());
-        const bool evidence = FormatVerdict(results, profiles, verdict);
-        for (int i = 0; i < profiles; ++i)
-            row[i] = units;
-        for (int r = 0; evidence && r < profiles; ++r)
-            row[profileOf[results[r].name]] = units * (1.0 - results[r].score);
-        row[profiles] = units * kUnknownCost;
+public:
+    explicit CPieceCosts(CLangIdentifier& identifier)
+        : m_identifier(identifier), m_profiles(identifier.GetProfileCount()), m_costs(size_t(m_profiles) + 1)
+    {
+        for (int i = 0; i < m_profiles; ++i)
+            m_profileOf[identifier.GetProfile(i)->DisplayName()] = i;
     }
-    return costs;
-}
+
+    const std::vector<double>& Of(const char16_t* text, const Piece& piece)
+    {
+        m_piece.assign(text + piece.start, piece.end - piece.start);
+        const double weight = Weight(m_piece);
+        const LangScore* results = m_identifier.Identify(m_piece.c_str());
+        const bool evidence = FormatVerdict(results, m_profiles, m_verdict);
+        for (int i = 0; i < m_profiles; ++i)
+            m_costs[size_t(i)] = weight;
+        for (int r = 0; evidence && r < m_profiles; ++r)
+            m_costs[size_t(m_profileOf[results[r].name])] = weight * (1.0 - results[r].score);
+        m_costs[size_t(m_profiles)] = weight * kUnknownCost;
+        return m_costs;
+    }
+
+private:
+    CLangIdentifier& m_identifier;
+    const int m_profiles;
+    std::unordered_map<const char16_t*, int> m_profileOf;  // display name (the same pointer) to index
+    std::u16string m_piece;
+    std::u16string m_verdict;
+    std::vector<double> m_costs;
+};
 
 // The labels that explain the pieces at the least cost, with kChangeCost for every change
-// (Viterbi). Of equal costs, the change as late as possible (so that text without evidence stays
-// with the run before it), then the lower label.
-std::vector<int> BestLabels(const std::vector<double>& costs, size_t labels)
+// (Viterbi), scoring each piece as it goes. Of equal costs, the change as late as possible (so that
+// text without evidence stays with the run before it), then the lower label. What it keeps of each
+// piece is the label a change to it came from and a bit per label: whether the label stayed.
+std::vector<size_t> BestLabels(CLangIdentifier& identifier, const char16_t* text,
+                               const std::vector<Piece>& pieces)
 {
-    const size_t count = costs.size() / labels;
-    std::vector<double> total(costs.begin(), costs.begin() + std::ptrdiff_t(labels));
-    std::vector<int> from(count * labels, 0);
-    std::vector<double> next(labels);
+    CPieceCosts costs(identifier);
+    const size_t labels = size_t(identifier.GetProfileCount()) + 1;
+    const size_t count = pieces.size();
+    std::vector<double> total = costs.Of(text, pieces[0]);
+    std::vector<size_t> changedFrom(count, 0);
+    std::vector<bool> stayed(count * labels, true);
     for (size_t k = 1; k < count; ++k) {
         size_t cheapest = 0;
         for (size_t l = 1; l < labels; ++l)
             if (total[l] < total[cheapest])
                 cheapest = l;
         const double changed = total[cheapest] + kChangeCost;
+        const std::vector<double>& cost = costs.Of(text, pieces[k]);
+        changedFrom[k] = cheapest;
         for (size_t l = 0; l < labels; ++l) {
             const bool stay = total[l] < changed;
-            from[k * labels + l] = int(stay ? l : cheapest);
-            next[l] = (stay ? total[l] : changed) + costs[k * labels + l];
+            stayed[k * labels + l] = stay;
+            total[l] = (stay ? total[l] : changed) + cost[l];
         }
-        total.swap(next);
     }
-    std::vector<int> best(count);
+    std::vector<size_t> best(count);
     size_t label = 0;
     for (size_t l = 1; l < labels; ++l)
         if (total[l] < total[label])
             label = l;
     for (size_t k = count; k-- > 0;) {
-        best[k] = int(label);
-        label = size_t(from[k * labels + label]);
+        best[k] = label;
+        if (!stayed[k * labels + label])
+            label = changedFrom[k];
     }
     return best;
 }
@@ -231,9 +247,9 @@ std::vector<LanguageRun> FindLanguageRuns(CLangIdentifier& identifier, const cha
         return runs;
 
     const std::vector<Piece> pieces = CutIntoPieces(text, n);
-    const std::vector<int> labels = BestLabels(PieceCosts(identifier, text, pieces), size_t(profiles) + 1);
+    const std::vector<size_t> labels = BestLabels(identifier, text, pieces);
     for (size_t k = 0; k < pieces.size(); ++k) {
-        const int profile = labels[k] == profiles ? kUnknownLanguage : labels[k];
+        const int profile = labels[k] == size_t(profiles) ? kUnknownLanguage : int(labels[k]);
         if (!runs.empty() && runs.back().profile == profile)
             runs.back().end = pieces[k].end;
         else
