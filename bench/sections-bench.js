@@ -317,7 +317,7 @@ const percent = (x) => (Number.isNaN(x) ? '-' : `${(100 * x).toFixed(1)} %`);
     for (const [system, key] of [['Tonguemeter', 'ours'], ['CLD2 chunks', 'cld2'], ['one verdict', 'whole']]) {
       const s = score(kindDocs, (d) => d[key]);
       console.log(`${kind.padEnd(8)} ${system.padEnd(13)} ${percent(s.chars).padStart(11)} ` +
-                  `${percent(s.precision).padStart(19)} ${percent(s.recall).padStart(7)} ` +
+                  `${percent(kind === 'single' ? NaN : s.precision).padStart(19)} ${percent(s.recall).padStart(7)} ` +
                   `${kind === 'single' ? percent(s.split).padStart(6) : ''}`);
     }
   }
