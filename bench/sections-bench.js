@@ -93,7 +93,8 @@ function corpusLines(name, heldOut) {
 }
 
 const devSet = new Map();
-for (const line of run(evaluate, ['--dev-set', corpus, '--per-language', '100000000']).stdout.toString('utf8').split('\n')) {
+const devLines = run(evaluate, ['--dev-set', corpus, '--per-language', '100000000']).stdout.toString('utf8');
+for (const line of devLines.split('\n')) {
   const tab = line.indexOf('\t');
   if (tab < 0) continue;
   if (!devSet.has(line.slice(0, tab))) devSet.set(line.slice(0, tab), []);
@@ -172,13 +173,14 @@ function distinct(count, pool) {
 }
 
 const available = [...sentences.keys()];
+const eitherOrder = (pair) => (random() < 0.5 ? pair : [pair[1], pair[0]]);
 const closePairs = [['DANISH', 'NORWEGIAN'], ['SPANISH', 'CATALAN'], ['CZECH', 'SLOVAK']]
   .filter((pair) => pair.every((n) => sentences.has(n)));
 const kinds = [
   { kind: 'two', make: () => makeDocument(distinct(2, available), between(2, 4), true) },
   { kind: 'three', make: () => makeDocument(distinct(3, available), between(3, 5), true) },
-  { kind: 'close', make: () => makeDocument(pick(closePairs).slice().sort(() => random() - 0.5), between(2, 4), true) },
-  { kind: 'far', make: () => makeDocument(random() < 0.5 ? ['JAPANESE', 'ENGLISH'] : ['ENGLISH', 'JAPANESE'], between(2, 4), true) },
+  { kind: 'close', make: () => makeDocument(eitherOrder(pick(closePairs)), between(2, 4), true) },
+  { kind: 'far', make: () => makeDocument(eitherOrder(['JAPANESE', 'ENGLISH']), between(2, 4), true) },
   { kind: 'single', make: () => makeDocument([pick(available)], 1, false) },
 ].filter((k) => k.kind !== 'close' || closePairs.length)
  .filter((k) => k.kind !== 'far' || (sentences.has('JAPANESE') && sentences.has('ENGLISH')));
@@ -190,7 +192,9 @@ for (const { kind, make } of kinds)
 
 const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tm-sections-'));
 const input = path.join(dir, 'documents.txt');
-fs.writeFileSync(input, documents.map((d) => d.text.replace(/\\/g, '\\\\').replace(/\n/g, '\\n')).join('\n') + '\n');
+// One document a line: a backslash would start an escape, and the line feeds become escapes.
+const escaped = (text) => text.replace(/\\/g, '\\\\').replace(/\n/g, '\\n');
+fs.writeFileSync(input, documents.map((d) => escaped(d.text)).join('\n') + '\n');
 const tiny = path.join(dir, 'tiny.txt');
 fs.writeFileSync(tiny, 'a\n');
 
@@ -298,7 +302,11 @@ const percent = (x) => (Number.isNaN(x) ? '-' : `${(100 * x).toFixed(1)} %`);
     const c = await timeCld2();
     const sections = a.seconds - timeBase('--sections');
     const verdict = b.seconds - timeBase('--best');
-    best = { sections: Math.min(best.sections, sections), whole: Math.min(best.whole, verdict), cld2: Math.min(best.cld2, c.seconds) };
+    best = {
+      sections: Math.min(best.sections, sections),
+      whole: Math.min(best.whole, verdict),
+      cld2: Math.min(best.cld2, c.seconds),
+    };
     ours = a.answers; whole = b.answers; theirs = c.runs;
     console.log(`round ${round}: --sections ${(sections * 1000).toFixed(0)} ms, --best ${(verdict * 1000).toFixed(0)} ms, ` +
                 `CLD2 ${(c.seconds * 1000).toFixed(0)} ms`);

@@ -193,6 +193,7 @@ TEST(FindLanguageRuns, ALongUnbrokenRunChangesOnlyWhereTheEvidenceDoes)
 
     // A sentence of two words of the other language in a long run is not worth a change.
     const std::u16string insert = Words(u'a', 50) + u". " + Words(u'b', 2) + u". " + Words(u'a', 50);
-    EXPECT_EQ(Describe(FindLanguageRuns(identifier, insert.c_str(), insert.size()), insert.size(), SyntheticName),
+    const std::vector<LanguageRun> one = FindLanguageRuns(identifier, insert.c_str(), insert.size());
+    EXPECT_EQ(Describe(one, insert.size(), SyntheticName),
               (std::vector<std::pair<std::string, size_t>>{{"a", 0}}));
 }

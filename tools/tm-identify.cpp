@@ -349,8 +349,8 @@ bool IdentifyFiles(CProfileCatalogue& catalogue, Mode mode, const std::vector<st
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: tm-identify [--profiles DIR] [--best | --scores | --sections] [--line-buffered] "
-                         "[--] [FILE...]\n");
+    std::fprintf(stderr, "usage: tm-identify [--profiles DIR] [--best | --scores | --sections] "
+                         "[--line-buffered] [--] [FILE...]\n");
     return 2;
 }
 
