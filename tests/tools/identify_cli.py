@@ -149,6 +149,21 @@ def main():
               r".*cannot read .*big: too large \(over 64 MiB\)\n\Z",
               f"{paths['en']}\tENGLISH\n{paths['it-be']}\tITALIAN\n".encode(), messages=3)
 
+        # --sections: a line per run in file mode, the runs of a line on one line in line mode; offsets
+        # in UTF-16 units, so the Japanese run's end counts one unit a character.
+        mixed = os.path.join(tmp, "mixed")
+        english = "The quick brown fox jumps over the lazy dog. It was not saved.\n"
+        write(mixed, (english + JAPANESE.decode()).encode())
+        empty = os.path.join(tmp, "empty")
+        write(empty, b"")
+        n, total = len(english), len(english) + len(JAPANESE.decode())
+        got = run(tool, ["--sections", mixed, empty])
+        check("--sections on files", got, 0, "^$", (f"{mixed}\t0\t{n}\tENGLISH\n{mixed}\t{n}\t{total}\tJAPANESE\n"
+                                                   f"{empty}\t0\t0\tUNKNOWN\n").encode(), messages=0)
+        got = run(tool, ["--sections"], english.replace("\n", "\\n").encode() + JAPANESE + b"\n\n12345\n")
+        check("--sections on lines", got, 0, "^$",
+              f"0\t{n}\tENGLISH\t{n}\t{total}\tJAPANESE\n0\t0\tUNKNOWN\n0\t5\tUNKNOWN\n".encode(), messages=0)
+
         lines = b"Hello world\n"
         with open("/dev/full", "wb") as full:
             for n in (100, 1000):
@@ -175,7 +190,8 @@ def main():
               r"^tm-identify: line 2: too long \(over 64 MiB\), not identified$", b"ENGLISH\nUNKNOWN\nGERMAN\n")
         for args in (["--best", "--scores"], ["--scores", "--best"], ["--best", "--best"],
                      ["--profiles"], ["--profiles", ""], ["--profiles", profiles, "--profiles", profiles], ["--fast"],
-                     ["--line-buffered", "--line-buffered"], [paths["en"], "--fast"]):
+                     ["--line-buffered", "--line-buffered"], [paths["en"], "--fast"],
+                     ["--sections", "--best"], ["--scores", "--sections"]):
             check("usage: " + " ".join(args), run(tool, args), 2, USAGE, 0)
 
         # One spoiled row at a time: the other 41 answer and the exit status is 0.
