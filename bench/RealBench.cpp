@@ -7,6 +7,7 @@
 #include "LangIdentifier.h"
 #include "LanguageTable.h"
 #include "ProfileFolder.h"
+#include "Sections.h"
 #include "Utf8.h"
 
 #include <benchmark/benchmark.h>
@@ -73,6 +74,28 @@ void BM_Prose(benchmark::State& state)
 BENCHMARK_TEMPLATE(BM_Prose, true)->Name("Prose/index")->Arg(30)->Arg(300)->Arg(3000)->Arg(1000000)
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK_TEMPLATE(BM_Prose, false)->Name("Prose/lookups")->Arg(30)->Arg(300)->Arg(3000)->Arg(1000000)
+    ->Unit(benchmark::kMicrosecond);
+
+// The runs of one language in the same texts (FindLanguageRuns scores each sentence or line with
+// Identify), to set beside Prose/index.
+void BM_ProseSections(benchmark::State& state)
+{
+    CLangIdentifier* identifier = Identifier();
+    const size_t length = size_t(state.range(0));
+    if (identifier == nullptr || Prose().size() < length) {
+        state.SkipWithError("profiles or corpus text not found");
+        return;
+    }
+    const std::u16string text = Prose().substr(0, length);
+    identifier->Identify(text.c_str());  // builds the index once, outside the timing
+    size_t runs = 0;
+    for (auto _ : state)
+        runs = FindLanguageRuns(*identifier, text.c_str(), text.size()).size();
+    state.counters["runs"] = double(runs);
+    state.counters["units/s"] = benchmark::Counter(double(state.iterations()) * double(length),
+                                                   benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ProseSections)->Name("Prose/sections")->Arg(300)->Arg(3000)->Arg(1000000)
     ->Unit(benchmark::kMicrosecond);
 
 // A million units made of the first 3,000 repeated: the same work as the long text with every

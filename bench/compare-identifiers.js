@@ -25,28 +25,11 @@ const fs = require('fs');
 const path = require('path');
 const { spawnSync } = require('child_process');
 
-const LANGS = ['AFRIKAANS', 'ALBANIAN', 'ARABIC', 'BULGARIAN', 'CATALAN', 'CHINESE_SIMPLIFIED',
-  'CHINESE_TRADITIONAL', 'CZECH', 'DANISH', 'DUTCH', 'ENGLISH', 'ESPERANTO', 'ESTONIAN', 'FINNISH',
-  'FRENCH', 'GERMAN', 'GREEK', 'HEBREW', 'HUNGARIAN', 'ICELANDIC', 'INDONESIAN', 'IRISH', 'ITALIAN',
-  'JAPANESE', 'KOREAN', 'LATIN', 'LITHUANIAN', 'NORWEGIAN', 'PERSIAN', 'POLISH', 'PORTUGUESE',
-  'ROMANIAN', 'RUSSIAN', 'SLOVAK', 'SLOVENE', 'SPANISH', 'SWEDISH', 'THAI', 'TURKEY', 'UKRAINIAN',
-  'VIETNAMESE', 'WELSH'];
+const { LANGS, CODES } = require('./identifier-codes');
 const NO_CASE = new Set(['ARABIC', 'CHINESE_SIMPLIFIED', 'CHINESE_TRADITIONAL', 'HEBREW', 'JAPANESE',
   'KOREAN', 'PERSIAN', 'THAI']);
 
-// ISO 639-1 style codes as CLD2, CLD3 and fastText report them.
-const CODES = {
-  af: 'AFRIKAANS', sq: 'ALBANIAN', ar: 'ARABIC', bg: 'BULGARIAN', ca: 'CATALAN',
-  zh: 'CHINESE_SIMPLIFIED', 'zh-Hant': 'CHINESE_TRADITIONAL', cs: 'CZECH', da: 'DANISH',
-  nl: 'DUTCH', en: 'ENGLISH', eo: 'ESPERANTO', et: 'ESTONIAN', fi: 'FINNISH', fr: 'FRENCH',
-  de: 'GERMAN', el: 'GREEK', iw: 'HEBREW', he: 'HEBREW', hu: 'HUNGARIAN', is: 'ICELANDIC',
-  id: 'INDONESIAN', ga: 'IRISH', it: 'ITALIAN', ja: 'JAPANESE', ko: 'KOREAN', la: 'LATIN',
-  lt: 'LITHUANIAN', no: 'NORWEGIAN', nb: 'NORWEGIAN', fa: 'PERSIAN', pl: 'POLISH', pt: 'PORTUGUESE',
-  ro: 'ROMANIAN', ru: 'RUSSIAN', sk: 'SLOVAK', sl: 'SLOVENE', es: 'SPANISH', sv: 'SWEDISH',
-  th: 'THAI', tr: 'TURKEY', uk: 'UKRAINIAN', vi: 'VIETNAMESE', cy: 'WELSH',
-};
 const ZH_ANY = 'CHINESE(zh)';
-for (const c of ['un', 'und', 'xx']) CODES[c] = 'UNKNOWN';   // a "zh" answer from an identifier that does not split Chinese
 
 function parseArgs(argv) {
   const a = { set: null, tm: null, profiles: null, cld: null, cmp: null, only: null, errors: null };

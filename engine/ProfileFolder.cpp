@@ -99,8 +99,9 @@ bool CProfileCatalogue::Load(const std::string& folder)
     else if (status.type() != fs::file_type::directory)
         m_folderProblem = "not a folder";
     else if (fs::exists(fs::symlink_status(fs::path(folder) / kReplaceJournalName, error)))
-        m_folderProblem = std::string("a replacement of its files was interrupted (") + kReplaceJournalName +
-                          " is there); run tm-build-profiles with --out on this folder to finish it";
+        m_folderProblem = std::string("a replacement of its files is unfinished (") + kReplaceJournalName +
+                          " is there): unless a tm-build-profiles is writing it now, run one with --out "
+                          "on this folder to finish it";
     if (!m_folderProblem.empty())
         return false;
     // Room for every row first, so that recording a row cannot fail. One buffer serves every file.

@@ -149,6 +149,35 @@ def main():
               r".*cannot read .*big: too large \(over 64 MiB\)\n\Z",
               f"{paths['en']}\tENGLISH\n{paths['it-be']}\tITALIAN\n".encode(), messages=3)
 
+        # --sections: a line per run in file mode, the runs of a line on one line in line mode; offsets
+        # in UTF-16 units, so the Japanese run's end counts one unit a character.
+        mixed = os.path.join(tmp, "mixed")
+        english = "The quick brown fox jumps over the lazy dog. It was not saved.\n"
+        write(mixed, (english + JAPANESE.decode()).encode())
+        empty = os.path.join(tmp, "empty")
+        write(empty, b"")
+        n, total = len(english), len(english) + len(JAPANESE.decode())
+        got = run(tool, ["--sections", mixed, empty])
+        check("--sections on files", got, 0, "^$", (f"{mixed}\t0\t{n}\tENGLISH\n{mixed}\t{n}\t{total}\tJAPANESE\n"
+                                                   f"{empty}\t0\t0\tUNKNOWN\n").encode(), messages=0)
+        got = run(tool, ["--sections"], english.replace("\n", "\\n").encode() + JAPANESE + b"\n\n12345\n")
+        check("--sections on lines", got, 0, "^$",
+              f"0\t{n}\tENGLISH\t{n}\t{total}\tJAPANESE\n0\t0\tUNKNOWN\n0\t5\tUNKNOWN\n".encode(), messages=0)
+
+        # --jobs: the same bytes for any number of threads, lines and files, with a line and a file
+        # long enough (over 100,000 units) to be found in chunks on several threads.
+        long_text = (b"The committee will consider the proposal at its next meeting. " * 2000)
+        batch = b"".join(data.split(b"\n")[0] + b"\n" for _, data, _ in FILES if not data.startswith(b"\xff")
+                         and not data.startswith(b"\xfe")) * 50 + long_text + b"\n" + JAPANESE + b"\n"
+        long_file = os.path.join(tmp, "long")
+        write(long_file, long_text)
+        file_args = list(paths.values()) + [long_file]
+        for args, stdin in ((["--scores"], batch), (["--sections"], batch), (["--best"] + file_args, b"")):
+            outputs = [run(tool, args + ["--jobs", str(n)], stdin) for n in (1, 2, 3, 8)]
+            report("--jobs 1, 2, 3 and 8 answer alike: " + args[0],
+                   [] if all(o == outputs[0] for o in outputs) and outputs[0][0] == 0
+                   else [f"exit {[o[0] for o in outputs]}, answers differ" ])
+
         lines = b"Hello world\n"
         with open("/dev/full", "wb") as full:
             for n in (100, 1000):
@@ -175,7 +204,9 @@ def main():
               r"^tm-identify: line 2: too long \(over 64 MiB\), not identified$", b"ENGLISH\nUNKNOWN\nGERMAN\n")
         for args in (["--best", "--scores"], ["--scores", "--best"], ["--best", "--best"],
                      ["--profiles"], ["--profiles", ""], ["--profiles", profiles, "--profiles", profiles], ["--fast"],
-                     ["--line-buffered", "--line-buffered"], [paths["en"], "--fast"]):
+                     ["--line-buffered", "--line-buffered"], [paths["en"], "--fast"],
+                     ["--sections", "--best"], ["--scores", "--sections"], ["--jobs", "0"],
+                     ["--jobs", "65"], ["--jobs", "2x"], ["--jobs"], ["--jobs", "2", "--jobs", "2"]):
             check("usage: " + " ".join(args), run(tool, args), 2, USAGE, 0)
 
         # One spoiled row at a time: the other 41 answer and the exit status is 0.

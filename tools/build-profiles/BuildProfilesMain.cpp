@@ -14,7 +14,7 @@
 // replace the old ones together or not at all, through a journal that the next run on the folder
 // finishes should this one be killed (see ReplaceFiles.h). The output folder is locked for the
 // whole run: a second builder on it is refused. A corpus file may hold at most
-// kMaxCorpusFileBytes (256 MiB).
+// kMaxCorpusFileBytes (64 MiB).
 #include "LanguageTable.h"
 #include "ProfileBuilder.h"
 #include "ProfileFormat.h"

@@ -66,13 +66,15 @@ struct BuildRecipe
     SplitRule split = SplitRule::Blocks;  // which lines are held out of training
 };
 
-// The largest corpus file read. Building takes about five times a file's size in memory while the
-// file is counted, for each language counted at once, so a file beyond this is refused.
-constexpr uint64_t kMaxCorpusFileBytes = uint64_t(256) << 20;
+// The largest corpus file read. While a file is counted the builder holds its bytes, its lines and
+// the counts of its distinct n-grams: up to some 35 times the file's size for text as varied as
+// all the languages' corpora together, and that for each language counted at once. So a file beyond
+// this is refused.
+constexpr uint64_t kMaxCorpusFileBytes = uint64_t(64) << 20;
 
 // Reads one corpus file as UTF-16 lines: UTF-8 decoded (a malformed sequence becomes U+FFFD, code
 // points above U+FFFF become surrogate pairs), split at LF. False when the file cannot be read,
-// with the reason in `problem`: "missing", "not a regular file", "too large (over 256 MiB)" or
+// with the reason in `problem`: "missing", "not a regular file", "too large (over 64 MiB)" or
 // "unreadable" (with the system's reason when it gives one).
 bool ReadCorpusFile(const std::string& path, std::vector<std::u16string>& lines,
                     std::string* problem = nullptr);

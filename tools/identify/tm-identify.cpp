@@ -1,7 +1,7 @@
 // tm-identify: identifies text with the built-in profiles, each line of standard input or each named
 // file as one text.
 //
-//   tm-identify [--profiles DIR] [--best | --scores] [--line-buffered] [--] [FILE...]
+//   tm-identify [--profiles DIR] [--best | --scores | --sections] [--line-buffered] [--] [FILE...]
 //
 // Line mode (no FILE): one text per input line, answered as soon as its LF is read (a CR before the
 // LF is dropped; a last line without LF counts; a BOM at the very start is dropped). Inside a line
@@ -19,6 +19,11 @@
 //   default   the verdict exactly as the result label shows it
 //   --best    the resource name of the best-ranked language, or UNKNOWN for "判定不能"
 //   --scores  the verdict, then a tab and displayName=score (%.17g) for every ranked record
+//   --sections  the runs of the text in one language each (FindLanguageRuns): START, END (UTF-16
+//             units of the text, END exclusive) and the resource name or UNKNOWN, tab-separated. A
+//             file gets one line FILE<TAB>START<TAB>END<TAB>NAME per run; a line gets one answer
+//             line with the triples of its runs one after the other, separated by tabs. An empty
+//             text is one run 0 0 UNKNOWN.
 // The answers so far are flushed whenever the tool is about to wait for input, and with
 // --line-buffered after every answer, so the tool can serve as a filter or a co-process.
 //
@@ -33,6 +38,7 @@
 #include "LanguageTable.h"
 #include "NgramTable.h"
 #include "ProfileFolder.h"
+#include "Sections.h"
 #include "Utf8.h"
 #include "Verdict.h"
 
@@ -62,7 +68,8 @@
 
 namespace {
 
-enum class Mode { Verdict, Best, Scores };
+// --sections answers a line with its runs on one line, a file with a line per run.
+enum class Mode { Verdict, Best, Scores, RunsOnOneLine, RunsOnLines };
 
 // A larger file is refused rather than cut short: identifying 64 MiB of text already takes seconds
 // and several hundred MB, and a 32-bit build has little more to give.
@@ -99,6 +106,34 @@ std::string Unescape(const std::string& line)
     return out;
 }
 
+// The runs of a text, each as START<TAB>END<TAB>NAME, separated by tabs or line feeds. The
+// identifier's index must be built.
+std::string Runs(const CProfileCatalogue& catalogue, Mode mode, const std::u16string& text)
+{
+    std::vector<LanguageRun> runs = FindLanguageRuns(catalogue.Identifier(), text.c_str(), text.size());
+    if (runs.empty())
+        runs.push_back(LanguageRun{0, 0, kUnknownLanguage});
+    std::string out;
+    for (const LanguageRun& run : runs) {
+        if (!out.empty())
+            out += mode == Mode::RunsOnLines ? '\n' : '\t';
+        const char16_t* name = run.profile == kUnknownLanguage
+                                   ? u"UNKNOWN"
+                                   : LanguageTable[catalogue.LanguageOf(run.profile)].resourceName;
+        out += std::to_string(run.start) + '\t' + std::to_string(run.end) + '\t' + EncodeUtf8(name);
+    }
+    return out;
+}
+
+// `answer` with `prefix` before each of its lines.
+std::string Prefixed(const std::string& prefix, const std::string& answer)
+{
+    std::string out = prefix;
+    for (char c : answer)
+        out += c == '\n' ? '\n' + prefix : std::string(1, c);
+    return out;
+}
+
 // What one thread needs to answer texts: its own records and scratch, so that threads can share
 // one identifier.
 struct CScratch
@@ -113,6 +148,8 @@ struct CScratch
 std::string Answer(const CProfileCatalogue& catalogue, Mode mode, const std::u16string& text, CScratch& scratch,
                    const ChunkedScoring& chunked = {})
 {
+    if (mode == Mode::RunsOnOneLine || mode == Mode::RunsOnLines)
+        return Runs(catalogue, mode, text);
     const CLangIdentifier& identifier = catalogue.Identifier();
     const LangScore* results = identifier.IdentifyInto(text.c_str(), scratch.records, scratch.sums, chunked);
     const bool named = FormatVerdict(results, identifier.GetProfileCount(), scratch.verdict);
@@ -447,7 +484,7 @@ bool IdentifyFiles(CBatchScorer& scorer, int jobs, const std::vector<std::string
                 allAnswered = false;
                 continue;
             }
-            if (!output.WriteLine(*batchNames[i] + '\t' + batch[i].answer, true))
+            if (!output.WriteLine(Prefixed(*batchNames[i] + '\t', batch[i].answer), true))
                 return false;
         }
     }
@@ -456,8 +493,8 @@ bool IdentifyFiles(CBatchScorer& scorer, int jobs, const std::vector<std::string
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: tm-identify [--profiles DIR] [--best | --scores] [--line-buffered] "
-                         "[--jobs N (1-%d)] [--] [FILE...]\n", kMaxJobs);
+    std::fprintf(stderr, "usage: tm-identify [--profiles DIR] [--best | --scores | --sections] "
+                         "[--line-buffered] [--jobs N (1-%d)] [--] [FILE...]\n", kMaxJobs);
     return 2;
 }
 
@@ -503,6 +540,8 @@ int main(int argc, char** argv)
             dirGiven = true;
         } else if ((arg == "--best" || arg == "--scores") && mode == Mode::Verdict) {
             mode = arg == "--best" ? Mode::Best : Mode::Scores;
+        } else if (arg == "--sections" && mode == Mode::Verdict) {
+            mode = Mode::RunsOnOneLine;
         } else if (arg == "--line-buffered" && !lineBuffered) {
             lineBuffered = true;
         } else if (arg == "--jobs" && i + 1 < argc && !jobsGiven) {
@@ -513,6 +552,8 @@ int main(int argc, char** argv)
             return Usage();
         }
     }
+    if (mode == Mode::RunsOnOneLine && !files.empty())
+        mode = Mode::RunsOnLines;
 #ifdef _WIN32
     // Byte-order marks, CRs and UTF-16 are read as they are, not as a text-mode stream.
     _setmode(_fileno(stdin), _O_BINARY);
