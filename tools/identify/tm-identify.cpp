@@ -166,16 +166,16 @@ std::string Answer(const CProfileCatalogue& catalogue, Mode mode, const std::u16
     return out;
 }
 
-// A batch of texts answered on several threads, the answers kept in input order. A text of
-// ChunkedScoring::fromUnits units or more is answered afterwards, alone, its n-grams found on every
-// thread. Memory holds the batch and one scratch a thread.
+// A batch of texts answered on several threads, the answers kept in input order. A batch with
+// fewer texts of kLongUnits units or more than threads answers them last, one at a time, each found
+// in chunks on every thread; otherwise each text is one thread's work. Memory holds the batch and
+// one scratch a thread.
 class CBatchScorer
 {
 public:
     CBatchScorer(CProfileCatalogue& catalogue, Mode mode, int jobs)
         : m_catalogue(catalogue), m_mode(mode), m_jobs(jobs), m_scratch(size_t(jobs))
     {
-        m_chunked.threads = jobs;
     }
 
     struct Item
@@ -193,25 +193,32 @@ public:
             m_catalogue.Identifier().BuildIndex();
             m_indexBuilt = true;
         }
+        size_t longTexts = 0;
+        for (const Item& item : items)
+            longTexts += item.text.size() >= kLongUnits ? 1 : 0;
+        const bool chunks = m_jobs > 1 && longTexts < size_t(m_jobs);
+        auto alone = [chunks](const Item& item) { return chunks && item.text.size() >= kLongUnits; };
+
         std::atomic<size_t> next(0);
         auto work = [&](size_t thread) {
             for (size_t i; (i = next++) < items.size();)
-                if (!IsLong(items[i]))
+                if (!alone(items[i]))
                     AnswerOne(items[i], m_scratch[thread], ChunkedScoring());
         };
         std::vector<std::thread> threads;
-        for (size_t t = 1; t < size_t(m_jobs) && t < items.size(); ++t)
+        for (size_t t = 1; t < size_t(m_jobs) && t < items.size() - longTexts * chunks; ++t)
             threads.emplace_back(work, t);
         work(0);
         for (std::thread& thread : threads)
             thread.join();
         for (Item& item : items)
-            if (IsLong(item))
-                AnswerOne(item, m_scratch[0], m_chunked);
+            if (alone(item))
+                AnswerOne(item, m_scratch[0], ChunkedScoring{m_jobs, ChunkedScoring().chunkUnits, 0});
     }
 
 private:
-    bool IsLong(const Item& item) const { return m_jobs > 1 && item.text.size() >= m_chunked.fromUnits; }
+    // A text this long is worth several threads on its own.
+    static constexpr size_t kLongUnits = 100000;
 
     void AnswerOne(Item& item, CScratch& scratch, const ChunkedScoring& chunked)
     {
@@ -226,7 +233,6 @@ private:
     CProfileCatalogue& m_catalogue;
     const Mode m_mode;
     const int m_jobs;
-    ChunkedScoring m_chunked;
     std::vector<CScratch> m_scratch;  // one per thread
     bool m_indexBuilt = false;
 };
