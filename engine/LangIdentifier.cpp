@@ -262,14 +262,12 @@ const LangScore* CLangIdentifier::Score(const char16_t* text, Path path)
 
 void CLangIdentifier::SortResults(std::vector<LangScore>& results)
 {
-    // Insertion sort with a strict comparison: equal scores keep catalogue order.
-    for (size_t i = 1; i < results.size(); ++i) {
-        for (size_t j = i; j >= 1 && results[j - 1].score < results[j].score; --j) {
-            const LangScore swap = results[j - 1];
-            results[j - 1] = results[j];
-            results[j] = swap;
-        }
-    }
+    // Best first; equal scores keep catalogue order, which every record carries as its profile
+    // number. The order is total (scores are never NaN), so this is the order a stable insertion
+    // sort with a strict comparison gives, in fewer steps and without allocating.
+    std::sort(results.begin(), results.end(), [](const LangScore& a, const LangScore& b) {
+        return a.score > b.score || (a.score == b.score && a.profile < b.profile);
+    });
 }
 
 void CLangIdentifier::ScaleResults(std::vector<LangScore>& results)
