@@ -3,11 +3,13 @@
 #include "WindowTestSupport.h"
 
 #include "AboutBox.h"
+#include "Dpi.h"
 #include "../../res/resource.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -314,4 +316,25 @@ TEST(Resources, IconGroupHasThreeImagesAndTheManifestAsksForCommonControls6OfIts
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(GetModuleHandleW(L"comctl32.dll"), path, MAX_PATH);
     EXPECT_NE(std::wstring(path).find(L"6.0"), std::wstring::npos) << Utf8(path);
+}
+
+// The dialog's 9-point font is made for the DPI, and the dialog and its controls follow it in dialog
+// units. (Run again at 144 and 192 DPI by MainWindow.DpiCasesPassAt144And192.)
+TEST_F(AboutBox, FontAndSizeFollowTheDpi)
+{
+    const UINT dpi = SystemDpi();
+    RunAbout([&](HWND dialog) {
+        LOGFONTW font = {};
+        GetObjectW(FontOf(dialog), sizeof(font), &font);
+        EXPECT_EQ(std::abs(font.lfHeight), MulDiv(9, static_cast<int>(dpi), 72));
+        RECT expected = {0, 0, 160, 62}, client = {};
+        MapDialogRect(dialog, &expected);
+        GetClientRect(dialog, &client);
+        EXPECT_EQ((std::array<LONG, 2>{client.right, client.bottom}), (std::array<LONG, 2>{expected.right, expected.bottom}));
+        RECT ok = {0, 0, 48, 14}, button = {};
+        MapDialogRect(dialog, &ok);
+        GetClientRect(GetDlgItem(dialog, IDOK), &button);
+        EXPECT_EQ(button.right, ok.right);
+        SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    });
 }
