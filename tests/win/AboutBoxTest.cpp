@@ -298,6 +298,12 @@ TEST(Resources, IconGroupHasThreeImagesAndTheManifestAsksForCommonControls6OfIts
     ASSERT_NE(bytes, nullptr);
     const std::string manifest(bytes, size);
     EXPECT_NE(manifest.find("<description>Language identifier</description>"), std::string::npos);
+    // Windows 7, 8, 8.1 and 10/11 without compatibility modes; per-monitor DPI awareness v2 with the
+    // older declaration as the fallback (that it took effect: the DPI cases of the window tests).
+    for (const char* declared : {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+                                 "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+                                 ">PerMonitorV2</dpiAwareness>", ">true/pm</dpiAware>"})
+        EXPECT_NE(manifest.find(declared), std::string::npos) << declared;
     // The program and common controls 6 are asked for in the architecture of this executable: a
     // 64-bit program that asks for the x86 controls gets the old ones.
     const BYTE* image = reinterpret_cast<const BYTE*>(GetModuleHandleW(nullptr));
