@@ -26,19 +26,10 @@ UINT SystemDpi()
     return dpi > 0 ? static_cast<UINT>(dpi) : kBaseDpi;
 }
 
-UINT DpiOfWindow(HWND window)
+// The monitor's DPI where the system knows it (shcore.dll, Windows 8.1 on; it stays loaded once
+// asked for), else the system DPI.
+UINT DpiOfMonitor(HMONITOR monitor)
 {
-    const auto getDpiForWindow = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
-    const UINT dpi = getDpiForWindow ? getDpiForWindow(window) : 0;
-    return dpi ? dpi : SystemDpi();
-}
-
-UINT DpiAtPoint(POINT point)
-{
-    HMONITOR monitor = MonitorFromPoint(point, MONITOR_DEFAULTTONULL);
-    if (!monitor)
-        monitor = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
-    // shcore.dll exists from Windows 8.1 on; it stays loaded once asked for.
     static const auto getDpiForMonitor = [] {
         HMODULE shcore = LoadLibraryW(L"shcore.dll");
         return shcore ? reinterpret_cast<GetDpiForMonitorFunction>(
@@ -49,6 +40,19 @@ UINT DpiAtPoint(POINT point)
     if (getDpiForMonitor && monitor && getDpiForMonitor(monitor, kEffectiveDpi, &x, &y) == S_OK && y > 0)
         return y;
     return SystemDpi();
+}
+
+UINT DpiOfWindow(HWND window)
+{
+    const auto getDpiForWindow = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
+    const UINT dpi = getDpiForWindow ? getDpiForWindow(window) : 0;
+    return dpi ? dpi : DpiOfMonitor(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
+}
+
+UINT DpiAtPoint(POINT point)
+{
+    HMONITOR monitor = MonitorFromPoint(point, MONITOR_DEFAULTTONULL);
+    return DpiOfMonitor(monitor ? monitor : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY));
 }
 
 bool MessageFontForDpi(UINT dpi, LOGFONTW& font)

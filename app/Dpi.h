@@ -9,6 +9,7 @@
 const UINT kBaseDpi = 96;
 
 UINT SystemDpi();
+UINT DpiOfMonitor(HMONITOR monitor);
 UINT DpiOfWindow(HWND window);
 // The DPI of the monitor that holds the point, or of the primary monitor when none does.
 UINT DpiAtPoint(POINT point);

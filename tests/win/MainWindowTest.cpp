@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <cstring>
 #include <tuple>
 #include <utility>
 
@@ -600,6 +601,40 @@ TEST(MainWindow, DpiChangeMakesTheFontAgainAndTakesTheSuggestedRectangle)
         EXPECT_TRUE(ShowsWhole(app->m_hResult));
     }
     EXPECT_EQ(app->m_messageFont.lfHeight, firstHeight);
+}
+
+namespace {
+
+using GetProcAddressFunction = FARPROC(WINAPI*)(HMODULE, LPCSTR);
+GetProcAddressFunction g_realGetProcAddress = nullptr;
+
+// The platform as before Windows 8.1 and 10: no per-DPI functions.
+FARPROC WINAPI WithoutPerDpiFunctions(HMODULE module, LPCSTR name)
+{
+    if (!IS_INTRESOURCE(name) && (std::strstr(name, "ForDpi") || std::strstr(name, "GetDpiFor")))
+        return nullptr;
+    return g_realGetProcAddress(module, name);
+}
+
+}  // namespace
+
+// Without the per-DPI functions the window takes the system DPI, and a font for another DPI is the
+// system's message font scaled.
+TEST(MainWindow, WithoutThePerDpiFunctionsTheSystemFontIsScaled)
+{
+    CImportPatch patch("kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(WithoutPerDpiFunctions));
+    ASSERT_NE(patch.m_slot, nullptr);
+    g_realGetProcAddress = reinterpret_cast<GetProcAddressFunction>(patch.m_original);
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof(metrics);
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0));
+    const UINT dpi = SystemDpi();
+    LOGFONTW font = {};
+    ASSERT_TRUE(MessageFontForDpi(2 * dpi, font));
+    EXPECT_EQ(font.lfHeight, 2 * metrics.lfMessageFont.lfHeight);
+    CTestApp app;
+    EXPECT_EQ(app->m_dpi, dpi);
+    EXPECT_EQ(app->m_messageFont.lfHeight, metrics.lfMessageFont.lfHeight);
 }
 
 #ifdef _WIN64
