@@ -325,7 +325,7 @@ TEST(Resources, IconGroupHasThreeImagesAndTheManifestAsksForCommonControls6OfIts
 }
 
 // The dialog's 9-point font is made for the DPI, and the dialog and its controls follow it in dialog
-// units. (Run again at 144 and 192 DPI by MainWindow.DpiCasesPassAt144And192.)
+// units; the link's underlined font follows a DPI change. (Run again at 144 and 192 DPI by MainWindow.DpiCasesPassAt144And192.)
 TEST_F(AboutBox, FontAndSizeFollowTheDpi)
 {
     const UINT dpi = SystemDpi();
@@ -341,6 +341,20 @@ TEST_F(AboutBox, FontAndSizeFollowTheDpi)
         MapDialogRect(dialog, &ok);
         GetClientRect(GetDlgItem(dialog, IDOK), &button);
         EXPECT_EQ(button.right, ok.right);
+
+        // After a DPI change the link's font is made again from the dialog's, once the dialog
+        // manager has had the message.
+        HFONT before = g_linkFont;
+        RECT suggested = {};
+        GetWindowRect(dialog, &suggested);
+        SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        PumpMessages();
+        EXPECT_NE(g_linkFont, before);
+        EXPECT_EQ(GetObjectType(before), 0u);
+        EXPECT_EQ(FontOf(GetDlgItem(dialog, IDC_LINK)), g_linkFont);
+        LOGFONTW link = {};
+        GetObjectW(g_linkFont, sizeof(link), &link);
+        EXPECT_EQ((std::array<LONG, 2>{link.lfHeight, link.lfUnderline}), (std::array<LONG, 2>{font.lfHeight, 1}));
         SendMessageW(dialog, WM_COMMAND, IDOK, 0);
     });
 }
