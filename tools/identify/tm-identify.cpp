@@ -39,6 +39,7 @@
 #include "NgramTable.h"
 #include "ProfileFolder.h"
 #include "Sections.h"
+#include "TextFile.h"
 #include "Utf8.h"
 #include "Verdict.h"
 
@@ -147,27 +148,6 @@ std::string Answer(CProfileCatalogue& catalogue, Mode mode, const std::u16string
         out += '\t' + EncodeUtf8(results[i].name) + '=' + number;
     }
     return out;
-}
-
-// The text of a whole file: UTF-16 after its byte-order mark, otherwise UTF-8 without its BOM.
-// Surrogates in UTF-16 pass unchanged, as the program takes them; an odd last byte is U+FFFD.
-std::u16string DecodeFile(std::string& bytes)
-{
-    const bool little = bytes.compare(0, 2, "\xFF\xFE") == 0;
-    if (!little && bytes.compare(0, 2, "\xFE\xFF") != 0) {
-        if (bytes.compare(0, 3, kBom) == 0)
-            bytes.erase(0, 3);
-        return DecodeUtf8(bytes);
-    }
-    std::u16string text;
-    text.reserve(bytes.size() / 2);
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-        const unsigned first = uint8_t(bytes[i]), second = uint8_t(bytes[i + 1]);
-        text += char16_t(little ? second << 8 | first : first << 8 | second);
-    }
-    if (bytes.size() % 2 != 0)
-        text += u'\uFFFD';
-    return text;
 }
 
 // Standard output with every write checked, the flushes and the close included. Each call returns
@@ -315,35 +295,31 @@ bool IdentifyLines(CProfileCatalogue& catalogue, Mode mode, bool flushEach, COut
     }
 }
 
-struct CloseFile
-{
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 // Reads a whole file, or standard input for "-", into `bytes`. False after a message when it cannot
-// be read or holds more than kMaxFileBytes.
+// be read, is not a regular file (a FIFO would wait for a writer for ever) or holds more than
+// kMaxFileBytes.
 bool ReadFile(const std::string& name, std::string& bytes)
 {
-    std::unique_ptr<std::FILE, CloseFile> opened(name == "-" ? nullptr : std::fopen(name.c_str(), "rb"));
-    std::FILE* in = name == "-" ? stdin : opened.get();
-    if (in == nullptr) {
+    const FileRead result = name == "-" ? ReadToEnd(0, kMaxFileBytes, bytes)
+                                        : ReadWholeFile(name, kMaxFileBytes, bytes);
+    switch (result) {
+    case FileRead::Read:
+        return true;
+    case FileRead::Folder:
+        std::fprintf(stderr, "tm-identify: cannot read %s: %s\n", name.c_str(), std::strerror(EISDIR));
+        break;
+    case FileRead::NotRegular:
+        std::fprintf(stderr, "tm-identify: cannot read %s: not a regular file\n", name.c_str());
+        break;
+    case FileRead::Unreadable:
         std::fprintf(stderr, "tm-identify: cannot read %s: %s\n", name.c_str(), std::strerror(errno));
-        return false;
+        break;
+    case FileRead::TooLarge:
+        std::fprintf(stderr, "tm-identify: cannot read %s: too large (over %u MiB)\n", name.c_str(),
+                     unsigned(kMaxFileBytes >> 20));
+        break;
     }
-    char chunk[65536];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;) {
-        if (n > kMaxFileBytes - bytes.size()) {
-            std::fprintf(stderr, "tm-identify: cannot read %s: too large (over %u MiB)\n", name.c_str(),
-                         unsigned(kMaxFileBytes >> 20));
-            return false;
-        }
-        bytes.append(chunk, n);
-    }
-    if (std::ferror(in)) {
-        std::fprintf(stderr, "tm-identify: cannot read %s: %s\n", name.c_str(), std::strerror(errno));
-        return false;
-    }
-    return true;
+    return false;
 }
 
 // File mode: answers each file as one text, flushed before the next file is read. False when a file
@@ -360,7 +336,7 @@ bool IdentifyFiles(CProfileCatalogue& catalogue, Mode mode, const std::vector<st
                 allAnswered = false;
                 continue;
             }
-            const std::u16string text = DecodeFile(bytes);
+            const std::u16string text = DecodeTextFile(bytes);
             bytes = std::string();
             answer = Answer(catalogue, mode, text);
         } catch (const std::bad_alloc&) {
