@@ -13,14 +13,22 @@ const wchar_t g_homePage[] = TM_WIDEN(TM_HOME_PAGE);
 
 namespace {
 
-void OnInitAbout(HWND dialog)
+// Posted to itself after a DPI change, once the dialog manager has made the dialog's font again.
+const UINT kRemakeLinkFont = WM_APP;
+
+// The link's font: the dialog's own, underlined. A font made before is deleted once the link has
+// let go of it.
+void MakeLinkFont(HWND dialog, BOOL redraw)
 {
     LOGFONTW font = {};
     HFONT dialogFont = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
     GetObjectW(dialogFont, sizeof(font), &font);
     font.lfUnderline = 1;
+    HFONT previous = g_linkFont;
     g_linkFont = CreateFontIndirectW(&font);
-    SendMessageW(GetDlgItem(dialog, IDC_LINK), WM_SETFONT, reinterpret_cast<WPARAM>(g_linkFont), FALSE);
+    SendMessageW(GetDlgItem(dialog, IDC_LINK), WM_SETFONT, reinterpret_cast<WPARAM>(g_linkFont), redraw);
+    if (previous)
+        DeleteObject(previous);
 }
 
 // The link is blue on the dialog's own background; every other static keeps the system colours.
@@ -45,8 +53,16 @@ INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 {
     switch (message) {
     case WM_INITDIALOG:
-        OnInitAbout(dialog);
+        MakeLinkFont(dialog, FALSE);
         return TRUE;  // the dialog manager gives the focus to the default button
+    case WM_DPICHANGED:
+        // The dialog manager scales the dialog, its font and the controls that use it; the link's
+        // own font follows afterwards.
+        PostMessageW(dialog, kRemakeLinkFont, 0, 0);
+        return FALSE;
+    case kRemakeLinkFont:
+        MakeLinkFont(dialog, TRUE);
+        return TRUE;
     case WM_CTLCOLORSTATIC:
         if (reinterpret_cast<HWND>(lParam) == GetDlgItem(dialog, IDC_LINK))
             return OnLinkColour(reinterpret_cast<HDC>(wParam));

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 // The underlined font of the link; exists only while the About box is open (it is modal, so there is
-// at most one).
+// at most one), and is made again when the box's DPI changes.
 extern HFONT g_linkFont;
 
 // Opens the home page. The About box calls the platform's ShellExecuteW through this pointer; tests

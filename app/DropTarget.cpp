@@ -1,25 +1,81 @@
 #include "DropTarget.h"
 
+#include <shlobj.h>
+
+#include <cstring>
 #include <cwchar>
 #include <memory>
 #include <new>
+#include <string>
 
 namespace {
 
-// The one format the main window accepts: Unicode text in global memory.
+// The formats the main window accepts: Unicode text in global memory, and the file list that
+// Explorer drags. Text wins when a source offers both.
 FORMATETC UnicodeTextFormat()
 {
     FORMATETC format = {CF_UNICODETEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     return format;
 }
 
+FORMATETC FileListFormat()
+{
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    return format;
+}
+
+bool Offers(IDataObject* dataObject, FORMATETC format)
+{
+    // S_FALSE and every failure refuse.
+    return dataObject->QueryGetData(&format) == S_OK;
+}
+
+// Copy for what the drop will be taken for; what the source allows is not consulted.
 DWORD EffectFor(IDataObject* dataObject)
 {
     if (dataObject == nullptr)
         return DROPEFFECT_NONE;
-    FORMATETC format = UnicodeTextFormat();
-    // S_FALSE and every failure refuse; what the source allows is not consulted.
-    return dataObject->QueryGetData(&format) == S_OK ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+    return Offers(dataObject, UnicodeTextFormat()) || Offers(dataObject, FileListFormat()) ? DROPEFFECT_COPY
+                                                                                          : DROPEFFECT_NONE;
+}
+
+// The first path of a file list (a DROPFILES header, then NUL-terminated paths, wide or ANSI), read
+// within the block: a malformed list from a careless source yields nothing rather than a read past
+// its end.
+std::wstring FirstPath(const void* block, SIZE_T blockBytes)
+{
+    if (block == nullptr || blockBytes < sizeof(DROPFILES))
+        return std::wstring();
+    const DROPFILES* header = static_cast<const DROPFILES*>(block);
+    if (header->pFiles < sizeof(DROPFILES) || header->pFiles >= blockBytes)
+        return std::wstring();
+    const char* start = static_cast<const char*>(block) + header->pFiles;
+    const size_t bytes = blockBytes - header->pFiles;
+    if (header->fWide) {
+        const wchar_t* path = reinterpret_cast<const wchar_t*>(start);
+        const wchar_t* end = wmemchr(path, L'\0', bytes / sizeof(wchar_t));
+        return end ? std::wstring(path, end) : std::wstring();
+    }
+    const char* end = static_cast<const char*>(std::memchr(start, '\0', bytes));
+    const int length = end ? static_cast<int>(end - start) : 0;
+    std::wstring path(static_cast<size_t>(length), L'\0');
+    if (length > 0 && MultiByteToWideChar(CP_ACP, 0, start, length, &path[0], length) != length)
+        return std::wstring();
+    return path;
+}
+
+// Hands the first file of a dropped list to the handler; true when the handler took it. A list
+// without a readable first path is refused.
+bool DeliverFirstFile(CDropTarget::CEventHandler* handler, HGLOBAL files)
+{
+    std::wstring path;
+    try {
+        path = FirstPath(GlobalLock(files), GlobalSize(files));
+    } catch (const std::bad_alloc&) {
+        // an exception must not leave a COM method
+    }
+    GlobalUnlock(files);
+    return !path.empty() && handler->OnDropFile(path.c_str());
 }
 
 // Hands the locked text to the handler. CF_UNICODETEXT is NUL-terminated by contract, but a source
@@ -99,21 +155,28 @@ STDMETHODIMP CDropTarget::Drop(IDataObject* pDataObj, DWORD, POINTL, DWORD* pdwE
 {
     m_dataObject = nullptr;
     *pdwEffect = DROPEFFECT_NONE;
-    if (EffectFor(pDataObj) != DROPEFFECT_COPY)
+    if (pDataObj == nullptr)
+        return S_OK;
+    const bool text = Offers(pDataObj, UnicodeTextFormat());
+    if (!text && !Offers(pDataObj, FileListFormat()))
         return S_OK;
 
-    FORMATETC format = UnicodeTextFormat();
+    FORMATETC format = text ? UnicodeTextFormat() : FileListFormat();
     STGMEDIUM medium = {};
     if (pDataObj->GetData(&format, &medium) != S_OK)
         return S_OK;
 
-    const wchar_t* text = static_cast<const wchar_t*>(GlobalLock(medium.hGlobal));
-    if (text != nullptr) {
-        if (m_eventHandler != nullptr)
-            DeliverText(m_eventHandler, text, GlobalSize(medium.hGlobal));
+    if (text) {
+        const wchar_t* units = static_cast<const wchar_t*>(GlobalLock(medium.hGlobal));
+        if (units != nullptr) {
+            if (m_eventHandler != nullptr)
+                DeliverText(m_eventHandler, units, GlobalSize(medium.hGlobal));
+            *pdwEffect = DROPEFFECT_COPY;
+        }
+        GlobalUnlock(medium.hGlobal);
+    } else if (m_eventHandler != nullptr && DeliverFirstFile(m_eventHandler, medium.hGlobal)) {
         *pdwEffect = DROPEFFECT_COPY;
     }
-    GlobalUnlock(medium.hGlobal);
     ReleaseStgMedium(&medium);
     return S_OK;
 }

@@ -1,5 +1,6 @@
-// OLE drop target of the main window: accepts Unicode text in global memory only and hands it to a
-// CEventHandler. Knows nothing of windows or the engine.
+// OLE drop target of the main window: accepts Unicode text in global memory, or else a list of files
+// (from Explorer), and hands the text or the first file's path to a CEventHandler. Knows nothing of
+// windows or the engine.
 #pragma once
 
 #include <windows.h>
@@ -8,12 +9,14 @@
 class CDropTarget : public IDropTarget
 {
 public:
-    // Where dropped text goes. The text passed to OnDropText is valid only during the call.
+    // Where dropped text goes. The text and the path are valid only during the call. OnDropFile
+    // says whether the file was taken.
     class CEventHandler
     {
     public:
         virtual ~CEventHandler() {}
         virtual void OnDropText(const wchar_t* /*text*/) {}
+        virtual bool OnDropFile(const wchar_t* /*path*/) { return false; }
     };
 
     // Count 1 for the creator; the object deletes itself on its last Release, so it lives on the

@@ -1,15 +1,19 @@
-// The main window: the input box, the identify button and the result label, the three options and
-// the About entry of the system menu, the layout, the identify command and the brief inverted flash of
-// a verdict.
+// The main window: the input box, the identify button and the result label, the four options and
+// the About entry of the system menu, the layout (scaled for the window's DPI), the identify command
+// and the brief inverted flash of a verdict, dropped text and files, and the clipboard watch.
 #include "Tonguemeter.h"
 
 #include "AboutBox.h"
+#include "Dpi.h"
 #include "Strings.h"
+#include "TextFile.h"
 #include "Verdict.h"
 #include "../res/resource.h"
 
 #include <algorithm>
 #include <climits>
+#include <cwchar>
+#include <new>
 #include <string>
 
 namespace {
@@ -28,8 +32,9 @@ const LPARAM kTextLimit = 0x7FFFFFFE;
 
 const UINT kFlashMilliseconds = 500;
 
-// The character that Ctrl+A makes once the message loop has translated the key.
+// The characters that Ctrl+A and Ctrl+Enter make once the message loop has translated the key.
 const WPARAM kCtrlA = 0x01;
+const WPARAM kCtrlEnter = L'\n';
 
 CTonguemeter* AppOf(HWND window)
 {
@@ -37,14 +42,20 @@ CTonguemeter* AppOf(HWND window)
 }
 
 // The input box selects all of its text on Ctrl+A, where a plain edit control would insert the
-// character. No accelerator table: the box handles the key itself.
+// character, and identifies on Ctrl+Enter, where it would break the line (Ctrl+J makes the same
+// character and still does). No accelerator table: the box handles the keys itself.
 LRESULT CALLBACK TextBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    CTonguemeter* app = AppOf(GetParent(box));
     if (message == WM_CHAR && wParam == kCtrlA) {
         SendMessageW(box, EM_SETSEL, 0, -1);
         return 0;
     }
-    return CallWindowProcW(AppOf(GetParent(box))->m_textProc, box, message, wParam, lParam);
+    if (message == WM_CHAR && wParam == kCtrlEnter && GetKeyState(VK_RETURN) < 0) {
+        app->Judge();
+        return 0;
+    }
+    return CallWindowProcW(app->m_textProc, box, message, wParam, lParam);
 }
 
 // Whoever sets the result label's text (the loader, the identify command), the layout follows it, so
@@ -71,13 +82,76 @@ HWND CreateControl(const CTonguemeter& app, DWORD exStyle, const wchar_t* classN
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), app.m_hInstance, nullptr);
 }
 
-// The button keeps this size for the life of the window; the layout only moves it. A line of the
-// result label is as tall as the font.
+// The button keeps this size until the DPI changes; the layout only moves it. Its padding is 32 x 12
+// pixels at 96 DPI. A line of the result label is as tall as the font.
 void SizeJudgeButton(CTonguemeter& app)
 {
     const TEXTMETRICW metrics = CFontDC(app.m_hJudge, app.m_font.Get()).Metrics();
-    MoveWindow(app.m_hJudge, 0, 0, 2 * metrics.tmMaxCharWidth + 32, metrics.tmHeight + 12, FALSE);
+    MoveWindow(app.m_hJudge, 0, 0, 2 * metrics.tmMaxCharWidth + ScaleForDpi(32, app.m_dpi),
+               metrics.tmHeight + ScaleForDpi(12, app.m_dpi), FALSE);
     app.m_lineHeight = metrics.tmHeight;
+}
+
+// The message font for the window's DPI into the three controls (the old font is deleted once none
+// of them uses it), and the button sized from it.
+void ApplyFont(CTonguemeter& app)
+{
+    MessageFontForDpi(app.m_dpi, app.m_messageFont);  // on failure the font stays as it was
+    HFONT font = CreateFontIndirectW(&app.m_messageFont);
+    for (HWND control : {app.m_hText, app.m_hJudge, app.m_hResult})
+        if (control)
+            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    app.m_font.Reset(font);
+    if (app.m_hJudge)
+        SizeJudgeButton(app);
+}
+
+// The label's text for a file that a drop does not take, or null for one it takes (its text then in
+// `text`).
+const wchar_t* ReadDroppedFile(const wchar_t* path, std::u16string& text)
+{
+    std::string bytes;
+    switch (ReadWholeFile(path, CTonguemeter::kMaxDropBytes, bytes)) {
+    case FileRead::Read:
+        if (LooksBinary(bytes))
+            return TM_TEXT_FILE_NOT_TEXT;
+        text = DecodeTextFile(bytes);
+        return nullptr;
+    case FileRead::Folder:
+        return TM_TEXT_FILE_FOLDER;
+    case FileRead::TooLarge:
+        return TM_TEXT_FILE_TOO_LARGE;
+    case FileRead::NotRegular:
+    case FileRead::Unreadable:
+        break;
+    }
+    return TM_TEXT_FILE_UNREADABLE;
+}
+
+// The Unicode text on the clipboard, up to its first NUL or the end of its block. False when the
+// clipboard cannot be opened now, holds no Unicode text, or more than `maxUnits` units.
+bool ReadClipboardText(HWND owner, size_t maxUnits, std::wstring& text)
+{
+    if (!OpenClipboard(owner))
+        return false;
+    bool read = false;
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    const wchar_t* units = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
+    if (units) {
+        const size_t blockUnits = GlobalSize(data) / sizeof(wchar_t);
+        const wchar_t* end = wmemchr(units, L'\0', blockUnits);
+        const size_t length = end ? static_cast<size_t>(end - units) : blockUnits;
+        if (length <= maxUnits) {
+            try {
+                text.assign(units, length);
+                read = true;
+            } catch (const std::bad_alloc&) {
+            }
+        }
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return read;
 }
 
 // The height of the bottom strip: the button's height for the label's first line and one line of
@@ -97,6 +171,7 @@ void AppendSystemMenu(const CTonguemeter& app)
     AppendMenuW(menu, MF_STRING | checked(app.m_alwaysOnTop), IDM_ALWAYSONTOP, TM_TEXT_ALWAYS_ON_TOP);
     AppendMenuW(menu, MF_STRING | checked(app.m_translucent), IDM_TRANSLUCENT, TM_TEXT_TRANSLUCENT);
     AppendMenuW(menu, MF_STRING | checked(app.m_auto), IDM_AUTO, TM_TEXT_AUTO);
+    AppendMenuW(menu, MF_STRING | checked(app.m_clipboard), IDM_CLIPBOARD, TM_TEXT_CLIPBOARD);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(menu, MF_STRING, IDM_ABOUT, TM_TEXT_ABOUT_MENU);
 }
@@ -119,7 +194,7 @@ void OnCommand(CTonguemeter& app, WORD id, WORD code)
         app.Judge();
 }
 
-// True for the four own commands, whatever their four low bits; the platform's go on to
+// True for the five own commands, whatever their four low bits; the platform's go on to
 // DefWindowProcW.
 bool OnSysCommand(CTonguemeter& app, WPARAM wParam)
 {
@@ -135,6 +210,10 @@ bool OnSysCommand(CTonguemeter& app, WPARAM wParam)
     case IDM_AUTO:
         app.m_auto = !app.m_auto;
         SetCheckMark(app.m_hWnd, IDM_AUTO, app.m_auto);
+        return true;
+    case IDM_CLIPBOARD:
+        if (app.SetClipboardWatch(!app.m_clipboard))
+            SetCheckMark(app.m_hWnd, IDM_CLIPBOARD, app.m_clipboard);
         return true;
     case IDM_ABOUT:
         DialogBoxParamW(app.m_hInstance, MAKEINTRESOURCEW(IDD_ABOUT), app.m_hWnd, AboutDlgProc, 0);
@@ -219,9 +298,11 @@ WindowBounds CTonguemeter::StartBounds() const
                              std::min<long long>(right, work.right) - std::max<long long>(left, work.left) >= minWidth;
     if (largeEnough && titleInside)
         return stored;
-    return {work.left + std::max(0, static_cast<int>(work.right - work.left - kDefaultWidth) / 2),
-            work.top + std::max(0, static_cast<int>(work.bottom - work.top - kDefaultHeight) / 2),
-            kDefaultWidth, kDefaultHeight};
+    // The default size for the DPI of the monitor at the stored position, or of the primary one.
+    const UINT dpi = DpiAtPoint(POINT{m_windowLeft, m_windowTop});
+    const int width = ScaleForDpi(kDefaultWidth, dpi), height = ScaleForDpi(kDefaultHeight, dpi);
+    return {work.left + std::max(0, static_cast<int>(work.right - work.left - width) / 2),
+            work.top + std::max(0, static_cast<int>(work.bottom - work.top - height) / 2), width, height};
 }
 
 LRESULT CALLBACK CTonguemeter::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -272,12 +353,20 @@ LRESULT CALLBACK CTonguemeter::WindowProc(HWND window, UINT message, WPARAM wPar
         if (reinterpret_cast<HWND>(lParam) == app->m_hResult && app->m_flashing)
             return reinterpret_cast<LRESULT>(FlashColours(*app, reinterpret_cast<HDC>(wParam)));
         break;
+    case WM_DPICHANGED:
+        app->OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    case WM_CLIPBOARDUPDATE:
+        app->OnClipboardUpdate();
+        return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
 bool CTonguemeter::OnCreate()
 {
+    m_dpi = DpiOfWindow(m_hWnd);
+    MessageFontForDpi(m_dpi, m_messageFont);  // the constructor's font where this fails
     m_font.Reset(CreateFontIndirectW(&m_messageFont));
     const WPARAM font = reinterpret_cast<WPARAM>(m_font.Get());
     m_hText = CreateControl(*this, WS_EX_CLIENTEDGE, L"EDIT", L"", kTextStyle, IDC_TEXT);
@@ -301,6 +390,9 @@ bool CTonguemeter::OnCreate()
     if (m_translucent)
         SetLayeredWindowAttributes(m_hWnd, 0, TranslucentAlpha(*this), LWA_ALPHA);
 
+    // A watch that cannot be set up starts off, and its menu entry unchecked.
+    if (m_clipboard && !AddClipboardFormatListener(m_hWnd))
+        m_clipboard = false;
     AppendSystemMenu(*this);
 
     // A failed registration leaves a window that simply accepts no drops.
@@ -314,6 +406,8 @@ bool CTonguemeter::OnCreate()
 void CTonguemeter::OnDestroy()
 {
     RevokeDragDrop(m_hWnd);
+    if (m_clipboard)
+        RemoveClipboardFormatListener(m_hWnd);
     if (m_dropTarget) {
         m_dropTarget->Release();
         m_dropTarget = nullptr;
@@ -418,4 +512,69 @@ void CTonguemeter::OnDropText(const wchar_t* text)
     EnableWindow(m_hJudge, TRUE);
     if (m_auto)
         Judge();
+}
+
+// The file's text goes into the box as dropped text would; a file that cannot be taken leaves the box
+// as it was and the label says why.
+bool CTonguemeter::OnDropFile(const wchar_t* path)
+{
+    std::u16string text;
+    const wchar_t* refusal = TM_TEXT_FILE_TOO_LARGE;  // where even the allowed size finds no memory
+    try {
+        refusal = ReadDroppedFile(path, text);
+    } catch (const std::bad_alloc&) {
+    }
+    if (refusal) {
+        m_flashing = false;
+        SetWindowTextW(m_hResult, refusal);
+        return false;
+    }
+    OnDropText(AsWide(text.c_str()));
+    return text.c_str()[0] != u'\0';
+}
+
+// The listener is registered exactly while the option is on and the window exists.
+bool CTonguemeter::SetClipboardWatch(bool on)
+{
+    if (on == m_clipboard)
+        return true;
+    if (on && !AddClipboardFormatListener(m_hWnd))
+        return false;
+    if (!on)
+        RemoveClipboardFormatListener(m_hWnd);
+    m_clipboard = on;
+    return true;
+}
+
+// New Unicode text on the clipboard replaces the box's text as one step that Ctrl+Z takes back, and
+// is identified at once. The program's own copies (the input box's and the label's), anything but
+// Unicode text, text over kMaxWatchedUnits and a clipboard that cannot be opened now are passed
+// over: nothing is retried, nothing waits.
+void CTonguemeter::OnClipboardUpdate()
+{
+    if (!m_clipboard)
+        return;
+    HWND owner = GetClipboardOwner();
+    if (owner && (owner == m_hWnd || IsChild(m_hWnd, owner)))
+        return;
+    std::wstring text;
+    if (!IsClipboardFormatAvailable(CF_UNICODETEXT) || !ReadClipboardText(m_hWnd, kMaxWatchedUnits, text) ||
+        text.empty())
+        return;
+    SendMessageW(m_hText, EM_SETSEL, 0, -1);
+    SendMessageW(m_hText, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(m_hText, EM_SETSEL, 0, -1);
+    EnableWindow(m_hJudge, TRUE);
+    Judge();
+}
+
+// The window moved to a monitor of another DPI (or the scale changed): the font and the button are
+// made again for it, and the window takes the rectangle the system suggests.
+void CTonguemeter::OnDpiChanged(UINT dpi, const RECT& suggested)
+{
+    m_dpi = dpi;
+    ApplyFont(*this);
+    SetWindowPos(m_hWnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    LayOut();
 }

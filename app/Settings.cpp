@@ -1,5 +1,7 @@
 #include "Tonguemeter.h"
 
+#include "Dpi.h"
+
 #include <shlwapi.h>
 
 namespace {
@@ -23,7 +25,8 @@ int ReadInt(const wchar_t* key, int defaultValue, const wchar_t* path)
 }  // namespace
 
 // The ini file beside the executable; a missing file, section or key leaves the field at its
-// current value, the constructor's default.
+// current value, the constructor's default (the size scaled for the DPI). An old file without
+// Clipboard reads as off.
 void CTonguemeter::LoadSettings()
 {
     GetModuleFileNameW(nullptr, m_iniPath, MAX_PATH);
@@ -31,15 +34,19 @@ void CTonguemeter::LoadSettings()
 
     m_windowLeft = ReadInt(L"WindowLeft", m_windowLeft, m_iniPath);
     m_windowTop = ReadInt(L"WindowTop", m_windowTop, m_iniPath);
-    m_windowWidth = ReadInt(L"WindowWidth", m_windowWidth, m_iniPath);
-    m_windowHeight = ReadInt(L"WindowHeight", m_windowHeight, m_iniPath);
+    // Stored sizes are physical pixels; a size missing from the file is the default one made for the
+    // DPI of the monitor at the stored position (or of the primary monitor).
+    const UINT dpi = DpiAtPoint(POINT{m_windowLeft, m_windowTop});
+    m_windowWidth = ReadInt(L"WindowWidth", ScaleForDpi(m_windowWidth, dpi), m_iniPath);
+    m_windowHeight = ReadInt(L"WindowHeight", ScaleForDpi(m_windowHeight, dpi), m_iniPath);
     m_alwaysOnTop = ReadInt(L"AlwaysOnTop", m_alwaysOnTop, m_iniPath) != 0;
     m_translucent = ReadInt(L"Translucent", m_translucent, m_iniPath) != 0;
     m_auto = ReadInt(L"Auto", m_auto, m_iniPath) != 0;
+    m_clipboard = ReadInt(L"Clipboard", m_clipboard, m_iniPath) != 0;
 }
 
-// Takes the restored bounds of the main window, minimised or maximised or not, and writes all seven
-// keys. Called once, while the main window is being destroyed.
+// Takes the restored bounds of the main window (physical pixels, whatever the DPI), minimised or
+// maximised or not, and writes all eight keys. Called once, while the main window is being destroyed.
 void CTonguemeter::SaveSettings()
 {
     WINDOWPLACEMENT placement = {};
@@ -67,4 +74,5 @@ void CTonguemeter::SaveSettings()
     WriteInt(L"AlwaysOnTop", m_alwaysOnTop ? 1 : 0, m_iniPath);
     WriteInt(L"Translucent", m_translucent ? 1 : 0, m_iniPath);
     WriteInt(L"Auto", m_auto ? 1 : 0, m_iniPath);
+    WriteInt(L"Clipboard", m_clipboard ? 1 : 0, m_iniPath);
 }

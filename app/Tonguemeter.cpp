@@ -1,5 +1,7 @@
 #include "Tonguemeter.h"
 
+#include "Dpi.h"
+
 // The message font is taken from the full structure, iPaddedBorderWidth included; platforms that
 // know only the shorter one reject the request and the stock GUI font is used instead.
 static_assert(sizeof(NONCLIENTMETRICSW) == 504, "NONCLIENTMETRICSW must include iPaddedBorderWidth");
@@ -20,11 +22,13 @@ CTonguemeter::CTonguemeter(HINSTANCE instance)
       m_messageFont(),
       m_font(),
       m_lineHeight(0),
+      m_dpi(kBaseDpi),
       m_dropTarget(nullptr),
       m_alwaysOnTop(false),
       m_translucent(false),
       m_opacityPercent(80),
       m_auto(false),
+      m_clipboard(false),
       m_flashing(false),
       m_flashBrush()
 {

@@ -20,9 +20,15 @@ public:
     explicit CTonguemeter(HINSTANCE instance);
     ~CTonguemeter() override;
 
-    // The size of a fresh window, and of one whose stored bounds cannot show it.
+    // The size of a fresh window, and of one whose stored bounds cannot show it, at 96 DPI; it
+    // scales with the DPI of the monitor at the stored position (StartBounds, LoadSettings).
     static const int kDefaultWidth = 400;
     static const int kDefaultHeight = 160;
+    // The largest file a drop takes and the longest text the clipboard watch takes (2 MiB, 2 Mi
+    // units): the input box lays out about a million characters a second, so the window is busy for
+    // at most a few seconds.
+    static const size_t kMaxDropBytes = size_t(2) << 20;
+    static const size_t kMaxWatchedUnits = size_t(2) << 20;
 
     // Start-up (MainWindow.cpp, beside the window procedure): registers the window class, then reads
     // the settings.
@@ -32,7 +38,7 @@ public:
     // window, otherwise the default size centred on the work area of the monitor nearest them.
     WindowBounds StartBounds() const;
 
-    // Settings.cpp: the seven keys of the ini file beside the executable.
+    // Settings.cpp: the seven keys of the ini file beside the executable, and Clipboard after them.
     void LoadSettings();
     void SaveSettings();
 
@@ -49,7 +55,11 @@ public:
     void Judge();
     bool SetAlwaysOnTop(bool on);
     bool SetTranslucent(bool on);
+    bool SetClipboardWatch(bool on);
     void OnDropText(const wchar_t* text) override;
+    bool OnDropFile(const wchar_t* path) override;
+    void OnClipboardUpdate();
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
 
     HINSTANCE m_hInstance;
     wchar_t m_iniPath[MAX_PATH];
@@ -66,11 +76,13 @@ public:
     LOGFONTW m_messageFont;
     CGdiObject<HFONT> m_font;    // used by the three controls: deleted once they are gone (WM_NCDESTROY)
     int m_lineHeight;            // of m_font: one line of the result label
+    UINT m_dpi;                  // of the main window: m_font and the button are made for it
     CDropTarget* m_dropTarget;   // one owned reference; released in OnDestroy
     bool m_alwaysOnTop;
     bool m_translucent;
     int m_opacityPercent;
     bool m_auto;
+    bool m_clipboard;  // watching the clipboard (a listener is registered while the window exists)
     CLangIdentifier m_identifier;  // owned profiles and results
     bool m_flashing;
     CGdiObject<HBRUSH> m_flashBrush;  // replaced per flash; the last one goes with the window

@@ -19,6 +19,7 @@
 #define IDM_TRANSLUCENT     0xE020
 #define IDM_AUTO            0xE030
 #define IDM_ABOUT           0xE040
+#define IDM_CLIPBOARD       0xE050
 
 // The flash timer of the result label.
 #define IDT_FLASH           1

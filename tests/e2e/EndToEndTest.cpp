@@ -8,6 +8,7 @@
 
 #include <ole2.h>
 #include <psapi.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,7 @@ namespace {
 const wchar_t kProgram[] = L"Z:" TM_PROGRAM;  // the built program; wine maps the Unix root to Z:
 const wchar_t kClassName[] = L"Tonguemeter Main Window";
 const wchar_t kReadyText[] = L"文章を貼り付けるかドラッグ&ドロップしてください";
-const UINT kTranslucent = 0xE020, kAuto = 0xE030;
+const UINT kTranslucent = 0xE020, kAuto = 0xE030, kClipboard = 0xE050;
 
 // Text of a window of the other process; the call waits while that process is busy (it loads its
 // profiles without handling messages).
@@ -190,6 +191,32 @@ void ExpectVerdict(const std::wstring& verdict, const Sample& sample)
         << "text: " << Utf8(sample.text) << "\nexpected: " << Utf8(sample.language) << "\nverdict: " << Utf8(verdict);
 }
 
+void WriteUtf8File(const std::wstring& path, const std::wstring& text)
+{
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    ASSERT_NE(file, nullptr) << Utf8(path);
+    const std::string bytes = Utf8(text);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+}
+
+// Puts text on the clipboard as another program does (no owner window).
+bool PutOnClipboard(const std::wstring& text)
+{
+    if (!OpenClipboard(nullptr))
+        return false;
+    EmptyClipboard();
+    const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    memcpy(GlobalLock(block), text.c_str(), bytes);
+    GlobalUnlock(block);
+    const bool put = SetClipboardData(CF_UNICODETEXT, block) != nullptr;
+    if (!put)
+        GlobalFree(block);
+    CloseClipboard();
+    return put;
+}
+
 // --- A real OLE drag from a window of this process --------------------------------------------------
 
 void SendMouse(DWORD flags, POINT at = {0, 0})
@@ -203,12 +230,16 @@ void SendMouse(DWORD flags, POINT at = {0, 0})
 }
 
 // The data and the mouse of one drag, on the stack: hands out its text as Unicode text in global
-// memory, and while OLE tracks the drag moves the mouse to the target by way of a step beside it,
-// then lets the button go. A drag that never ends is cancelled.
+// memory, or as Explorer does a path as a file list, and while OLE tracks the drag moves the mouse to
+// the target by way of a step beside it, then lets the button go. A drag that never ends is
+// cancelled.
 class CTextDrag : public CTextSourceBase, public IDropSource
 {
 public:
-    CTextDrag(const wchar_t* text, POINT target) : m_text(text), m_target(target) {}
+    CTextDrag(const wchar_t* text, POINT target, bool asFile)
+        : m_text(text), m_target(target), m_format(asFile ? CF_HDROP : CF_UNICODETEXT)
+    {
+    }
 
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override
     {
@@ -223,9 +254,17 @@ public:
     {
         if (QueryGetData(format) != S_OK)
             return DV_E_FORMATETC;
-        const SIZE_T bytes = (m_text.size() + 1) * sizeof(wchar_t);
-        medium->hGlobal = GlobalAlloc(GMEM_MOVEABLE, bytes);
-        memcpy(GlobalLock(medium->hGlobal), m_text.c_str(), bytes);
+        // A file list: the header, then the one path and an empty one after it.
+        const SIZE_T header = m_format == CF_HDROP ? sizeof(DROPFILES) : 0;
+        const SIZE_T bytes = (m_text.size() + (header ? 2 : 1)) * sizeof(wchar_t);
+        medium->hGlobal = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, header + bytes);
+        char* block = static_cast<char*>(GlobalLock(medium->hGlobal));
+        if (header) {
+            DROPFILES* files = reinterpret_cast<DROPFILES*>(block);
+            files->pFiles = sizeof(DROPFILES);
+            files->fWide = TRUE;
+        }
+        memcpy(block + header, m_text.c_str(), m_text.size() * sizeof(wchar_t));
         GlobalUnlock(medium->hGlobal);
         medium->tymed = TYMED_HGLOBAL;
         medium->pUnkForRelease = nullptr;
@@ -233,7 +272,7 @@ public:
     }
     STDMETHODIMP QueryGetData(FORMATETC* format) override
     {
-        return format->cfFormat == CF_UNICODETEXT && (format->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
+        return format->cfFormat == m_format && (format->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
     }
 
     STDMETHODIMP QueryContinueDrag(BOOL escape, DWORD keys) override
@@ -255,11 +294,13 @@ public:
 private:
     std::wstring m_text;
     POINT m_target;
+    CLIPFORMAT m_format;
     int m_calls = 0;
 };
 
-// Drags `text` from a window of this process onto the middle of `target`; the result of DoDragDrop.
-HRESULT DragText(const wchar_t* text, HWND target, DWORD& effect)
+// Drags `text` (or the file at that path) from a window of this process onto the middle of `target`;
+// the result of DoDragDrop.
+HRESULT DragText(const wchar_t* text, HWND target, DWORD& effect, bool asFile = false)
 {
     RECT rect = {};
     GetWindowRect(target, &rect);
@@ -273,7 +314,7 @@ HRESULT DragText(const wchar_t* text, HWND target, DWORD& effect)
         ADD_FAILURE() << "the source window never saw the button press";
         return E_FAIL;
     }
-    CTextDrag drag(text, POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+    CTextDrag drag(text, POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}, asFile);
     effect = DROPEFFECT_NONE;
     return DoDragDrop(&drag, &drag, DROPEFFECT_COPY, &effect);
 }
@@ -307,6 +348,22 @@ TEST(EndToEnd, IdentifiesTypedAndDraggedTextClosesWithZeroAndRestoresItsSettings
         EXPECT_EQ(RemoteText(program.m_hText), kSamples[2].text);
         ExpectVerdict(RemoteText(program.m_hResult), kSamples[2]);
 
+        // A file dragged from Explorer: its text (UTF-8 here) is taken and identified the same way.
+        const std::wstring file = folder + L"dropped.txt";
+        WriteUtf8File(file, kSamples[3].text);
+        EXPECT_EQ(DragText(file.c_str(), program.m_hText, effect, true), DRAGDROP_S_DROP);
+        EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
+        EXPECT_EQ(RemoteText(program.m_hText), kSamples[3].text);
+        ExpectVerdict(RemoteText(program.m_hResult), kSamples[3]);
+        DeleteFileW(file.c_str());
+
+        // Watching the clipboard, text that another program copies is taken and identified.
+        SendMessageW(program.m_hWnd, WM_SYSCOMMAND, kClipboard, 0);
+        ASSERT_TRUE(PutOnClipboard(kSamples[1].text));
+        EXPECT_TRUE(WaitFor([&] { return RemoteText(program.m_hText) == kSamples[1].text; }, 10));
+        ExpectVerdict(RemoteText(program.m_hResult), kSamples[1]);
+        SendMessageW(program.m_hWnd, WM_SYSCOMMAND, kClipboard, 0);
+
         // Options change at once, and reach the settings file only at the end.
         SendMessageW(program.m_hWnd, WM_SYSCOMMAND, kTranslucent, 0);
         EXPECT_TRUE(ExStyle(program.m_hWnd) & WS_EX_LAYERED);
@@ -317,7 +374,8 @@ TEST(EndToEnd, IdentifiesTypedAndDraggedTextClosesWithZeroAndRestoresItsSettings
         EXPECT_EQ(program.Close(), 0);
     }
     std::vector<std::string> expected = {"[Settings]", "WindowLeft=37", "WindowTop=41", "WindowWidth=500",
-                                         "WindowHeight=220", "AlwaysOnTop=0", "Translucent=1", "Auto=1"};
+                                         "WindowHeight=220", "AlwaysOnTop=0", "Translucent=1", "Auto=1",
+                                         "Clipboard=0"};
     EXPECT_EQ(FileLines(ini), expected);
 
     // Started again, minimised: the profiles load all the same, and bounds and options came back.
@@ -332,6 +390,6 @@ TEST(EndToEnd, IdentifiesTypedAndDraggedTextClosesWithZeroAndRestoresItsSettings
         EXPECT_EQ(again.Close(), 0);
     }
     // The bounds came back: the minimised window saves them again as its restored bounds.
-    expected.back() = "Auto=0";
+    expected[7] = "Auto=0";
     EXPECT_EQ(FileLines(ini), expected);
 }

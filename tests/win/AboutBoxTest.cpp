@@ -3,11 +3,13 @@
 #include "WindowTestSupport.h"
 
 #include "AboutBox.h"
+#include "Dpi.h"
 #include "../../res/resource.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -296,6 +298,12 @@ TEST(Resources, IconGroupHasThreeImagesAndTheManifestAsksForCommonControls6OfIts
     ASSERT_NE(bytes, nullptr);
     const std::string manifest(bytes, size);
     EXPECT_NE(manifest.find("<description>Language identifier</description>"), std::string::npos);
+    // Windows 7, 8, 8.1 and 10/11 without compatibility modes; per-monitor DPI awareness v2 with the
+    // older declaration as the fallback (that it took effect: the DPI cases of the window tests).
+    for (const char* declared : {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+                                 "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+                                 ">PerMonitorV2</dpiAwareness>", ">true/pm</dpiAware>"})
+        EXPECT_NE(manifest.find(declared), std::string::npos) << declared;
     // The program and common controls 6 are asked for in the architecture of this executable: a
     // 64-bit program that asks for the x86 controls gets the old ones.
     const BYTE* image = reinterpret_cast<const BYTE*>(GetModuleHandleW(nullptr));
@@ -314,4 +322,39 @@ TEST(Resources, IconGroupHasThreeImagesAndTheManifestAsksForCommonControls6OfIts
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(GetModuleHandleW(L"comctl32.dll"), path, MAX_PATH);
     EXPECT_NE(std::wstring(path).find(L"6.0"), std::wstring::npos) << Utf8(path);
+}
+
+// The dialog's 9-point font is made for the DPI, and the dialog and its controls follow it in dialog
+// units; the link's underlined font follows a DPI change. (Run again at 144 and 192 DPI by MainWindow.DpiCasesPassAt144And192.)
+TEST_F(AboutBox, FontAndSizeFollowTheDpi)
+{
+    const UINT dpi = SystemDpi();
+    RunAbout([&](HWND dialog) {
+        LOGFONTW font = {};
+        GetObjectW(FontOf(dialog), sizeof(font), &font);
+        EXPECT_EQ(std::abs(font.lfHeight), MulDiv(9, static_cast<int>(dpi), 72));
+        RECT expected = {0, 0, 160, 62}, client = {};
+        MapDialogRect(dialog, &expected);
+        GetClientRect(dialog, &client);
+        EXPECT_EQ((std::array<LONG, 2>{client.right, client.bottom}), (std::array<LONG, 2>{expected.right, expected.bottom}));
+        RECT ok = {0, 0, 48, 14}, button = {};
+        MapDialogRect(dialog, &ok);
+        GetClientRect(GetDlgItem(dialog, IDOK), &button);
+        EXPECT_EQ(button.right, ok.right);
+
+        // After a DPI change the link's font is made again from the dialog's, once the dialog
+        // manager has had the message.
+        HFONT before = g_linkFont;
+        RECT suggested = {};
+        GetWindowRect(dialog, &suggested);
+        SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        PumpMessages();
+        EXPECT_NE(g_linkFont, before);
+        EXPECT_EQ(GetObjectType(before), 0u);
+        EXPECT_EQ(FontOf(GetDlgItem(dialog, IDC_LINK)), g_linkFont);
+        LOGFONTW link = {};
+        GetObjectW(g_linkFont, sizeof(link), &link);
+        EXPECT_EQ((std::array<LONG, 2>{link.lfHeight, link.lfUnderline}), (std::array<LONG, 2>{font.lfHeight, 1}));
+        SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    });
 }

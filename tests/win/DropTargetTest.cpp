@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <cstring>
 #include <cwchar>
@@ -12,12 +13,19 @@
 
 namespace {
 
-// Records every text handed over (copied, as a handler must).
+// Records every text and path handed over (copied, as a handler must); takes files as told.
 class CRecordingHandler : public CDropTarget::CEventHandler
 {
 public:
     void OnDropText(const wchar_t* text) override { m_texts.push_back(text); }
+    bool OnDropFile(const wchar_t* path) override
+    {
+        m_paths.push_back(path);
+        return m_takeFiles;
+    }
     std::vector<std::wstring> m_texts;
+    std::vector<std::wstring> m_paths;
+    bool m_takeFiles = true;
 };
 
 // A data object on the test's stack with scripted answers. GetData hands out a fresh copy of
@@ -46,10 +54,26 @@ public:
     STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
     STDMETHODIMP_(ULONG) Release() override { return --m_refs; }
 
-    // Only Unicode text in global memory, asked for exactly.
+    // A file list (DROPFILES, then the paths, each NUL-terminated, and one more NUL), wide or ANSI.
+    void SetFiles(const std::wstring& paths, bool wide)
+    {
+        DROPFILES header = {};
+        header.pFiles = sizeof(header);
+        header.fWide = wide;
+        m_bytes.assign(reinterpret_cast<const char*>(&header), reinterpret_cast<const char*>(&header + 1));
+        for (wchar_t c : paths + L'\0') {
+            if (wide)
+                m_bytes.insert(m_bytes.end(), reinterpret_cast<const char*>(&c), reinterpret_cast<const char*>(&c + 1));
+            else
+                m_bytes.push_back(static_cast<char>(c));
+        }
+        m_format = CF_HDROP;
+    }
+
+    // Only the one format in global memory, asked for exactly.
     STDMETHODIMP QueryGetData(FORMATETC* f) override
     {
-        if (f->cfFormat != CF_UNICODETEXT || f->ptd != nullptr || f->dwAspect != DVASPECT_CONTENT ||
+        if (f->cfFormat != m_format || f->ptd != nullptr || f->dwAspect != DVASPECT_CONTENT ||
             f->lindex != -1 || f->tymed != TYMED_HGLOBAL)
             return DV_E_FORMATETC;
         return m_queryResult;
@@ -79,6 +103,7 @@ public:
         return S_OK;
     }
 
+    CLIPFORMAT m_format = CF_UNICODETEXT;
     HRESULT m_queryResult = S_OK;
     HRESULT m_getDataResult = S_OK;
     bool m_discarded = false;
@@ -203,6 +228,43 @@ TEST_F(DropTargetTest, DropHandsTheBlocksTextOverOnceAndReleasesEveryMedium)
         EXPECT_EQ(c.effect, effect);
         EXPECT_EQ(nullptr, m_target->m_dataObject);
         EXPECT_EQ(m_handler.m_texts, c.handed);
+        EXPECT_EQ(1, m_data.m_refs);
+    }
+}
+
+// A file list from Explorer: the drag shows a copy, the first path goes to the handler, and the drop
+// is taken exactly when the handler takes the file. A list whose first path lies outside its block
+// is refused without a read past it.
+TEST_F(DropTargetTest, FileListsHandTheFirstPathOverAndTheHandlerDecides)
+{
+    const std::wstring two = std::wstring(L"C:\\texts\\first.txt") + L'\0' + L"C:\\second.txt";
+    const struct
+    {
+        const char* what;
+        bool wide, take, spoil;
+        std::vector<std::wstring> handed;
+        DWORD effect;
+    } cases[] = {
+        {"wide paths, taken", true, true, false, {L"C:\\texts\\first.txt"}, DROPEFFECT_COPY},
+        {"ANSI paths, taken", false, true, false, {L"C:\\texts\\first.txt"}, DROPEFFECT_COPY},
+        {"refused by the handler", true, false, false, {L"C:\\texts\\first.txt"}, DROPEFFECT_NONE},
+        {"paths outside the block", true, true, true, {}, DROPEFFECT_NONE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        m_handler.m_paths.clear();
+        m_handler.m_takeFiles = c.take;
+        m_data.SetFiles(two, c.wide);
+        if (c.spoil)
+            reinterpret_cast<DROPFILES*>(m_data.m_bytes.data())->pFiles = static_cast<DWORD>(m_data.m_bytes.size());
+        DWORD effect = DROPEFFECT_MOVE;
+        EXPECT_EQ(S_OK, m_target->DragEnter(&m_data, MK_LBUTTON, kPoint, &effect));
+        EXPECT_EQ(DWORD(DROPEFFECT_COPY), effect);
+        effect = DROPEFFECT_MOVE;
+        EXPECT_EQ(S_OK, m_target->Drop(&m_data, MK_LBUTTON, kPoint, &effect));
+        EXPECT_EQ(c.effect, effect);
+        EXPECT_EQ(m_handler.m_paths, c.handed);
+        EXPECT_TRUE(m_handler.m_texts.empty());
         EXPECT_EQ(1, m_data.m_refs);
     }
 }

@@ -61,3 +61,21 @@ TEST(Keyboard, KeysTypeAndCtrlASelectsAllForTheNextKeyToReplace)
     EXPECT_TRUE(PressKeys({'Z'}, false, [&] { return WindowText(app->m_hText) == L"z"; }))
         << Utf8(WindowText(app->m_hText));
 }
+
+// Ctrl+Enter identifies and breaks no line; Enter alone still breaks one.
+TEST(Keyboard, CtrlEnterIdentifiesWithoutALineBreak)
+{
+    CTestApp app;
+    app->LoadLanguages();
+    ShowWindow(app->m_hWnd, SW_SHOW);
+    SetForegroundWindow(app->m_hWnd);
+    SetFocus(app->m_hText);
+    ASSERT_EQ(GetFocus(), app->m_hText);
+    const std::wstring text = L"Das ist ein ganz gewöhnlicher deutscher Satz.";
+    SendMessageW(app->m_hText, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+    EXPECT_TRUE(PressKeys({VK_RETURN}, true, [&] { return WindowText(app->m_hResult).find(L"ドイツ語") == 0; }))
+        << Utf8(WindowText(app->m_hResult));
+    EXPECT_EQ(WindowText(app->m_hText), text);
+    EXPECT_TRUE(PressKeys({VK_RETURN}, false, [&] { return WindowText(app->m_hText) == text + L"\r\n"; }))
+        << Utf8(WindowText(app->m_hText));
+}

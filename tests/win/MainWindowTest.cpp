@@ -3,6 +3,7 @@
 // with WM_TIMER. (Keyboard input: KeyboardTest.cpp.)
 #include "WindowTestSupport.h"
 
+#include "Dpi.h"
 #include "LanguageTable.h"
 #include "Verdict.h"
 #include "../../res/resource.h"
@@ -11,6 +12,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
+#include <cstring>
 #include <tuple>
 #include <utility>
 
@@ -160,7 +163,7 @@ LRESULT CALLBACK RecordCreation(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// The three options: system-menu command, field, window style and settings key.
+// The four options: system-menu command, field, window style and settings key.
 struct Option
 {
     UINT command;
@@ -170,12 +173,13 @@ struct Option
 };
 const Option kOptions[] = {{IDM_ALWAYSONTOP, &CTonguemeter::m_alwaysOnTop, WS_EX_TOPMOST, L"AlwaysOnTop"},
                            {IDM_TRANSLUCENT, &CTonguemeter::m_translucent, WS_EX_LAYERED, L"Translucent"},
-                           {IDM_AUTO, &CTonguemeter::m_auto, 0, L"Auto"}};
+                           {IDM_AUTO, &CTonguemeter::m_auto, 0, L"Auto"},
+                           {IDM_CLIPBOARD, &CTonguemeter::m_clipboard, 0, L"Clipboard"}};
 
 // Field, window style, check mark and (for translucency) alpha 204 agree with `on`.
-void ExpectOptions(CTonguemeter& app, const std::array<bool, 3>& on, int step)
+void ExpectOptions(CTonguemeter& app, const std::array<bool, 4>& on, int step)
 {
-    for (int k = 0; k < 3; ++k) {
+    for (int k = 0; k < 4; ++k) {
         const Option& o = kOptions[k];
         EXPECT_EQ(app.*o.field, on[k]) << Utf8(o.key) << " at step " << step;
         EXPECT_EQ((ExStyle(app.m_hWnd) & o.exStyle) != 0, on[k] && o.exStyle) << Utf8(o.key) << " at step " << step;
@@ -239,17 +243,18 @@ TEST(MainWindow, CreationMakesTheWindowItsThreeControlsAndTheMenuExactly)
     const TEXTMETRICW metrics = CFontDC(app->m_hJudge, app->m_font.Get()).Metrics();
     EXPECT_EQ(Bounds(app->m_hJudge), (Box{0, 0, 2 * metrics.tmMaxCharWidth + 32, metrics.tmHeight + 12}));
 
-    // The system menu ends with our six entries; wine may append one of its own after them.
+    // The system menu ends with our seven entries; wine may append one of its own after them.
     HMENU menu = GetSystemMenu(app->m_hWnd, FALSE);
     int about = -1;
     for (int i = 0; i < GetMenuItemCount(menu); ++i)
         if (GetMenuItemID(menu, i) == IDM_ABOUT)
             about = i;
-    ASSERT_GE(about, 5);
+    ASSERT_GE(about, 6);
     const std::pair<UINT, const wchar_t*> entries[] = {{0, L""}, {IDM_ALWAYSONTOP, L"常に前面に表示"},
-        {IDM_TRANSLUCENT, L"半透明表示"}, {IDM_AUTO, L"ドロップ時に即判定"}, {0, L""}, {IDM_ABOUT, L"バージョン情報..."}};
-    for (int k = 0; k < 6; ++k) {
-        const int pos = about - 5 + k;
+        {IDM_TRANSLUCENT, L"半透明表示"}, {IDM_AUTO, L"ドロップ時に即判定"}, {IDM_CLIPBOARD, L"クリップボードを監視"},
+        {0, L""}, {IDM_ABOUT, L"バージョン情報..."}};
+    for (int k = 0; k < 7; ++k) {
+        const int pos = about - 6 + k;
         wchar_t text[64] = {};
         GetMenuStringW(menu, pos, text, 64, MF_BYPOSITION);
         SCOPED_TRACE("menu entry " + std::to_string(k));
@@ -263,16 +268,16 @@ TEST(MainWindow, CreationMakesTheWindowItsThreeControlsAndTheMenuExactly)
 // four low bits, and the settings file sees them only when the window closes.
 TEST(MainWindow, OptionsShapeTheWindowFromTheStartAndToggleWithAnyLowBits)
 {
-    using Options = std::array<bool, 3>;  // in the order of kOptions
-    for (const Options& start : {Options{true, true, false}, Options{false, false, true}}) {
+    using Options = std::array<bool, 4>;  // in the order of kOptions
+    for (const Options& start : {Options{true, true, false, true}, Options{false, false, true, false}}) {
         CTestApp app([&](CTonguemeter& a) {
-            for (int k = 0; k < 3; ++k)
+            for (int k = 0; k < 4; ++k)
                 a.*kOptions[k].field = start[k];
         });
         ExpectOptions(*app, start, -1);
         Options on = start;
         for (WPARAM low = 0; low < 16; ++low)
-            for (int k = 0; k < 3; ++k) {
+            for (int k = 0; k < 4; ++k) {
                 SendMessageW(app->m_hWnd, WM_SYSCOMMAND, kOptions[k].command | low, 0);
                 on[k] = !on[k];
                 ExpectOptions(*app, on, static_cast<int>(low));
@@ -282,7 +287,7 @@ TEST(MainWindow, OptionsShapeTheWindowFromTheStartAndToggleWithAnyLowBits)
         // A platform command goes to the default procedure: this one closes the window.
         SendMessageW(app->m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
         EXPECT_EQ(app->m_hWnd, nullptr);
-        for (int k = 0; k < 3; ++k)
+        for (int k = 0; k < 4; ++k)
             EXPECT_EQ(GetPrivateProfileIntW(L"Settings", kOptions[k].key, 7, CTestApp::IniPath().c_str()),
                       start[k] ? 1u : 0u) << k;
     }
@@ -509,3 +514,206 @@ TEST(MainWindow, RefusedCreationsLeaveNoWindowButTheTeardownRuns)
     EXPECT_EQ(app->m_font.Get(), nullptr);  // deleted by the teardown of the partly built window
     EXPECT_EQ(GetPrivateProfileIntW(L"Settings", L"WindowWidth", 7, CTestApp::IniPath().c_str()), 400u);
 }
+
+// ---- Scaling: the window made for its DPI
+
+namespace {
+
+// The three-candidate verdict with the widest names in the label's font.
+std::wstring WidestThreeCandidates(HWND label)
+{
+    const std::vector<const char16_t*> names = NamesByWidth(label);
+    const LangScore records[] = {{names[0], 1.0}, {names[1], 0.999}, {names[2], 0.999}};
+    return VerdictFor(records, 3);
+}
+
+int FontHeight(UINT dpi)
+{
+    LOGFONTW font = {};
+    MessageFontForDpi(dpi, font);
+    return std::abs(font.lfHeight);
+}
+
+// The button: its padding (32 x 12 at 96 DPI) scaled for the window's DPI around the font's size.
+void ExpectButtonFor(CTonguemeter& app)
+{
+    const TEXTMETRICW metrics = CFontDC(app.m_hJudge, app.m_font.Get()).Metrics();
+    const Box button = Bounds(app.m_hJudge);
+    EXPECT_EQ(button[2], 2 * metrics.tmMaxCharWidth + ScaleForDpi(32, app.m_dpi));
+    EXPECT_EQ(button[3], metrics.tmHeight + ScaleForDpi(12, app.m_dpi));
+}
+
+}  // namespace
+
+// Run at 96 DPI with the other tests, and at 144 and 192 DPI by DpiCasesPassAt144And192 (then
+// TM_EXPECT_DPI names the DPI the platform must report). Without settings the window opens at the
+// default size for the DPI, with the message font for it, and shows a three-candidate verdict whole.
+TEST(MainWindow, ReadyWindowAndVerdictAtThisDpi)
+{
+    const UINT dpi = SystemDpi();
+    if (const char* expected = std::getenv("TM_EXPECT_DPI")) {
+        ASSERT_EQ(dpi, static_cast<UINT>(std::atoi(expected))) << "the platform did not take the DPI";
+    }
+    CTestApp app;
+    EXPECT_EQ(app->m_dpi, dpi);
+    EXPECT_EQ(DpiOfWindow(app->m_hWnd), dpi);
+    EXPECT_EQ(Bounds(app->m_hWnd), (Box{0, 0, ScaleForDpi(400, dpi), ScaleForDpi(160, dpi)}));
+    EXPECT_NEAR(FontHeight(dpi), ScaleForDpi(FontHeight(96), dpi), 1);
+    EXPECT_EQ(std::abs(app->m_messageFont.lfHeight), FontHeight(dpi));
+    ExpectButtonFor(*app);
+
+    app->LoadLanguages();
+    EXPECT_EQ(WindowText(app->m_hResult), TM_TEXT_READY);
+    RECT client = {};
+    GetClientRect(app->m_hWnd, &client);
+    ExpectLayout(*app, client.right, client.bottom);
+    EXPECT_TRUE(ShowsWhole(app->m_hResult));
+    SetWindowTextW(app->m_hResult, WidestThreeCandidates(app->m_hResult).c_str());
+    ExpectLayout(*app, client.right, client.bottom);
+    EXPECT_TRUE(ShowsWhole(app->m_hResult)) << Utf8(WindowText(app->m_hResult));
+}
+
+// A move to a monitor of another DPI: the font is made again for it, the button resized, the
+// suggested rectangle taken and everything laid out again; moving back restores the first font.
+TEST(MainWindow, DpiChangeMakesTheFontAgainAndTakesTheSuggestedRectangle)
+{
+    CTestApp app;
+    const UINT first = app->m_dpi;
+    const int firstHeight = app->m_messageFont.lfHeight;
+    const std::wstring three = WidestThreeCandidates(app->m_hResult);
+    SetWindowTextW(app->m_hResult, three.c_str());
+    for (UINT dpi : {first * 2, first * 3 / 2, first}) {
+        SCOPED_TRACE(dpi);
+        HFONT before = app->m_font.Get();
+        const RECT suggested = {30, 40, 30 + ScaleForDpi(400, dpi), 40 + ScaleForDpi(160, dpi)};
+        SendMessageW(app->m_hWnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        EXPECT_EQ(app->m_dpi, dpi);
+        EXPECT_EQ(Bounds(app->m_hWnd), (Box{30, 40, ScaleForDpi(400, dpi), ScaleForDpi(160, dpi)}));
+        EXPECT_NE(app->m_font.Get(), before);
+        EXPECT_EQ(GetObjectType(before), 0u);  // the old font is gone, none of the controls uses it
+        for (HWND control : {app->m_hText, app->m_hJudge, app->m_hResult})
+            EXPECT_EQ(FontOf(control), app->m_font.Get());
+        EXPECT_EQ(std::abs(app->m_messageFont.lfHeight), FontHeight(dpi));
+        ExpectButtonFor(*app);
+        RECT client = {};
+        GetClientRect(app->m_hWnd, &client);
+        ExpectLayout(*app, client.right, client.bottom);
+        EXPECT_TRUE(ShowsWhole(app->m_hResult));
+    }
+    EXPECT_EQ(app->m_messageFont.lfHeight, firstHeight);
+}
+
+namespace {
+
+using GetProcAddressFunction = FARPROC(WINAPI*)(HMODULE, LPCSTR);
+GetProcAddressFunction g_realGetProcAddress = nullptr;
+
+// The platform as before Windows 8.1 and 10: no per-DPI functions.
+FARPROC WINAPI WithoutPerDpiFunctions(HMODULE module, LPCSTR name)
+{
+    if (!IS_INTRESOURCE(name) && (std::strstr(name, "ForDpi") || std::strstr(name, "GetDpiFor")))
+        return nullptr;
+    return g_realGetProcAddress(module, name);
+}
+
+}  // namespace
+
+// Without the per-DPI functions the window takes the system DPI, and a font for another DPI is the
+// system's message font scaled.
+TEST(MainWindow, WithoutThePerDpiFunctionsTheSystemFontIsScaled)
+{
+    CImportPatch patch("kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(WithoutPerDpiFunctions));
+    ASSERT_NE(patch.m_slot, nullptr);
+    g_realGetProcAddress = reinterpret_cast<GetProcAddressFunction>(patch.m_original);
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof(metrics);
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0));
+    const UINT dpi = SystemDpi();
+    LOGFONTW font = {};
+    ASSERT_TRUE(MessageFontForDpi(2 * dpi, font));
+    EXPECT_EQ(font.lfHeight, 2 * metrics.lfMessageFont.lfHeight);
+    CTestApp app;
+    EXPECT_EQ(app->m_dpi, dpi);
+    EXPECT_EQ(app->m_messageFont.lfHeight, metrics.lfMessageFont.lfHeight);
+}
+
+#ifdef _WIN64
+namespace {
+
+const wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
+
+// Wine's DPI: LogPixels of the user's desktop settings, read when a program starts. Put back (or
+// removed) with the object.
+class CLogPixels
+{
+public:
+    explicit CLogPixels(DWORD dpi)
+    {
+        DWORD size = sizeof(m_saved);
+        m_had = RegGetValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &m_saved,
+                             &size) == ERROR_SUCCESS;
+        m_set = Write(dpi);
+    }
+    ~CLogPixels()
+    {
+        if (m_had)
+            Write(m_saved);
+        else
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels");
+    }
+    CLogPixels(const CLogPixels&) = delete;
+    CLogPixels& operator=(const CLogPixels&) = delete;
+
+    bool m_set;
+
+private:
+    static bool Write(DWORD dpi)
+    {
+        return RegSetKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", REG_DWORD, &dpi, sizeof(dpi)) ==
+               ERROR_SUCCESS;
+    }
+
+    bool m_had = false;
+    DWORD m_saved = 0;
+};
+
+// Runs this test program's cases named *AtThisDpi and the About box's in a new process; its exit
+// code, or -1.
+DWORD RunAtThisDpiCases(UINT dpi)
+{
+    wchar_t program[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(program) + L"\" --gtest_filter=*AtThisDpi*:AboutBox.*";
+    SetEnvironmentVariableW(L"TM_EXPECT_DPI", std::to_wstring(dpi).c_str());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    // The child writes to the same output, so its cases show in this test's log.
+    const BOOL started = CreateProcessW(program, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                        &startup, &process);
+    SetEnvironmentVariableW(L"TM_EXPECT_DPI", nullptr);
+    if (!started)
+        return static_cast<DWORD>(-1);
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(process.hProcess, 90000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    else
+        TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+}  // namespace
+
+// The cases above and the About box's at 150 % and 200 %; on the 64-bit build only, to keep the
+// test run short (the code is the same in both).
+TEST(MainWindow, DpiCasesPassAt144And192)
+{
+    for (UINT dpi : {144u, 192u}) {
+        CLogPixels logPixels(dpi);
+        ASSERT_TRUE(logPixels.m_set);
+        EXPECT_EQ(RunAtThisDpiCases(dpi), 0u) << "at " << dpi << " DPI (the cases' output is above)";
+    }
+}
+#endif

@@ -1,4 +1,4 @@
-// The settings file beside the program: seven keys read at start-up and written at shutdown.
+// The settings file beside the program: eight keys read at start-up and written at shutdown.
 #include "TestSupport.h"
 #include "Tonguemeter.h"
 
@@ -56,20 +56,21 @@ protected:
 
 }  // namespace
 
-// Without a file: the defaults. A save writes the seven keys in order; negative coordinates, and a
+// Without a file: the defaults. A save writes the eight keys in order; negative coordinates, and a
 // maximised or minimised window's restored bounds, come back as saved.
 TEST_F(SettingsTest, NoFileGivesTheDefaultsAndSavedBoundsComeBackAsSaved)
 {
     m_app.LoadSettings();
     EXPECT_EQ(IniPath(), m_app.m_iniPath);
     EXPECT_EQ(BoundsOf(m_app), (Bounds{0, 0, 400, 160}));
-    EXPECT_FALSE(m_app.m_alwaysOnTop || m_app.m_translucent || m_app.m_auto);
+    EXPECT_FALSE(m_app.m_alwaysOnTop || m_app.m_translucent || m_app.m_auto || m_app.m_clipboard);
 
     m_app.m_auto = true;  // toggled while running: reaches the file at shutdown
+    m_app.m_clipboard = true;
     SaveWithWindowAt({10, 20, 300, 150});
     const std::vector<std::string> expected = {"[Settings]",       "WindowLeft=10", "WindowTop=20",
                                                "WindowWidth=300",  "WindowHeight=150", "AlwaysOnTop=0",
-                                               "Translucent=0",    "Auto=1"};
+                                               "Translucent=0",    "Auto=1",           "Clipboard=1"};
     EXPECT_EQ(expected, FileLines(IniPath()));
 
     const struct { const char* what; Bounds bounds; int show; } cases[] = {
@@ -84,6 +85,7 @@ TEST_F(SettingsTest, NoFileGivesTheDefaultsAndSavedBoundsComeBackAsSaved)
     }
 }
 
+// The file of an older version, without Clipboard: the watch reads as off and the key is added last.
 TEST_F(SettingsTest, NonZeroOptionsReadAsOnAndAreWrittenAsOneOtherKeysUntouched)
 {
     FILE* file = _wfopen(IniPath().c_str(), L"wb");
@@ -92,8 +94,8 @@ TEST_F(SettingsTest, NonZeroOptionsReadAsOnAndAreWrittenAsOneOtherKeysUntouched)
                "Extra=7\r\nWindowWidth=0\r\nWindowHeight=-20\r\n", file);
     std::fclose(file);
     m_app.LoadSettings();
-    EXPECT_EQ((std::array<bool, 3>{m_app.m_alwaysOnTop, m_app.m_translucent, m_app.m_auto}),
-              (std::array<bool, 3>{true, true, false}));
+    EXPECT_EQ((std::array<bool, 4>{m_app.m_alwaysOnTop, m_app.m_translucent, m_app.m_auto, m_app.m_clipboard}),
+              (std::array<bool, 4>{true, true, false, false}));
     // Missing keys keep the defaults; sizes out of any sensible range are taken as they are.
     EXPECT_EQ(BoundsOf(m_app), (Bounds{0, 0, 0, -20}));
 
@@ -101,6 +103,7 @@ TEST_F(SettingsTest, NonZeroOptionsReadAsOnAndAreWrittenAsOneOtherKeysUntouched)
     const std::vector<std::string> lines = FileLines(IniPath());
     for (const char* line : {"AlwaysOnTop=1", "Translucent=1", "Auto=0", "[Other]", "Keep=me", "Extra=7"})
         EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
+    EXPECT_EQ(lines.back(), "Clipboard=0");
 }
 
 namespace {

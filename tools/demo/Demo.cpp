@@ -9,7 +9,9 @@
 //                             prints how long the paste and the identification kept the window
 //                             busy, the verdict and the program's peak working set. The text is the
 //                             UTF-8 file's lines, or a few lines of English prose, repeated
-//   tm-demo close             closes the program with WM_CLOSE and waits until it has ended
+//   tm-demo about             opens the About box and prints its bounds
+//   tm-demo close             closes an open About box, then the program with WM_CLOSE, and waits
+//                             until it has ended
 //
 // Exit code 0 on success, 1 when the program cannot be found or does not answer in time.
 #include "resource.h"
@@ -201,6 +203,42 @@ int Measure(long millions, const wchar_t* file)
     return length == static_cast<LRESULT>(units) ? 0 : 1;
 }
 
+// The program's About box, if it is open.
+HWND FindAboutBox(DWORD processId)
+{
+    for (HWND dialog = FindWindowW(L"#32770", nullptr); dialog; dialog = FindWindowExW(nullptr, dialog, L"#32770", nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(dialog, &owner);
+        if (owner == processId && IsWindowVisible(dialog))
+            return dialog;
+    }
+    return nullptr;
+}
+
+int About()
+{
+    HWND window = FindWindowW(kClassName, nullptr);
+    if (!window || !IsWindowVisible(window)) {
+        fprintf(stderr, "tm-demo: no Tonguemeter window\n");
+        return 1;
+    }
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    PostMessageW(window, WM_SYSCOMMAND, 0xE040, 0);  // the About entry of the system menu
+    HWND dialog = nullptr;
+    for (int i = 0; i < 200 && !dialog; ++i, Sleep(50))
+        dialog = FindAboutBox(processId);
+    if (!dialog) {
+        fprintf(stderr, "tm-demo: the About box did not open\n");
+        return 1;
+    }
+    Sleep(300);  // drawn
+    RECT rect = {};
+    GetWindowRect(dialog, &rect);
+    printf("window: %ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    return 0;
+}
+
 int Close()
 {
     HWND window = FindWindowW(kClassName, nullptr);
@@ -208,6 +246,8 @@ int Close()
         return 1;
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
+    if (HWND dialog = FindAboutBox(processId))
+        SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId);
     PostMessageW(window, WM_CLOSE, 0, 0);
     if (!process)
@@ -229,8 +269,11 @@ int wmain(int argc, wchar_t** argv)
         return Identify(argc > 2 ? argv[2] : kSample);
     if (command == L"measure")
         return Measure(argc > 2 ? wcstol(argv[2], nullptr, 10) : 10, argc > 3 ? argv[3] : nullptr);
+    if (command == L"about")
+        return About();
     if (command == L"close")
         return Close();
-    fprintf(stderr, "usage: tm-demo identify [text] | tm-demo measure [millions [file]] | tm-demo close\n");
+    fprintf(stderr, "usage: tm-demo identify [text] | tm-demo measure [millions [file]] | tm-demo about | "
+                    "tm-demo close\n");
     return 2;
 }

@@ -39,6 +39,7 @@
 #include "NgramTable.h"
 #include "ProfileFolder.h"
 #include "Sections.h"
+#include "TextFile.h"
 #include "Utf8.h"
 #include "Verdict.h"
 
@@ -237,27 +238,6 @@ private:
     bool m_indexBuilt = false;
 };
 
-// The text of a whole file: UTF-16 after its byte-order mark, otherwise UTF-8 without its BOM.
-// Surrogates in UTF-16 pass unchanged, as the program takes them; an odd last byte is U+FFFD.
-std::u16string DecodeFile(std::string& bytes)
-{
-    const bool little = bytes.compare(0, 2, "\xFF\xFE") == 0;
-    if (!little && bytes.compare(0, 2, "\xFE\xFF") != 0) {
-        if (bytes.compare(0, 3, kBom) == 0)
-            bytes.erase(0, 3);
-        return DecodeUtf8(bytes);
-    }
-    std::u16string text;
-    text.reserve(bytes.size() / 2);
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-        const unsigned first = uint8_t(bytes[i]), second = uint8_t(bytes[i + 1]);
-        text += char16_t(little ? second << 8 | first : first << 8 | second);
-    }
-    if (bytes.size() % 2 != 0)
-        text += u'\uFFFD';
-    return text;
-}
-
 // Standard output with every write checked, the flushes and the close included. Each call returns
 // false once any write has failed.
 class COutput
@@ -425,35 +405,31 @@ bool IdentifyLines(CBatchScorer& scorer, bool flushEach, int jobs, COutput& outp
     return allIdentified;
 }
 
-struct CloseFile
-{
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 // Reads a whole file, or standard input for "-", into `bytes`. False after a message when it cannot
-// be read or holds more than kMaxFileBytes.
+// be read, is not a regular file (a FIFO would wait for a writer for ever) or holds more than
+// kMaxFileBytes.
 bool ReadFile(const std::string& name, std::string& bytes)
 {
-    std::unique_ptr<std::FILE, CloseFile> opened(name == "-" ? nullptr : std::fopen(name.c_str(), "rb"));
-    std::FILE* in = name == "-" ? stdin : opened.get();
-    if (in == nullptr) {
+    const FileRead result = name == "-" ? ReadToEnd(0, kMaxFileBytes, bytes)
+                                        : ReadWholeFile(name, kMaxFileBytes, bytes);
+    switch (result) {
+    case FileRead::Read:
+        return true;
+    case FileRead::Folder:
+        std::fprintf(stderr, "tm-identify: cannot read %s: %s\n", name.c_str(), std::strerror(EISDIR));
+        break;
+    case FileRead::NotRegular:
+        std::fprintf(stderr, "tm-identify: cannot read %s: not a regular file\n", name.c_str());
+        break;
+    case FileRead::Unreadable:
         std::fprintf(stderr, "tm-identify: cannot read %s: %s\n", name.c_str(), std::strerror(errno));
-        return false;
+        break;
+    case FileRead::TooLarge:
+        std::fprintf(stderr, "tm-identify: cannot read %s: too large (over %u MiB)\n", name.c_str(),
+                     unsigned(kMaxFileBytes >> 20));
+        break;
     }
-    char chunk[65536];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;) {
-        if (n > kMaxFileBytes - bytes.size()) {
-            std::fprintf(stderr, "tm-identify: cannot read %s: too large (over %u MiB)\n", name.c_str(),
-                         unsigned(kMaxFileBytes >> 20));
-            return false;
-        }
-        bytes.append(chunk, n);
-    }
-    if (std::ferror(in)) {
-        std::fprintf(stderr, "tm-identify: cannot read %s: %s\n", name.c_str(), std::strerror(errno));
-        return false;
-    }
-    return true;
+    return false;
 }
 
 // File mode: answers each file as one text. Up to `jobs` files are read, in order, then answered
@@ -476,7 +452,7 @@ bool IdentifyFiles(CBatchScorer& scorer, int jobs, const std::vector<std::string
                     allAnswered = false;
                     continue;
                 }
-                batch.push_back({DecodeFile(bytes), {}, false});
+                batch.push_back({DecodeTextFile(bytes), {}, false});
                 batchNames.push_back(&name);
             } catch (const std::bad_alloc&) {
                 std::fprintf(stderr, "tm-identify: cannot identify %s: out of memory\n", name.c_str());

@@ -1,0 +1,291 @@
+// Files dropped from Explorer and the clipboard watch, on the real main window in this process: what
+// the input box, the label and the button show for each kind of file and each clipboard change.
+#include "WindowTestSupport.h"
+
+#include "Verdict.h"
+#include "../../res/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+const wchar_t kBefore[] = L"the text that was in the box before";
+const wchar_t kGerman[] = L"Die Datei konnte leider nicht gespeichert werden, weil die Festplatte voll ist.";
+const wchar_t kFrench[] = L"Le fichier n'a pas pu être enregistré parce que le disque est plein.";
+
+std::wstring VerdictOf(CTonguemeter& app, const std::wstring& text)
+{
+    std::u16string verdict;
+    FormatVerdict(app.m_identifier.Identify(AsUtf16(text.c_str())), app.m_identifier.GetProfileCount(), verdict);
+    return AsWide(verdict.c_str());
+}
+
+// A file beside the test program, removed with the object.
+class CTempFile
+{
+public:
+    CTempFile(const wchar_t* name, const std::string& bytes) : m_path(TestProgramFolder() + name)
+    {
+        FILE* file = _wfopen(m_path.c_str(), L"wb");
+        if (file) {
+            std::fwrite(bytes.data(), 1, bytes.size(), file);
+            std::fclose(file);
+        }
+    }
+    ~CTempFile() { DeleteFileW(m_path.c_str()); }
+    CTempFile(const CTempFile&) = delete;
+    CTempFile& operator=(const CTempFile&) = delete;
+
+    std::wstring m_path;
+};
+
+std::string Utf16LeWithBom(const std::wstring& text)
+{
+    std::string bytes("\xFF\xFE");
+    bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    return bytes;
+}
+
+// Puts Unicode text on the clipboard (nothing but an empty clipboard for null) with `owner` as its
+// owner. False when the clipboard could not be had.
+bool SetClipboard(HWND owner, const wchar_t* text)
+{
+    if (!OpenClipboard(owner))
+        return false;
+    EmptyClipboard();
+    if (text) {
+        const size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
+        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
+        memcpy(GlobalLock(block), text, bytes);
+        GlobalUnlock(block);
+        if (!SetClipboardData(CF_UNICODETEXT, block))
+            GlobalFree(block);
+    }
+    CloseClipboard();
+    return true;
+}
+
+// The clipboard's sequence number moves with every change; the listener's message follows it.
+void PumpClipboardUpdates()
+{
+    PumpMessages();
+    Sleep(100);
+    PumpMessages();
+}
+
+class ClipboardAndFiles : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_app->LoadLanguages();
+        Reset();
+    }
+
+    // The box holds kBefore (as typed, so that Ctrl+Z has something to go back to), the button is
+    // disabled and the label shows "previous".
+    void Reset()
+    {
+        SetWindowTextW(m_app->m_hText, kBefore);
+        EnableWindow(m_app->m_hJudge, FALSE);
+        SetWindowTextW(m_app->m_hResult, L"previous");
+        SendMessageW(m_app->m_hWnd, WM_TIMER, IDT_FLASH, 0);
+    }
+
+    void ExpectUntouched(const std::wstring& label, const std::string& what)
+    {
+        EXPECT_EQ(WindowText(m_app->m_hText), kBefore) << what;
+        EXPECT_FALSE(IsWindowEnabled(m_app->m_hJudge)) << what;
+        EXPECT_EQ(WindowText(m_app->m_hResult), label) << what;
+    }
+
+    CTestApp m_app;
+    CTestWindow m_other{0, 0, 50, 50};  // another program's window, as far as the watch can tell
+};
+
+}  // namespace
+
+// Each encoding the command-line tool reads; with Auto the text is identified at once, as a text drop.
+TEST_F(ClipboardAndFiles, ADroppedTextFileGoesIntoTheBoxAsDroppedTextWould)
+{
+    const struct
+    {
+        const wchar_t* name;
+        std::string bytes;
+        std::wstring text;
+        bool automatic;
+    } files[] = {
+        {L"drop-utf8.txt", "\xEF\xBB\xBF" + Utf8(kGerman), kGerman, true},
+        {L"drop-utf16.txt", Utf16LeWithBom(kFrench), kFrench, false},
+        // A NUL past the first 4 KiB is no sign of a binary file; the text ends there.
+        {L"drop-late-nul.txt", std::string(5000, 'a') + '\0' + "tail", std::wstring(5000, L'a'), false},
+        // Invalid UTF-8 becomes U+FFFD.
+        {L"drop-invalid.txt", "caf\xE9 au lait", L"caf\uFFFD au lait", false},
+    };
+    for (const auto& f : files) {
+        const std::string what = Utf8(f.name);
+        Reset();
+        CTempFile file(f.name, f.bytes);
+        m_app->m_auto = f.automatic;
+        EXPECT_TRUE(m_app->OnDropFile(file.m_path.c_str())) << what;
+        EXPECT_EQ(GetWindowTextLengthW(m_app->m_hText), static_cast<int>(f.text.size())) << what;
+        if (f.text.size() < 500) {
+            EXPECT_EQ(WindowText(m_app->m_hText), f.text) << what;
+        }
+        EXPECT_EQ(Selection(m_app->m_hText), std::make_pair(DWORD(0), static_cast<DWORD>(f.text.size()))) << what;
+        EXPECT_TRUE(IsWindowEnabled(m_app->m_hJudge)) << what;
+        EXPECT_EQ(WindowText(m_app->m_hResult), f.automatic ? VerdictOf(*m_app, f.text) : L"previous") << what;
+    }
+}
+
+// A folder, files that cannot be read, one over the limit and binary ones leave the box as it was,
+// and the label says why, even with Auto on.
+TEST_F(ClipboardAndFiles, FilesThatCannotBeTakenLeaveTheBoxAndSayWhy)
+{
+    m_app->m_auto = true;
+    CTempFile locked(L"drop-locked.txt", "locked text");
+    HANDLE lock = CreateFileW(locked.m_path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    CTempFile huge(L"drop-huge.txt", std::string(CTonguemeter::kMaxDropBytes + 1, 'a'));
+    CTempFile binary(L"drop-binary.bin", std::string("MZ\x90\0\x03\0\0\0", 8) + "text after the header");
+    CTempFile utf16WithNul(L"drop-utf16-nul.txt", Utf16LeWithBom(std::wstring(L"\0ab", 3)));
+    const std::wstring folder = TestProgramFolder() + L"drop-folder";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const struct
+    {
+        std::wstring path;
+        const wchar_t* label;
+    } refused[] = {
+        {folder, L"フォルダーは判定できません"},
+        {TestProgramFolder() + L"no-such-file.txt", L"ファイルを読めません"},
+        {locked.m_path, L"ファイルを読めません"},
+        {huge.m_path, L"ファイルが大きすぎます"},
+        {binary.m_path, L"テキストファイルではありません"},
+        // With a UTF-16 byte-order mark NULs are ordinary: this text merely ends at once, and an
+        // empty drop changes nothing.
+        {utf16WithNul.m_path, L"previous"},
+    };
+    for (const auto& r : refused) {
+        Reset();
+        EXPECT_FALSE(m_app->OnDropFile(r.path.c_str())) << Utf8(r.path);
+        ExpectUntouched(r.label, Utf8(r.path));
+    }
+    CloseHandle(lock);
+    RemoveDirectoryW(folder.c_str());
+
+    // Exactly at the limit the file is taken (in lines: the input box wraps one long line slowly).
+    std::string lines;
+    while (lines.size() < CTonguemeter::kMaxDropBytes)
+        lines += "A line of text that fills the file up to the limit.\r\n";
+    lines.resize(CTonguemeter::kMaxDropBytes);
+    CTempFile limit(L"drop-limit.txt", lines);
+    m_app->m_auto = false;
+    EXPECT_TRUE(m_app->OnDropFile(limit.m_path.c_str()));
+    EXPECT_EQ(GetWindowTextLengthW(m_app->m_hText), static_cast<int>(CTonguemeter::kMaxDropBytes));
+}
+
+// Other programs' text replaces the box's as one step that Ctrl+Z takes back, and is identified at
+// once, whatever Auto says.
+TEST_F(ClipboardAndFiles, WatchedClipboardTextIsIdentifiedAndCtrlZBringsTheOldTextBack)
+{
+    SendMessageW(m_app->m_hWnd, WM_SYSCOMMAND, IDM_CLIPBOARD, 0);
+    ASSERT_TRUE(m_app->m_clipboard);
+    m_app->m_auto = false;
+    ASSERT_TRUE(SetClipboard(m_other.m_hWnd, kGerman));
+    EXPECT_TRUE(WaitFor([&] { return WindowText(m_app->m_hText) == kGerman; }, 5));
+    EXPECT_EQ(WindowText(m_app->m_hResult), VerdictOf(*m_app, kGerman));
+    EXPECT_TRUE(IsWindowEnabled(m_app->m_hJudge));
+    EXPECT_EQ(Selection(m_app->m_hText), std::make_pair(DWORD(0), static_cast<DWORD>(wcslen(kGerman))));
+    SendMessageW(m_app->m_hText, EM_UNDO, 0, 0);
+    EXPECT_EQ(WindowText(m_app->m_hText), kBefore);
+
+    // Off: the listener is gone.
+    SendMessageW(m_app->m_hWnd, WM_SYSCOMMAND, IDM_CLIPBOARD, 0);
+    Reset();
+    ASSERT_TRUE(SetClipboard(m_other.m_hWnd, kFrench));
+    PumpClipboardUpdates();
+    SendMessageW(m_app->m_hWnd, WM_CLIPBOARDUPDATE, 0, 0);
+    ExpectUntouched(L"previous", "watch off");
+}
+
+// Passed over: the program's own copies, an empty clipboard, other formats, text over the limit, and
+// an update while another window holds the clipboard open (not retried when it is free again).
+TEST_F(ClipboardAndFiles, TheWatchPassesOverOwnCopiesEmptyOrHugeClipboardsAndABusyOne)
+{
+    SendMessageW(m_app->m_hWnd, WM_SYSCOMMAND, IDM_CLIPBOARD, 0);
+    ASSERT_TRUE(m_app->m_clipboard);
+
+    SendMessageW(m_app->m_hText, EM_SETSEL, 4, 8);
+    SendMessageW(m_app->m_hText, WM_COPY, 0, 0);
+    PumpClipboardUpdates();
+    ExpectUntouched(L"previous", "the input box's own copy");
+
+    ASSERT_TRUE(SetClipboard(m_other.m_hWnd, nullptr));
+    PumpClipboardUpdates();
+    ExpectUntouched(L"previous", "an empty clipboard");
+
+    ASSERT_TRUE(OpenClipboard(m_other.m_hWnd));
+    EmptyClipboard();
+    HGLOBAL bitmapless = GlobalAlloc(GMEM_MOVEABLE, 4);
+    SetClipboardData(RegisterClipboardFormatW(L"Tonguemeter test format"), bitmapless);
+    CloseClipboard();
+    PumpClipboardUpdates();
+    ExpectUntouched(L"previous", "no text on the clipboard");
+
+    const std::wstring huge(CTonguemeter::kMaxWatchedUnits + 1, L'a');
+    ASSERT_TRUE(SetClipboard(m_other.m_hWnd, huge.c_str()));
+    PumpClipboardUpdates();
+    ExpectUntouched(L"previous", "text over the limit");
+
+    ASSERT_TRUE(SetClipboard(m_other.m_hWnd, kGerman));
+    ASSERT_TRUE(OpenClipboard(m_other.m_hWnd));  // busy: the update finds it held open
+    PumpClipboardUpdates();
+    SendMessageW(m_app->m_hWnd, WM_CLIPBOARDUPDATE, 0, 0);
+    CloseClipboard();
+    PumpClipboardUpdates();
+    ExpectUntouched(L"previous", "a busy clipboard");
+}
+
+namespace {
+
+// Puts kFrench on the clipboard the first time the label shows "判定中...", that is while the first
+// text is being identified.
+HWND g_label = nullptr;
+HWND g_owner = nullptr;
+bool g_changed = false;
+
+LRESULT CALLBACK ChangeClipboardWhileJudging(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPSTRUCT* sent = reinterpret_cast<CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && !g_changed && sent->hwnd == g_label && sent->message == WM_SETTEXT &&
+        std::wstring(reinterpret_cast<const wchar_t*>(sent->lParam)) == L"判定中...") {
+        g_changed = true;
+        SetClipboard(g_owner, kFrench);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace
+
+// A change that comes while a clipboard text is being identified is taken after it: the box and the
+// label end with the newer text, and Ctrl+Z goes back one text at a time.
+TEST_F(ClipboardAndFiles, AChangeWhileIdentifyingIsTakenAfterwards)
+{
+    SendMessageW(m_app->m_hWnd, WM_SYSCOMMAND, IDM_CLIPBOARD, 0);
+    g_label = m_app->m_hResult;
+    g_owner = m_other.m_hWnd;
+    g_changed = false;
+    {
+        CThreadHook hook(WH_CALLWNDPROC, ChangeClipboardWhileJudging);
+        ASSERT_TRUE(SetClipboard(m_other.m_hWnd, kGerman));
+        EXPECT_TRUE(WaitFor([&] { return WindowText(m_app->m_hText) == kFrench; }, 5))
+            << Utf8(WindowText(m_app->m_hText));
+    }
+    EXPECT_TRUE(g_changed);
+    EXPECT_EQ(WindowText(m_app->m_hResult), VerdictOf(*m_app, kFrench));
+    SendMessageW(m_app->m_hText, EM_UNDO, 0, 0);
+    EXPECT_EQ(WindowText(m_app->m_hText), kGerman);
+}
