@@ -12,6 +12,17 @@ class CLangProfile;
 class CNgramTable;
 struct TableShape;
 
+// How IdentifyInto may score one long text on several threads: the n-grams of each chunk of
+// `chunkUnits` units of the normalised text are found on `threads` threads while the hits are added
+// chunk by chunk in text order, so every score is the same to the bit as on one thread. Texts of
+// fewer than `fromUnits` units are scored on the caller's thread alone.
+struct ChunkedScoring
+{
+    int threads = 1;
+    size_t chunkUnits = size_t(1) << 16;
+    size_t fromUnits = 100000;
+};
+
 struct LangScore
 {
     const char16_t* name;  // borrowed: the profile's display name
@@ -40,8 +51,9 @@ public:
     // scratch, both the caller's own. Reads the identifier only, so the index must be built
     // (BuildIndex) or attached before; null, as Identify, for a null or empty text, without profiles,
     // or when it is not.
+    // With `chunked`, a long text is scored on several threads.
     const LangScore* IdentifyInto(const char16_t* text, std::vector<LangScore>& results,
-                                  std::vector<double>& sums) const;
+                                  std::vector<double>& sums, const ChunkedScoring& chunked = {}) const;
 
     // The same scores, to the bit, by looking every n-gram up in every profile's own table: the
     // reference the index is checked and measured against. Null too when the profiles were taken
@@ -91,7 +103,10 @@ private:
     const LangScore* Score(const char16_t* text, Path path);
     // Scores through the index into `results`, `sums` as scratch.
     void ScoreByIndex(const char16_t* norm, size_t length, std::vector<LangScore>& results,
-                      std::vector<double>& sums) const;
+                      std::vector<double>& sums, const ChunkedScoring& chunked = {}) const;
+    // Adds the hits of the whole normalised text to `sums` as AddHits does, the finding spread over
+    // chunked.threads threads.
+    void AddHitsByChunks(const char16_t* norm, size_t length, double* sums, const ChunkedScoring& chunked) const;
     static void SortResults(std::vector<LangScore>& results);
     static void ScaleResults(std::vector<LangScore>& results);
 

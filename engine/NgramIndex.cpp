@@ -502,14 +502,20 @@ bool CNgramIndex::Filter::Test(uint32_t hash) const
     return (*Word(hash) >> (FilterBit(hash, shift) & 63)) & 1;
 }
 
-void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) const
+template <typename Consume>
+void CNgramIndex::ForEachFound(const char16_t* text, size_t length, size_t begin, size_t end,
+                               Consume consume) const
 {
     // A pipeline over the positions, so that the cache misses of many lookups overlap: each stage
     // works kAhead positions behind the one before it. Hash every n-gram starting at a position and
     // fetch the filter words; test the filter for the n-grams ending at a position and fetch the
-    // entries that may hold them; find those entries and fetch their postings; add. The additions
-    // themselves still run position by position, lengths 5 down to 1, exactly in the order of the
-    // per-profile lookups.
+    // entries that may hold them; find those entries and fetch their postings; hand them on. The
+    // entries still come position by position, lengths 5 down to 1, exactly in the order of the
+    // per-profile lookups. The first stage starts up to four positions before `begin`, where the
+    // n-grams ending at `begin` start.
+    end = std::min(end, length);
+    if (begin >= end)
+        return;
     const size_t kAhead = 4;
     const size_t kRing = 32;  // a power of two above 3 * kAhead + kMaxKey
     uint32_t hashes[kRing][kMaxKey + 1];  // by end position and length
@@ -518,14 +524,23 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
     unsigned hits[kRing];                 // entries found at a position
     const Entry* found[kRing][kMaxKey];   // those entries, longest key first
     auto longest = [](size_t p) { return p < size_t(kMaxKey) ? size_t(1) : size_t(kMaxKey); };
+    // Whether stage `k` has a position to work on at `step`, and which.
+    auto at = [begin, end](size_t step, size_t k, size_t& q) {
+        if (step < k * kAhead)
+            return false;
+        q = step - k * kAhead;
+        return q >= begin && q < end;
+    };
+    const size_t first = begin - std::min(begin, size_t(kMaxKey - 1));
     uint64_t window = 0;
 
-    for (size_t step = 0; step < length + 3 * kAhead; ++step) {
-        if (step < length) {
+    for (size_t step = first; step < end + 3 * kAhead; ++step) {
+        size_t q;
+        if (step < end) {
             // The n-grams starting here end at step .. step + 4; each hash extends the one before.
-            const size_t q = step;
+            q = step;
             uint32_t hash = HashStart(text[q]);
-            for (size_t n = 1; n <= size_t(kMaxKey) && q + n <= length; ++n) {
+            for (size_t n = 1; n <= size_t(kMaxKey) && q + n <= end; ++n) {
                 hash = HashStep(hash, text[q + n - 1]);
                 hashes[(q + n - 1) % kRing][n] = hash;
                 Prefetch(m_filters[FilterFor(n)].Word(hash));
@@ -533,8 +548,7 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
             window = window << 16 | text[q];
             windows[q % kRing] = window;
         }
-        if (step >= kAhead && step - kAhead < length) {
-            const size_t q = step - kAhead;
+        if (at(step, 1, q)) {
             unsigned bits = 0;
             for (size_t n = longest(q); n >= 1; --n) {
                 const uint32_t hash = hashes[q % kRing][n];
@@ -544,8 +558,7 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
             }
             maybe[q % kRing] = bits;
         }
-        if (step >= 2 * kAhead && step - 2 * kAhead < length) {
-            const size_t q = step - 2 * kAhead;
+        if (at(step, 2, q)) {
             unsigned k = 0;
             for (size_t n = longest(q); n >= 1; --n) {
                 if ((maybe[q % kRing] >> n & 1) == 0)
@@ -563,16 +576,37 @@ void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) con
             }
             hits[q % kRing] = k;
         }
-        if (step >= 3 * kAhead) {
-            const size_t p = step - 3 * kAhead;
-            for (unsigned i = 0; i < hits[p % kRing]; ++i) {
-                const Entry* e = found[p % kRing][i];
-                const Posting* list = ListOf(*e);
-                for (uint32_t j = 0; j < e->count; ++j)
-                    sums[list[j].profile] = sums[list[j].profile] + list[j].term;
-            }
+        if (at(step, 3, q)) {
+            for (unsigned i = 0; i < hits[q % kRing]; ++i)
+                consume(*found[q % kRing][i]);
         }
     }
+}
+
+void CNgramIndex::AddEntry(const Entry& e, double* sums) const
+{
+    const Posting* list = ListOf(e);
+    for (uint32_t j = 0; j < e.count; ++j)
+        sums[list[j].profile] = sums[list[j].profile] + list[j].term;
+}
+
+void CNgramIndex::AddHits(const char16_t* text, size_t length, double* sums) const
+{
+    ForEachFound(text, length, 0, length, [this, sums](const Entry& e) { AddEntry(e, sums); });
+}
+
+void CNgramIndex::FindHits(const char16_t* text, size_t length, size_t begin, size_t end,
+                           FoundEntries& found) const
+{
+    found.clear();
+    ForEachFound(text, length, begin, end,
+                 [this, &found](const Entry& e) { found.push_back(uint32_t(&e - m_entryAt)); });
+}
+
+void CNgramIndex::AddFound(const FoundEntries& found, double* sums) const
+{
+    for (uint32_t entry : found)
+        AddEntry(m_entryAt[entry], sums);
 }
 
 size_t CNgramIndex::MemoryBytes() const

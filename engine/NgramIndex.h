@@ -47,6 +47,15 @@ public:
     // per-profile lookups would add them, so every sum is the same to the bit.
     void AddHits(const char16_t* text, size_t length, double* sums) const;
 
+    // The same work in two steps, so that the finding can run on several threads while the adding
+    // stays in text order: FindHits notes the entries of the n-grams that end at positions begin to
+    // end - 1 (a key that starts before `begin` belongs to the position it ends at), AddFound adds
+    // their hits to the sums. Found over consecutive ranges and added range by range in text
+    // order, every sum is the one AddHits gives, to the bit.
+    using FoundEntries = std::vector<uint32_t>;  // entry numbers
+    void FindHits(const char16_t* text, size_t length, size_t begin, size_t end, FoundEntries& found) const;
+    void AddFound(const FoundEntries& found, double* sums) const;
+
     // Bytes the index allocated (an attached layout is not counted).
     size_t MemoryBytes() const;
 
@@ -70,6 +79,13 @@ private:
         uint16_t count;     // profiles that hold the key
         uint32_t first;     // one profile: its posting in m_singles; more: its first in m_postings
     };
+
+    // Calls consume(entry) for each entry of an n-gram ending at positions begin to end - 1, in
+    // the order the per-profile lookups add their hits.
+    template <typename Consume>
+    void ForEachFound(const char16_t* text, size_t length, size_t begin, size_t end, Consume consume) const;
+    // Adds the hits of one entry.
+    void AddEntry(const Entry& e, double* sums) const;
 
     // Units are never 0, so a packed key's length is the count of its non-zero units.
     static size_t LengthOf(const Entry& e);

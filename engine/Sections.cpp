@@ -5,7 +5,6 @@
 #include "Verdict.h"
 
 #include <string>
-#include <unordered_map>
 
 namespace {
 
@@ -163,31 +162,30 @@ std::vector<Piece> CutIntoPieces(const char16_t* text, size_t length)
 class CPieceCosts
 {
 public:
-    explicit CPieceCosts(CLangIdentifier& identifier)
+    explicit CPieceCosts(const CLangIdentifier& identifier)
         : m_identifier(identifier), m_profiles(identifier.GetProfileCount()), m_costs(size_t(m_profiles) + 1)
     {
-        for (int i = 0; i < m_profiles; ++i)
-            m_profileOf[identifier.GetProfile(i)->DisplayName()] = i;
     }
 
     const std::vector<double>& Of(const char16_t* text, const Piece& piece)
     {
         m_piece.assign(text + piece.start, piece.end - piece.start);
         const double weight = Weight(m_piece);
-        const LangScore* results = m_identifier.Identify(m_piece.c_str());
+        const LangScore* results = m_identifier.IdentifyInto(m_piece.c_str(), m_records, m_sums);
         const bool evidence = FormatVerdict(results, m_profiles, m_verdict);
         for (int i = 0; i < m_profiles; ++i)
             m_costs[size_t(i)] = weight;
         for (int r = 0; evidence && r < m_profiles; ++r)
-            m_costs[size_t(m_profileOf[results[r].name])] = weight * (1.0 - results[r].score);
+            m_costs[size_t(results[r].profile)] = weight * (1.0 - results[r].score);
         m_costs[size_t(m_profiles)] = weight * kUnknownCost;
         return m_costs;
     }
 
 private:
-    CLangIdentifier& m_identifier;
+    const CLangIdentifier& m_identifier;
     const int m_profiles;
-    std::unordered_map<const char16_t*, int> m_profileOf;  // display name (the same pointer) to index
+    std::vector<LangScore> m_records;
+    std::vector<double> m_sums;
     std::u16string m_piece;
     std::u16string m_verdict;
     std::vector<double> m_costs;
@@ -197,7 +195,7 @@ private:
 // (Viterbi), scoring each piece as it goes. Of equal costs, the change as late as possible (so that
 // text without evidence stays with the run before it), then the lower label. What it keeps of each
 // piece is the label a change to it came from and a bit per label: whether the label stayed.
-std::vector<size_t> BestLabels(CLangIdentifier& identifier, const char16_t* text,
+std::vector<size_t> BestLabels(const CLangIdentifier& identifier, const char16_t* text,
                                const std::vector<Piece>& pieces)
 {
     CPieceCosts costs(identifier);
@@ -235,7 +233,7 @@ std::vector<size_t> BestLabels(CLangIdentifier& identifier, const char16_t* text
 
 }  // namespace
 
-std::vector<LanguageRun> FindLanguageRuns(CLangIdentifier& identifier, const char16_t* text,
+std::vector<LanguageRun> FindLanguageRuns(const CLangIdentifier& identifier, const char16_t* text,
                                           size_t length)
 {
     std::vector<LanguageRun> runs;

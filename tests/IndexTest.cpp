@@ -27,8 +27,8 @@ void ExpectSameRecords(const std::vector<LangScore>& expected, const LangScore* 
     }
 }
 
-// Every text scores the same through the profiles' own lookups, the built index, and that index
-// laid out and attached in place.
+// Every text scores the same through the profiles' own lookups, the built index (on one thread and
+// found in chunks on several), and that index laid out and attached in place.
 void ExpectSamePaths(CLangIdentifier& identifier, const std::vector<std::u16string>& texts)
 {
     const int count = identifier.GetProfileCount();
@@ -38,6 +38,15 @@ void ExpectSamePaths(CLangIdentifier& identifier, const std::vector<std::u16stri
     identifier.BuildIndex();
     for (size_t t = 0; t < texts.size(); ++t)
         ExpectSameRecords(expected[t], identifier.Identify(texts[t].c_str()), "built index");
+    // A long text found on several threads, chunk by chunk: chunks of one unit, of a few (a key
+    // across a border belongs to the position it ends at), and more threads than chunks.
+    const ChunkedScoring chunkings[] = {{2, 1, 0}, {3, 2, 0}, {2, 7, 0}, {4, 5, 0}};
+    std::vector<LangScore> records;
+    std::vector<double> sums;
+    for (const ChunkedScoring& chunked : chunkings)
+        for (size_t t = 0; t < texts.size(); ++t)
+            ExpectSameRecords(expected[t], identifier.IdentifyInto(texts[t].c_str(), records, sums, chunked),
+                              "chunks");
     const std::vector<uint8_t> bytes = identifier.WriteIndex();
     const std::vector<uint64_t> layout = Aligned(bytes);
     ASSERT_TRUE(identifier.AttachIndex(layout.data(), bytes.size()));

@@ -54,6 +54,7 @@ protected:
     {
         s_catalogue = new CProfileCatalogue;
         ASSERT_TRUE(s_catalogue->Load(TM_PROFILE_DIR));
+        s_catalogue->Identifier().BuildIndex();
     }
     static void TearDownTestSuite()
     {
@@ -146,6 +147,7 @@ void AddLetterProfiles(CLangIdentifier& identifier)
         const std::vector<uint8_t> blob = MakeBlob(keys, 100, 31);
         ASSERT_TRUE(identifier.LoadProfile(name, blob.data(), blob.size()));
     }
+    identifier.BuildIndex();
 }
 
 std::string SyntheticName(int profile)

@@ -167,6 +167,20 @@ def main():
         check("--sections on lines", got, 0, "^$",
               f"0\t{n}\tENGLISH\t{n}\t{total}\tJAPANESE\n0\t0\tUNKNOWN\n0\t5\tUNKNOWN\n".encode(), messages=0)
 
+        # --jobs: the same bytes for any number of threads, lines and files, with a line and a file
+        # long enough (over 100,000 units) to be found in chunks on several threads.
+        long_text = (b"The committee will consider the proposal at its next meeting. " * 2000)
+        batch = b"".join(data.split(b"\n")[0] + b"\n" for _, data, _ in FILES if not data.startswith(b"\xff")
+                         and not data.startswith(b"\xfe")) * 50 + long_text + b"\n" + JAPANESE + b"\n"
+        long_file = os.path.join(tmp, "long")
+        write(long_file, long_text)
+        file_args = list(paths.values()) + [long_file]
+        for args, stdin in ((["--scores"], batch), (["--sections"], batch), (["--best"] + file_args, b"")):
+            outputs = [run(tool, args + ["--jobs", str(n)], stdin) for n in (1, 2, 3, 8)]
+            report("--jobs 1, 2, 3 and 8 answer alike: " + args[0],
+                   [] if all(o == outputs[0] for o in outputs) and outputs[0][0] == 0
+                   else [f"exit {[o[0] for o in outputs]}, answers differ" ])
+
         lines = b"Hello world\n"
         with open("/dev/full", "wb") as full:
             for n in (100, 1000):
@@ -194,7 +208,8 @@ def main():
         for args in (["--best", "--scores"], ["--scores", "--best"], ["--best", "--best"],
                      ["--profiles"], ["--profiles", ""], ["--profiles", profiles, "--profiles", profiles], ["--fast"],
                      ["--line-buffered", "--line-buffered"], [paths["en"], "--fast"],
-                     ["--sections", "--best"], ["--scores", "--sections"]):
+                     ["--sections", "--best"], ["--scores", "--sections"], ["--jobs", "0"],
+                     ["--jobs", "65"], ["--jobs", "2x"], ["--jobs"], ["--jobs", "2", "--jobs", "2"]):
             check("usage: " + " ".join(args), run(tool, args), 2, USAGE, 0)
 
         # One spoiled row at a time: the other 41 answer and the exit status is 0.

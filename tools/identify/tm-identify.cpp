@@ -47,6 +47,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
+#include <algorithm>
+#include <atomic>
+#include <thread>
 #include <memory>
 #include <new>
 #include <string>
@@ -74,6 +78,8 @@ constexpr size_t kMaxFileBytes = size_t(64) << 20;
 // A line is held whole before it is answered, so it is capped the same way: a longer one is
 // skipped to its end and answered as a text that cannot be identified.
 constexpr size_t kMaxLineBytes = kMaxFileBytes;
+// More threads than this would only wait on memory.
+constexpr int kMaxJobs = 64;
 
 const char kBom[] = "\xEF\xBB\xBF";
 
@@ -101,8 +107,9 @@ std::string Unescape(const std::string& line)
     return out;
 }
 
-// The runs of a text, each as START<TAB>END<TAB>NAME, separated by tabs or line feeds.
-std::string Runs(CProfileCatalogue& catalogue, Mode mode, const std::u16string& text)
+// The runs of a text, each as START<TAB>END<TAB>NAME, separated by tabs or line feeds. The
+// identifier's index must be built.
+std::string Runs(const CProfileCatalogue& catalogue, Mode mode, const std::u16string& text)
 {
     std::vector<LanguageRun> runs = FindLanguageRuns(catalogue.Identifier(), text.c_str(), text.size());
     if (runs.empty())
@@ -128,20 +135,30 @@ std::string Prefixed(const std::string& prefix, const std::string& answer)
     return out;
 }
 
-// The answer (without its LF) for one text, which ends at its first NUL.
-std::string Answer(CProfileCatalogue& catalogue, Mode mode, const std::u16string& text)
+// What one thread needs to answer texts: its own records and scratch, so that threads can share
+// one identifier.
+struct CScratch
+{
+    std::vector<LangScore> records;
+    std::vector<double> sums;
+    std::u16string verdict;
+};
+
+// The answer (without its LF) for one text, which ends at its first NUL. The identifier's index must
+// be built. With `chunked`, a long text is found on several threads.
+std::string Answer(const CProfileCatalogue& catalogue, Mode mode, const std::u16string& text, CScratch& scratch,
+                   const ChunkedScoring& chunked = {})
 {
     if (mode == Mode::RunsOnOneLine || mode == Mode::RunsOnLines)
         return Runs(catalogue, mode, text);
-    CLangIdentifier& identifier = catalogue.Identifier();
-    const LangScore* results = identifier.Identify(text.c_str());
-    std::u16string verdict;
-    const bool named = FormatVerdict(results, identifier.GetProfileCount(), verdict);
+    const CLangIdentifier& identifier = catalogue.Identifier();
+    const LangScore* results = identifier.IdentifyInto(text.c_str(), scratch.records, scratch.sums, chunked);
+    const bool named = FormatVerdict(results, identifier.GetProfileCount(), scratch.verdict);
     if (mode == Mode::Best) {
         return named ? EncodeUtf8(LanguageTable[catalogue.LanguageOf(results[0].profile)].resourceName)
                      : "UNKNOWN";
     }
-    std::string out = EncodeUtf8(verdict);
+    std::string out = EncodeUtf8(scratch.verdict);
     for (int i = 0; mode == Mode::Scores && results != nullptr && i < identifier.GetProfileCount(); ++i) {
         char number[32];
         std::snprintf(number, sizeof number, "%.17g", results[i].score);
@@ -149,6 +166,77 @@ std::string Answer(CProfileCatalogue& catalogue, Mode mode, const std::u16string
     }
     return out;
 }
+
+// A batch of texts answered on several threads, the answers kept in input order. A batch with
+// fewer texts of kLongUnits units or more than threads answers them last, one at a time, each found
+// in chunks on every thread; otherwise each text is one thread's work. Memory holds the batch and
+// one scratch a thread.
+class CBatchScorer
+{
+public:
+    CBatchScorer(CProfileCatalogue& catalogue, Mode mode, int jobs)
+        : m_catalogue(catalogue), m_mode(mode), m_jobs(jobs), m_scratch(size_t(jobs))
+    {
+    }
+
+    struct Item
+    {
+        std::u16string text;
+        std::string answer;
+        bool outOfMemory = false;
+    };
+
+    // Answers every item of the batch, or marks it out of memory.
+    void AnswerAll(std::vector<Item>& items)
+    {
+        if (!m_indexBuilt) {
+            // Built at the first text, so that a run on empty input costs only the load.
+            m_catalogue.Identifier().BuildIndex();
+            m_indexBuilt = true;
+        }
+        size_t longTexts = 0;
+        for (const Item& item : items)
+            longTexts += item.text.size() >= kLongUnits ? 1 : 0;
+        const bool chunks = m_jobs > 1 && longTexts < size_t(m_jobs);
+        auto alone = [chunks](const Item& item) { return chunks && item.text.size() >= kLongUnits; };
+
+        std::atomic<size_t> next(0);
+        auto work = [&](size_t thread) {
+            for (size_t i; (i = next++) < items.size();)
+                if (!alone(items[i]))
+                    AnswerOne(items[i], m_scratch[thread], ChunkedScoring());
+        };
+        std::vector<std::thread> threads;
+        for (size_t t = 1; t < size_t(m_jobs) && t < items.size() - longTexts * chunks; ++t)
+            threads.emplace_back(work, t);
+        work(0);
+        for (std::thread& thread : threads)
+            thread.join();
+        for (Item& item : items)
+            if (alone(item))
+                AnswerOne(item, m_scratch[0], ChunkedScoring{m_jobs, ChunkedScoring().chunkUnits, 0});
+    }
+
+private:
+    // A text this long is worth several threads on its own.
+    static constexpr size_t kLongUnits = 100000;
+
+    void AnswerOne(Item& item, CScratch& scratch, const ChunkedScoring& chunked)
+    {
+        try {
+            item.answer = ::Answer(m_catalogue, m_mode, item.text, scratch, chunked);
+        } catch (const std::bad_alloc&) {
+            item.outOfMemory = true;
+        }
+        item.text = std::u16string();
+    }
+
+    CProfileCatalogue& m_catalogue;
+    const Mode m_mode;
+    const int m_jobs;
+    std::vector<CScratch> m_scratch;  // one per thread
+    bool m_indexBuilt = false;
+};
 
 // Standard output with every write checked, the flushes and the close included. Each call returns
 // false once any write has failed.
@@ -263,36 +351,58 @@ private:
     bool m_tooLong = false;
 };
 
-// Line mode: answers every line of standard input as it arrives. The answers are flushed whenever
-// the tool is about to wait for more input, so a terminal, a pipeline or a co-process has each one in
-// time, while lines that arrive together cost one write; `flushEach` flushes after every answer.
-// A line over kMaxLineBytes is answered as a text that cannot be identified, after a message, so
-// that the answers stay in step with the lines. False on a read or write error or after such a
-// line.
-bool IdentifyLines(CProfileCatalogue& catalogue, Mode mode, bool flushEach, COutput& output)
+// Line mode: answers every line of standard input as it arrives. The lines already read when the
+// first of them is taken (up to kBatchLines and kBatchUnits) are answered together on the scorer's
+// threads; the answers are written in input order and flushed whenever the tool is about to wait for
+// more input, so a terminal, a pipeline or a co-process has each one in time, while lines that
+// arrive together cost one write. `flushEach` flushes after every answer, and keeps batches to one
+// line a thread. A line over kMaxLineBytes is answered as a text that cannot be identified, after a
+// message, so that the answers stay in step with the lines. False on a read or write error or after
+// such a line.
+bool IdentifyLines(CBatchScorer& scorer, bool flushEach, int jobs, COutput& output)
 {
+    const size_t kBatchLines = flushEach ? size_t(jobs) : 4096;
+    const size_t kBatchUnits = size_t(4) << 20;
     CLineReader reader;
     std::string line;
+    std::vector<CBatchScorer::Item> batch;
     bool allIdentified = true;
-    for (size_t number = 1;; ++number) {
-        const bool ended = reader.Next(line);
-        if (number == 1 && line.compare(0, 3, kBom) == 0)
-            line.erase(0, 3);
-        if (!ended && (reader.Failed() || (line.empty() && !reader.TooLong())))
-            return !reader.Failed() && allIdentified;
-        if (ended && !line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (reader.TooLong()) {
-            std::fprintf(stderr, "tm-identify: line %zu: too long (over %u MiB), not identified\n", number,
-                         unsigned(kMaxLineBytes >> 20));
-            allIdentified = false;
+    bool more = true;
+    for (size_t number = 1; more;) {
+        batch.clear();
+        size_t units = 0;
+        do {
+            const bool ended = reader.Next(line);
+            if (number == 1 && line.compare(0, 3, kBom) == 0)
+                line.erase(0, 3);
+            if (!ended && (reader.Failed() || (line.empty() && !reader.TooLong()))) {
+                more = false;
+                allIdentified = allIdentified && !reader.Failed();
+                break;
+            }
+            if (ended && !line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (reader.TooLong()) {
+                std::fprintf(stderr, "tm-identify: line %zu: too long (over %u MiB), not identified\n", number,
+                             unsigned(kMaxLineBytes >> 20));
+                allIdentified = false;
+            }
+            batch.push_back({DecodeUtf8(Unescape(line)), {}, false});
+            units += batch.back().text.size();
+            ++number;
+            more = ended;
+        } while (more && reader.HasLine() && batch.size() < kBatchLines && units < kBatchUnits);
+
+        scorer.AnswerAll(batch);
+        for (size_t i = 0; i < batch.size(); ++i) {
+            if (batch[i].outOfMemory)
+                throw std::bad_alloc();
+            const bool last = i + 1 == batch.size();
+            if (!output.WriteLine(batch[i].answer, flushEach || (last && !reader.HasLine())))
+                return false;
         }
-        const std::string answer = Answer(catalogue, mode, DecodeUtf8(Unescape(line)));
-        if (!output.WriteLine(answer, flushEach || !reader.HasLine()))
-            return false;
-        if (!ended)
-            return allIdentified;
     }
+    return allIdentified;
 }
 
 // Reads a whole file, or standard input for "-", into `bytes`. False after a message when it cannot
@@ -322,30 +432,43 @@ bool ReadFile(const std::string& name, std::string& bytes)
     return false;
 }
 
-// File mode: answers each file as one text, flushed before the next file is read. False when a file
-// was left unanswered (the others are still answered) or an answer could not be written (the end).
-bool IdentifyFiles(CProfileCatalogue& catalogue, Mode mode, const std::vector<std::string>& names,
-                   COutput& output)
+// File mode: answers each file as one text. Up to `jobs` files are read, in order, then answered
+// together on the scorer's threads, and their answers written in order and flushed before the next
+// files are read. False when a file was left unanswered (the others are still answered) or an answer
+// could not be written (the end).
+bool IdentifyFiles(CBatchScorer& scorer, int jobs, const std::vector<std::string>& names, COutput& output)
 {
     bool allAnswered = true;
-    for (const std::string& name : names) {
-        std::string answer;
-        try {
-            std::string bytes;
-            if (!ReadFile(name, bytes)) {
+    std::vector<CBatchScorer::Item> batch;
+    std::vector<const std::string*> batchNames;
+    for (size_t next = 0; next < names.size();) {
+        batch.clear();
+        batchNames.clear();
+        for (; next < names.size() && batch.size() < size_t(jobs); ++next) {
+            const std::string& name = names[next];
+            try {
+                std::string bytes;
+                if (!ReadFile(name, bytes)) {
+                    allAnswered = false;
+                    continue;
+                }
+                batch.push_back({DecodeTextFile(bytes), {}, false});
+                batchNames.push_back(&name);
+            } catch (const std::bad_alloc&) {
+                std::fprintf(stderr, "tm-identify: cannot identify %s: out of memory\n", name.c_str());
+                allAnswered = false;
+            }
+        }
+        scorer.AnswerAll(batch);
+        for (size_t i = 0; i < batch.size(); ++i) {
+            if (batch[i].outOfMemory) {
+                std::fprintf(stderr, "tm-identify: cannot identify %s: out of memory\n", batchNames[i]->c_str());
                 allAnswered = false;
                 continue;
             }
-            const std::u16string text = DecodeTextFile(bytes);
-            bytes = std::string();
-            answer = Answer(catalogue, mode, text);
-        } catch (const std::bad_alloc&) {
-            std::fprintf(stderr, "tm-identify: cannot identify %s: out of memory\n", name.c_str());
-            allAnswered = false;
-            continue;
+            if (!output.WriteLine(Prefixed(*batchNames[i] + '\t', batch[i].answer), true))
+                return false;
         }
-        if (!output.WriteLine(Prefixed(name + '\t', answer), true))
-            return false;
     }
     return allAnswered;
 }
@@ -353,8 +476,27 @@ bool IdentifyFiles(CProfileCatalogue& catalogue, Mode mode, const std::vector<st
 int Usage()
 {
     std::fprintf(stderr, "usage: tm-identify [--profiles DIR] [--best | --scores | --sections] "
-                         "[--line-buffered] [--] [FILE...]\n");
+                         "[--line-buffered] [--jobs N (1-%d)] [--] [FILE...]\n", kMaxJobs);
     return 2;
+}
+
+// One thread a core, as many as the machine says it has.
+int DefaultJobs()
+{
+    const unsigned cores = std::thread::hardware_concurrency();
+    return int(std::min(unsigned(kMaxJobs), std::max(1u, cores)));
+}
+
+// A whole decimal number of threads within 1 .. kMaxJobs.
+bool ParseJobs(const char* text, int& jobs)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long n = std::strtol(text, &end, 10);
+    if (end == text || *end != 0 || errno != 0 || n < 1 || n > kMaxJobs)
+        return false;
+    jobs = int(n);
+    return true;
 }
 
 }  // namespace
@@ -365,6 +507,8 @@ int main(int argc, char** argv)
     bool dirGiven = false;
     bool lineBuffered = false;
     bool optionsEnded = false;
+    int jobs = DefaultJobs();
+    bool jobsGiven = false;
     Mode mode = Mode::Verdict;
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
@@ -382,6 +526,10 @@ int main(int argc, char** argv)
             mode = Mode::RunsOnOneLine;
         } else if (arg == "--line-buffered" && !lineBuffered) {
             lineBuffered = true;
+        } else if (arg == "--jobs" && i + 1 < argc && !jobsGiven) {
+            if (!ParseJobs(argv[++i], jobs))
+                return Usage();
+            jobsGiven = true;
         } else {
             return Usage();
         }
@@ -411,8 +559,9 @@ int main(int argc, char** argv)
     COutput output;
     bool done = false;
     try {
-        done = files.empty() ? IdentifyLines(catalogue, mode, lineBuffered, output)
-                             : IdentifyFiles(catalogue, mode, files, output);
+        CBatchScorer scorer(catalogue, mode, jobs);
+        done = files.empty() ? IdentifyLines(scorer, lineBuffered, jobs, output)
+                             : IdentifyFiles(scorer, jobs, files, output);
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "tm-identify: out of memory\n");
     }
