@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+struct LearningReport;
+
 // Which corpus lines are held out of training (see IsDevelopmentLine).
 enum class SplitRule { Blocks, Lines };
 
@@ -64,6 +66,17 @@ struct BuildRecipe
     // Key shares that replace the catalogue's for single languages (resource name, factor).
     std::vector<std::pair<std::string, double>> shares;
     SplitRule split = SplitRule::Blocks;  // which lines are held out of training
+
+    // Learning the stored counts from the profiles' own mistakes (see ProfileLearner.h). The
+    // counts above are where it starts.
+    int learnEpochs = 8;       // passes over the training windows; 0 keeps the counts above
+    int learnWindows = 6000;   // training windows per language (a quarter as many for validation)
+    int learnMin = 10;         // window lengths, in UTF-16 units
+    int learnMax = 60;
+    int learnStep = 32;        // what one mistake moves a hit's stored count, in 1 / 64
+    int learnMargin = 64;      // the lead per prepared unit below which a window counts as a mistake
+    int learnSeed = 1;
+    int validationBlock = 3;   // training lines of blocks 3, 13, 23 and 33 of 40 only validate
 };
 
 // Reads one corpus file as UTF-16 lines: UTF-8 decoded (a malformed sequence becomes U+FFFD, code
@@ -85,6 +98,10 @@ std::string CorpusFilePath(const std::string& corpusDir, int language);
 // that training sees, and so flatters.
 bool IsDevelopmentLine(size_t index, size_t lineCount, SplitRule rule = SplitRule::Blocks);
 
+// Cleans a corpus line before it is prepared like scored text; false for a line with nothing but
+// spaces left (see ProfileBuilder.cpp for the rules).
+bool CleanLine(const std::u16string& line, std::u16string& clean);
+
 // The text as typed in capitals: every lower-case letter of the Latin, Greek and Cyrillic blocks
 // becomes its capital, one unit for one unit (letters whose capital would need more units, like
 // "ß", stay as they are). With Turkic letter case "i" becomes the dotted capital "İ".
@@ -103,8 +120,10 @@ std::string ResourceName(int language);
 // threads. The result does not depend on the number of threads. False, with a message in `error`,
 // when a folder is missing, a file of the first corpus is missing, unreadable or holds no training
 // text, or a file of a later corpus exists but cannot be read.
+// What the learning did goes into `report` when given.
 bool BuildProfiles(const std::vector<std::string>& corpusDirs, const BuildRecipe& recipe, int threads,
-                   std::vector<std::vector<uint8_t>>& blobs, std::string& error);
+                   std::vector<std::vector<uint8_t>>& blobs, std::string& error,
+                   LearningReport* report = nullptr);
 
 // The merged index of the blobs (one per LanguageTable row, in table order) laid out for
 // CLangIdentifier::AttachIndex; empty, with a message in `error`, when a blob does not load.
