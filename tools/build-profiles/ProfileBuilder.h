@@ -73,8 +73,8 @@ struct BuildRecipe
     int learnWindows = 6000;   // training windows per language (a quarter as many for validation)
     int learnMin = 10;         // window lengths, in UTF-16 units
     int learnMax = 60;
-    int learnStep = 32;        // what one mistake moves a hit's stored count, in 1 / 64
-    int learnMargin = 64;      // the lead per prepared unit below which a window counts as a mistake
+    int learnStep = 128;       // what one mistake moves a hit's stored count, in 1 / 64
+    int learnMargin = 256;     // the lead per prepared unit below which a window counts as a mistake
     int learnSeed = 1;
     int validationBlock = 3;   // training lines of blocks 3, 13, 23 and 33 of 40 only validate
 };

@@ -144,6 +144,7 @@ public:
             m_profileIndex.push_back(e.index);
             m_term.push_back(m_keyFloor[e.id] - 1 + profiles[e.language][e.index].count);
         }
+        m_weighed.assign(m_term.size(), 0);
     }
 
     // The id of a key, or -1.
@@ -181,17 +182,36 @@ public:
     }
 
     // Adds `delta` to what a hit of `language` on each of the keys adds, never below the key's
-    // length weight plus 1.
-    void Adjust(const uint32_t* hits, size_t count, int language, int32_t delta)
+    // length weight plus 1 (a stored count of 1). `step` is the number of the window being learnt from (from 1): what
+    // each change weighs in the average is kept apart.
+    void Adjust(const uint32_t* hits, size_t count, int language, int32_t delta, int64_t step)
     {
         for (size_t h = 0; h < count; ++h) {
             for (uint32_t p = m_start[hits[h]]; p < m_start[hits[h] + 1]; ++p) {
                 if (m_language[p] == language) {
-                    m_term[p] = std::max(m_keyFloor[hits[h]], m_term[p] + delta);
+                    const int32_t changed = std::max(m_keyFloor[hits[h]], m_term[p] + delta);
+                    m_weighed[p] += step * int64_t(changed - m_term[p]);
+                    m_term[p] = changed;
                     break;
                 }
             }
         }
+    }
+
+    // The terms averaged over every window learnt from so far (`steps` of them): the averaged
+    // perceptron, steadier than the last terms. Whole numbers, rounded down.
+    std::vector<int32_t> Averaged(int64_t steps) const
+    {
+        std::vector<int32_t> averaged(m_term.size());
+        for (uint32_t id = 0; id + 1 < m_start.size(); ++id) {
+            for (uint32_t p = m_start[id]; p < m_start[id + 1]; ++p) {
+                int64_t part = m_weighed[p] / steps;
+                if (m_weighed[p] % steps != 0 && m_weighed[p] < 0)
+                    --part;
+                averaged[p] = int32_t(std::max<int64_t>(m_term[p] - part, m_keyFloor[id]));
+            }
+        }
+        return averaged;
     }
 
     const std::vector<int32_t>& Terms() const { return m_term; }
@@ -232,6 +252,7 @@ private:
     std::vector<uint8_t> m_language;    // per posting
     std::vector<uint32_t> m_profileIndex;
     std::vector<int32_t> m_term;        // per posting: what a hit adds, in units
+    std::vector<int64_t> m_weighed;     // per posting: its changes, each times its window's number
 };
 
 // Windows of all languages, each with its label and its hits.
@@ -354,10 +375,12 @@ void LearnCounts(const std::vector<std::string>& corpusDirs, const BuildRecipe& 
         order[w] = w;
     CSplitMix random(uint64_t(recipe.learnSeed));
     int64_t sums[kLanguageCount];
+    int64_t step = 0;
     for (int epoch = 1; epoch <= recipe.learnEpochs; ++epoch) {
         for (size_t i = order.size(); i > 1; --i)
             std::swap(order[i - 1], order[random.Below(i)]);
         for (size_t w : order) {
+            ++step;
             const uint32_t* hits = training.hits.data() + training.start[w];
             const size_t count = training.start[w + 1] - training.start[w];
             index.Score(hits, count, sums);
@@ -365,14 +388,20 @@ void LearnCounts(const std::vector<std::string>& corpusDirs, const BuildRecipe& 
             const int label = training.language[w];
             if (Lead(sums, label, rival) > int64_t(recipe.learnMargin) * training.length[w])
                 continue;
-            index.Adjust(hits, count, label, recipe.learnStep);
-            index.Adjust(hits, count, rival, -recipe.learnStep);
+            index.Adjust(hits, count, label, recipe.learnStep, step);
+            index.Adjust(hits, count, rival, -recipe.learnStep, step);
         }
+        // The averaged terms are judged on the validation windows; the learning goes on from the
+        // last ones.
+        const std::vector<int32_t> last = index.Terms();
+        const std::vector<int32_t> averaged = index.Averaged(step + 1);
+        index.SetTerms(averaged);
         const size_t right = CountRight(index, validation);
+        index.SetTerms(last);
         report.validationRight.push_back(right);
         if (right > report.validationRight[size_t(report.chosenEpoch)]) {
             report.chosenEpoch = epoch;
-            best = index.Terms();
+            best = averaged;
         }
     }
     index.SetTerms(best);
