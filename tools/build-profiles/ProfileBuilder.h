@@ -70,7 +70,7 @@ struct BuildRecipe
     // Learning the stored counts from the profiles' own mistakes (see ProfileLearner.h). The
     // counts above are where it starts.
     int learnEpochs = 8;       // passes over the training windows; 0 keeps the counts above
-    int learnWindows = 6000;   // training windows per language (a quarter as many for validation)
+    int learnWindows = 12000;  // training windows per language (a quarter as many for validation)
     int learnMin = 10;         // window lengths, in UTF-16 units
     int learnMax = 60;
     int learnStep = 128;       // what one mistake moves a hit's stored count, in 1 / 64
