@@ -6,8 +6,9 @@
 // leave it empty. The training text of a language is its files minus their development lines,
 // each line cleaned and prepared exactly like scored text (NormaliseText: the ". " marker, line
 // breaks, sentence marks and runs collapsed), plus the upper-cased copies of some lines. What a
-// blob stores as count / total is the key's frequency per position plus the bonus described with
-// the recipe.
+// blob stores as count / total starts as the key's frequency per position plus the bonus described
+// with the recipe; the learning then corrects it from the mistakes it causes on short windows of
+// the training text (ProfileLearner.h).
 #pragma once
 
 #include "LanguageTable.h"
@@ -76,7 +77,8 @@ struct BuildRecipe
     int learnStep = 128;       // what one mistake moves a hit's stored count, in 1 / 64
     int learnMargin = 512;     // the lead per prepared unit below which a window counts as a mistake
     int learnSeed = 1;
-    int validationBlock = 3;   // training lines of blocks 3, 13, 23 and 33 of 40 only validate
+    int validationBlock = 3;   // lines of blocks 3, 13, 23 and 33 of 40: the learning only
+                               // validates on them (they still count for keys and counts)
 };
 
 // Reads one corpus file as UTF-16 lines: UTF-8 decoded (a malformed sequence becomes U+FFFD, code
