@@ -2,12 +2,13 @@
 //
 //   tm-build-profiles [CORPUS_DIR...] [--out DIR] [--threads N] [recipe options]
 //
-// The corpus folders default to the two beside the repository (software strings and documentation,
-// then running text), --out to res/profiles of the repository. The recipe options override the
+// The corpus folders default to the three beside the repository (software strings and documentation,
+// running text, short sentences), --out to res/profiles of the repository. The recipe options override the
 // shipped recipe for experiments:
 //   --keys N --capital-keys N --capital-every N --shared N --min-count N --slot-factor F
 //   --length-percent P1,P2,P3,P4,P5 --share NAME=F,... --bonus F --later-units N
 //   --letterless-keys --split blocks|lines
+//   --learn-epochs N --learn-windows N --learn-step N --learn-margin N
 // Any recipe option, or corpus folders other than the default ones, need an explicit --out, so that
 // an experiment never overwrites the committed profiles. The blobs, the list of the corpus files
 // read (corpus-digest.txt) and the blobs' merged index laid out for the program (ngram-index.bin)
@@ -19,6 +20,7 @@
 #include "ProfileBuilder.h"
 #include "ProfileFormat.h"
 #include "ProfileFolder.h"
+#include "ProfileLearner.h"
 #include "ReplaceFiles.h"
 
 #include <chrono>
@@ -43,6 +45,7 @@ int Usage(std::FILE* to = stderr, int status = 2)
                  "       [--min-count N] [--slot-factor F] [--share NAME=F,...]\n"
                  "       [--length-percent P1,P2,P3,P4,P5] [--bonus F] [--later-units N]\n"
                  "       [--letterless-keys] [--split blocks|lines]\n"
+                 "       [--learn-epochs N] [--learn-windows N] [--learn-step N] [--learn-margin N]\n"
                  "Recipe options and corpus folders other than the defaults need --out.\n"
                  "A corpus file may hold at most %d MiB.\n",
                  kMaxThreads, int(kMaxCorpusFileBytes >> 20));
@@ -97,7 +100,8 @@ int main(int argc, char** argv)
     // Past a file size limit a write should fail and be reported, not kill the builder.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
-    const std::vector<std::string> defaultCorpora = {TM_DEFAULT_CORPUS_DIR, TM_DEFAULT_RUNNING_CORPUS_DIR};
+    const std::vector<std::string> defaultCorpora = {TM_DEFAULT_CORPUS_DIR, TM_DEFAULT_RUNNING_CORPUS_DIR,
+                                                     TM_DEFAULT_SENTENCES_CORPUS_DIR};
     std::vector<std::string> corpusDirs;
     std::string outDir = TM_DEFAULT_PROFILE_DIR;
     bool outGiven = false;
@@ -149,6 +153,16 @@ int main(int argc, char** argv)
         } else if (arg == "--later-units") {
             expected = "a number of units from 0 to 1e9";
             ok = ParseNumber(value, 0, 1e9, recipe.laterUnits);
+        } else if (arg == "--learn-epochs") {
+            ok = ParseInt(value, 0, 1000, recipe.learnEpochs);
+        } else if (arg == "--learn-windows") {
+            expected = "a whole number from 4 to 1000000";
+            ok = ParseInt(value, 4, 1000000, recipe.learnWindows);
+        } else if (arg == "--learn-step") {
+            expected = "a whole number from 1 to 100000";
+            ok = ParseInt(value, 1, 100000, recipe.learnStep);
+        } else if (arg == "--learn-margin") {
+            ok = ParseInt(value, 0, 1000000, recipe.learnMargin);
         } else if (arg == "--slot-factor") {
             expected = "a number above 1 and at most 100";
             ok = ParseNumber(value, 1, 100, recipe.slotFactor) && recipe.slotFactor > 1;
@@ -212,7 +226,8 @@ int main(int argc, char** argv)
     }
     if (!note.empty())
         std::fprintf(stderr, "tm-build-profiles: %s\n", note.c_str());
-    if (!BuildProfiles(corpusDirs, recipe, threads, blobs, error)) {
+    LearningReport learnt;
+    if (!BuildProfiles(corpusDirs, recipe, threads, blobs, error, &learnt)) {
         std::fprintf(stderr, "tm-build-profiles: %s\n", error.c_str());
         return 1;
     }
@@ -244,6 +259,13 @@ int main(int argc, char** argv)
         totalBytes += blob.size();
         std::printf("%-20s %8zu bytes  slots %6u  keys %6u  total %8u\n", ResourceName(language).c_str(),
                     blob.size(), ReadLe32(&blob[4]), ReadLe32(&blob[8]), ReadLe32(&blob[12]));
+    }
+    if (!learnt.validationRight.empty()) {
+        std::printf("learnt from %zu windows; validation windows right by epoch (of %zu):",
+                    learnt.trainingWindows, learnt.validationWindows);
+        for (size_t right : learnt.validationRight)
+            std::printf(" %zu", right);
+        std::printf("; kept epoch %d\n", learnt.chosenEpoch);
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -6,6 +6,7 @@
 #include "Ngram.h"
 #include "Normalise.h"
 #include "ProfileFormat.h"
+#include "ProfileLearner.h"
 #include "ProfileWriter.h"
 #include "Utf8.h"
 
@@ -222,6 +223,8 @@ int Budget(int keys, int language, const BuildRecipe& recipe)
     return int(std::lround(keys * share));
 }
 
+}  // namespace
+
 // Cleaning of a corpus line before it is prepared like scored text. Each rule:
 // - a byte-order mark (U+FEFF) is dropped wherever it stands: it is invisible and never typed;
 // - other control characters than tab (U+0000 to U+001F, U+007F) become spaces, so that no key holds
@@ -243,6 +246,8 @@ bool CleanLine(const std::u16string& line, std::u16string& clean)
     }
     return any;
 }
+
+namespace {
 
 // Counts the training lines of one corpus file into `counter`; returns the units counted, copies
 // included.
@@ -394,9 +399,11 @@ struct KnownCounts
     }
 };
 
-std::vector<uint8_t> WriteProfile(const LanguageCounts& counts, int language,
-                                  const std::vector<GramKey>& shared, const KnownCounts& known,
-                                  const BuildRecipe& recipe)
+// The keys of a profile with their stored counts (fractions of kBonusUnit when they carry a bonus,
+// plain occurrences otherwise), in the order they are inserted.
+std::vector<NgramCount> ChooseKeys(const LanguageCounts& counts, int language,
+                                   const std::vector<GramKey>& shared, const KnownCounts& known,
+                                   const BuildRecipe& recipe)
 {
     std::vector<RankedKey> chosen;
     const size_t budget = size_t(Budget(recipe.ordinaryKeys, language, recipe));
@@ -428,7 +435,6 @@ std::vector<uint8_t> WriteProfile(const LanguageCounts& counts, int language,
     std::sort(order.begin(), order.end(), RanksBefore);
     std::vector<NgramCount> keys;
     keys.reserve(order.size());
-    int32_t totalCount = int32_t(counts.totalCount);
     if (recipe.bonusScale > 0) {
         // Scoring adds count / total to the length weight of every hit, so the stored count can
         // carry a bonus. The key's lead is the log of how much more often this language uses it
@@ -437,7 +443,6 @@ std::vector<uint8_t> WriteProfile(const LanguageCounts& counts, int language,
         // uses up to 250 at the shipped scale of 2), plus the key's own frequency. The total is
         // the unit of that fraction.
         const double unit = double(kBonusUnit);
-        totalCount = kBonusUnit;
         for (const RankedKey& k : order) {
             const double own = k.count / known.totals[language];
             const double ratio = own / known.HighestElsewhere(k.key, language);
@@ -450,9 +455,7 @@ std::vector<uint8_t> WriteProfile(const LanguageCounts& counts, int language,
         for (const RankedKey& k : order)
             keys.push_back({GramText(k.key), int32_t(std::max(1.0, std::round(k.count)))});
     }
-
-    const int32_t slots = NextPrimeAbove(int32_t(std::ceil(recipe.slotFactor * double(keys.size()))));
-    return WriteBlob(PlaceKeys(keys, slots), totalCount);
+    return keys;
 }
 
 // 64-bit FNV-1a: enough to tell that a file changed, not a defence against anyone.
@@ -639,7 +642,7 @@ std::string ResourceName(int language)
 }
 
 bool BuildProfiles(const std::vector<std::string>& corpusDirs, const BuildRecipe& recipe, int threads,
-                   std::vector<std::vector<uint8_t>>& blobs, std::string& error)
+                   std::vector<std::vector<uint8_t>>& blobs, std::string& error, LearningReport* report)
 {
     if (corpusDirs.empty()) {
         error = "no corpus folder given";
@@ -702,9 +705,23 @@ bool BuildProfiles(const std::vector<std::string>& corpusDirs, const BuildRecipe
             known.totals.push_back(double(std::max<int64_t>(1, counts[language].totalCount)));
         }
     }
-    blobs.clear();
+    std::vector<std::vector<NgramCount>> profiles;
     for (int language = 0; language < kLanguageCount; ++language)
-        blobs.push_back(WriteProfile(counts[language], language, shared, known, recipe));
+        profiles.push_back(ChooseKeys(counts[language], language, shared, known, recipe));
+    LearningReport learnt;
+    // Learning needs the bonus's total, a power of two, so that the engine's sums are exact.
+    if (recipe.bonusScale > 0 && recipe.learnEpochs > 0)
+        LearnCounts(corpusDirs, recipe, kBonusUnit, profiles, learnt);
+    if (report != nullptr)
+        *report = learnt;
+
+    blobs.clear();
+    for (int language = 0; language < kLanguageCount; ++language) {
+        const std::vector<NgramCount>& keys = profiles[size_t(language)];
+        const int32_t slots = NextPrimeAbove(int32_t(std::ceil(recipe.slotFactor * double(keys.size()))));
+        const int32_t total = recipe.bonusScale > 0 ? kBonusUnit : int32_t(counts[language].totalCount);
+        blobs.push_back(WriteBlob(PlaceKeys(keys, slots), total));
+    }
     return true;
 }
 

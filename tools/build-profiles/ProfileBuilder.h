@@ -6,8 +6,9 @@
 // leave it empty. The training text of a language is its files minus their development lines,
 // each line cleaned and prepared exactly like scored text (NormaliseText: the ". " marker, line
 // breaks, sentence marks and runs collapsed), plus the upper-cased copies of some lines. What a
-// blob stores as count / total is the key's frequency per position plus the bonus described with
-// the recipe.
+// blob stores as count / total starts as the key's frequency per position plus the bonus described
+// with the recipe; the learning then corrects it from the mistakes it causes on short windows of
+// the training text (ProfileLearner.h).
 #pragma once
 
 #include "LanguageTable.h"
@@ -17,6 +18,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+struct LearningReport;
 
 // Which corpus lines are held out of training (see IsDevelopmentLine).
 enum class SplitRule { Blocks, Lines };
@@ -39,12 +42,12 @@ enum class SplitRule { Blocks, Lines };
 // language uses far more often than any other (twice the cube of the log of that ratio, the log at
 // most 5), so that distinctive keys outweigh the ones close languages share.
 //
-// The later corpora count as at most 90,000 units of prepared text for every language, about what
-// the smallest running-text files of the close languages (Danish, Swedish) hold; a language with
-// more has each of their occurrences scaled down. Otherwise a language with more running text than
-// a close neighbour would look more like running text than the neighbour, and win the neighbour's
-// sentences for that reason alone. Scaling up a small file instead would trust a small sample too
-// far.
+// The later corpora count as at most 300,000 units of prepared text for every language; a language
+// with more has each of their occurrences scaled down, so that a language with far more running
+// text than a close neighbour does not win the neighbour's sentences for that reason alone. The
+// learning then corrects the counts where they still lead to mistakes. (At 90,000 units, the
+// amount before the learning, the short everyday sentences moved little; counting everything
+// scored best on the validation windows but lost software text.)
 struct BuildRecipe
 {
     int ordinaryKeys = 19500;  // keys taken from the language's own ranking
@@ -58,12 +61,24 @@ struct BuildRecipe
     int minCount = 2;          // keys seen fewer times than this are never taken
     double slotFactor = 2.5;   // slots: the smallest prime above slotFactor times the key count
     int lengthPercent[6] = {0, 100, 100, 1, 100, 40};  // ranking weight by key length, percent
-    double laterUnits = 90000;  // the most the later corpora of a language count as, in units of
+    double laterUnits = 300000;  // the most the later corpora of a language count as, in units of
                                 // prepared text, copies included; 0: as much as they hold
     bool letterlessKeys = false;  // also take keys without a letter (for comparison only)
     // Key shares that replace the catalogue's for single languages (resource name, factor).
     std::vector<std::pair<std::string, double>> shares;
     SplitRule split = SplitRule::Blocks;  // which lines are held out of training
+
+    // Learning the stored counts from the profiles' own mistakes (see ProfileLearner.h). The
+    // counts above are where it starts.
+    int learnEpochs = 8;       // passes over the training windows; 0 keeps the counts above
+    int learnWindows = 12000;  // training windows per language (a quarter as many for validation)
+    int learnMin = 10;         // window lengths, in UTF-16 units
+    int learnMax = 60;
+    int learnStep = 128;       // what one mistake moves a hit's stored count, in 1 / 64
+    int learnMargin = 512;     // the lead per prepared unit below which a window counts as a mistake
+    int learnSeed = 1;
+    int validationBlock = 3;   // lines of blocks 3, 13, 23 and 33 of 40: the learning only
+                               // validates on them (they still count for keys and counts)
 };
 
 // The largest corpus file read. While a file is counted the builder holds its bytes, its lines and
@@ -92,6 +107,10 @@ std::string CorpusFilePath(const std::string& corpusDir, int language);
 // that training sees, and so flatters.
 bool IsDevelopmentLine(size_t index, size_t lineCount, SplitRule rule = SplitRule::Blocks);
 
+// Cleans a corpus line before it is prepared like scored text; false for a line with nothing but
+// spaces left (see ProfileBuilder.cpp for the rules).
+bool CleanLine(const std::u16string& line, std::u16string& clean);
+
 // The text as typed in capitals: every lower-case letter of the Latin, Greek and Cyrillic blocks
 // becomes its capital, one unit for one unit (letters whose capital would need more units, like
 // "ß", stay as they are). With Turkic letter case "i" becomes the dotted capital "İ".
@@ -112,8 +131,10 @@ int LanguageOfResourceName(const std::string& name);
 // threads. The result does not depend on the number of threads. False, with a message in `error`,
 // when a folder is missing, a file of the first corpus is missing, unreadable or holds no training
 // text, or a file of a later corpus exists but cannot be read.
+// What the learning did goes into `report` when given.
 bool BuildProfiles(const std::vector<std::string>& corpusDirs, const BuildRecipe& recipe, int threads,
-                   std::vector<std::vector<uint8_t>>& blobs, std::string& error);
+                   std::vector<std::vector<uint8_t>>& blobs, std::string& error,
+                   LearningReport* report = nullptr);
 
 // The merged index of the blobs (one per LanguageTable row, in table order) laid out for
 // CLangIdentifier::AttachIndex; empty, with a message in `error` naming the language, when a blob

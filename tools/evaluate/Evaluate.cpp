@@ -12,9 +12,15 @@
 //   tm-evaluate --dev-set [CORPUS_DIR] [--per-language N] [--split blocks|lines]
 //       Writes the development set of one corpus (default: the first training corpus): its
 //       held-out lines (the builder never trains on them), as "NAME<TAB>text" lines, at most N per
-//       language (default 1500, evenly spread). Every file is read before anything is written.
-//       --split lines takes every tenth line instead of every tenth block (for comparison; the
-//       builder must then be run with the same option).
+//       language (default 1500, evenly spread). A language without a file in the folder has no
+//       lines (a later corpus holds only some languages). Every file is read before anything is
+//       written. --split lines takes every tenth line instead of every tenth block (for
+//       comparison; the builder must then be run with the same option).
+//   tm-evaluate --dev-set --windows [CORPUS_DIR...] [--per-language N] [--seed N]
+//       Short text from the same held-out lines of every corpus (default: the three training
+//       corpora): each line cut into consecutive windows of 10 to 30 UTF-16 units at word ends (at
+//       characters in Chinese, Japanese and Thai), at most N windows per language (default 1500),
+//       drawn with the seed (default 1). The same seed gives the same windows.
 //
 // A text counts as correct when the verdict names a language and the best-ranked one is its label.
 // --threads is at most 64; the threads share one index. An input that cannot be read or holds no
@@ -24,6 +30,7 @@
 #include "NgramTable.h"
 #include "ProfileBuilder.h"
 #include "ProfileFolder.h"
+#include "ProfileLearner.h"
 #include "Utf8.h"
 #include "Verdict.h"
 
@@ -76,31 +83,87 @@ int FinishOutput()
     return 0;
 }
 
-int WriteDevelopmentSet(const std::string& corpusDir, size_t perLanguage, SplitRule rule)
+// The held-out lines of every language in one corpus folder; a missing file gives none. False, with
+// a message, when a file cannot be read or the folder holds none of the files.
+bool ReadDevelopmentLines(const std::string& corpusDir, SplitRule rule,
+                          std::vector<std::vector<std::u16string>>& held)
 {
-    // Every file is read first, so that a missing one leaves no half-written set behind.
-    std::vector<std::vector<std::u16string>> files(kLanguageCount);
+    held.assign(kLanguageCount, {});
+    bool any = false;
     for (int language = 0; language < kLanguageCount; ++language) {
+        std::vector<std::u16string> lines;
         std::string problem;
-        if (!ReadCorpusFile(CorpusFilePath(corpusDir, language), files[language], &problem)) {
+        if (!ReadCorpusFile(CorpusFilePath(corpusDir, language), lines, &problem)) {
+            if (problem == "missing")
+                continue;
             std::fprintf(stderr, "tm-evaluate: cannot read %s: %s; nothing written\n",
                          CorpusFilePath(corpusDir, language).c_str(), problem.c_str());
-            return 1;
+            return false;
         }
-    }
-    for (int language = 0; language < kLanguageCount; ++language) {
-        const std::vector<std::u16string>& lines = files[language];
-        std::vector<std::u16string> samples;
-        std::u16string sample;
+        any = true;
         for (size_t i = 0; i < lines.size(); ++i)
-            if (IsDevelopmentLine(i, lines.size(), rule) && MakeSample(lines[i], sample))
-                samples.push_back(sample);
-        const size_t n = std::min(perLanguage, samples.size());
+            if (IsDevelopmentLine(i, lines.size(), rule))
+                held[language].push_back(lines[i]);
+    }
+    if (!any)
+        std::fprintf(stderr, "tm-evaluate: %s holds no corpus file (<NAME>.txt); nothing written\n",
+                     corpusDir.c_str());
+    return any;
+}
+
+// At most `perLanguage` samples of every language, evenly spread.
+int WriteSamples(const std::vector<std::vector<std::u16string>>& samples, size_t perLanguage)
+{
+    for (int language = 0; language < kLanguageCount; ++language) {
+        const std::vector<std::u16string>& all = samples[language];
+        const size_t n = std::min(perLanguage, all.size());
         for (size_t k = 0; k < n; ++k)
-            std::printf("%s\t%s\n", ResourceName(language).c_str(),
-                        EncodeUtf8(samples[k * samples.size() / n]).c_str());
+            std::printf("%s\t%s\n", ResourceName(language).c_str(), EncodeUtf8(all[k * all.size() / n]).c_str());
     }
     return FinishOutput();
+}
+
+int WriteDevelopmentSet(const std::string& corpusDir, size_t perLanguage, SplitRule rule)
+{
+    // Every file is read first, so that an unreadable one leaves no half-written set behind.
+    std::vector<std::vector<std::u16string>> held;
+    if (!ReadDevelopmentLines(corpusDir, rule, held))
+        return 1;
+    std::vector<std::vector<std::u16string>> samples(kLanguageCount);
+    std::u16string sample;
+    for (int language = 0; language < kLanguageCount; ++language)
+        for (const std::u16string& line : held[language])
+            if (MakeSample(line, sample))
+                samples[language].push_back(sample);
+    return WriteSamples(samples, perLanguage);
+}
+
+// Short windows of the held-out lines of every corpus. Each language draws from its own generator,
+// so its windows do not depend on the other languages' text.
+int WriteDevelopmentWindows(const std::vector<std::string>& corpusDirs, size_t perLanguage, uint64_t seed,
+                            SplitRule rule)
+{
+    std::vector<std::vector<std::u16string>> windows(kLanguageCount);
+    for (size_t corpus = 0; corpus < corpusDirs.size(); ++corpus) {
+        std::vector<std::vector<std::u16string>> held;
+        if (!ReadDevelopmentLines(corpusDirs[corpus], rule, held))
+            return 1;
+        for (int language = 0; language < kLanguageCount; ++language) {
+            CSplitMix random(seed * 1000003 + uint64_t(corpus) * 1000 + uint64_t(language));
+            std::u16string clean;
+            for (const std::u16string& line : held[language])
+                if (CleanLine(line, clean))
+                    CutWindows(clean, CutsAtCharacters(language), kMinLength, 30, random, windows[language]);
+        }
+    }
+    // Spread over all windows of a language, in a seeded order so that no corpus comes first.
+    for (int language = 0; language < kLanguageCount; ++language) {
+        std::vector<std::u16string>& all = windows[language];
+        CSplitMix random(seed * 7919 + uint64_t(language));
+        for (size_t i = all.size(); i > 1; --i)
+            std::swap(all[i - 1], all[random.Below(i)]);
+    }
+    return WriteSamples(windows, perLanguage);
 }
 
 // Numbers, a URL or punctuation around a text, chosen by the sample's number so that every run
@@ -326,7 +389,8 @@ int Usage()
     std::fprintf(stderr,
                  "usage: tm-evaluate [--profiles DIR] [--capitals] [--mixed] [--errors]\n"
                  "                   [--threads N (1-%d)] FILE...\n"
-                 "       tm-evaluate --dev-set [CORPUS_DIR] [--per-language N] [--split blocks|lines]\n",
+                 "       tm-evaluate --dev-set [CORPUS_DIR] [--per-language N] [--split blocks|lines]\n"
+                 "       tm-evaluate --dev-set --windows [CORPUS_DIR...] [--per-language N] [--seed N]\n",
                  kMaxThreads);
     return 2;
 }
@@ -352,20 +416,26 @@ int main(int argc, char** argv)
 {
     std::string profileDir = TM_DEFAULT_PROFILE_DIR;
     std::vector<std::string> files;
-    bool devSet = false, capitals = false, mixed = false, showErrors = false;
+    bool devSet = false, windows = false, capitals = false, mixed = false, showErrors = false;
     long perLanguage = 1500;
+    long seed = 1;
     SplitRule rule = SplitRule::Blocks;
     long threads = std::min(kMaxThreads, std::max(1, int(std::thread::hardware_concurrency())));
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool valued = arg == "--split" || arg == "--profiles" || arg == "--threads" ||
-                            arg == "--per-language";
+                            arg == "--per-language" || arg == "--seed";
         if (valued && i + 1 >= argc) {
             std::fprintf(stderr, "tm-evaluate: %s needs a value\n", arg.c_str());
             return Usage();
         }
         if (arg == "--dev-set") {
             devSet = true;
+        } else if (arg == "--windows") {
+            windows = true;
+        } else if (arg == "--seed") {
+            if (!ParseCount(arg, argv[++i], 0, 1000000000, seed))
+                return 2;
         } else if (arg == "--capitals") {
             capitals = true;
         } else if (arg == "--split") {
@@ -393,6 +463,13 @@ int main(int argc, char** argv)
         } else {
             files.push_back(arg);
         }
+    }
+    if (windows) {
+        if (!devSet)
+            return Usage();
+        if (files.empty())
+            files = {TM_DEFAULT_CORPUS_DIR, TM_DEFAULT_RUNNING_CORPUS_DIR, TM_DEFAULT_SENTENCES_CORPUS_DIR};
+        return WriteDevelopmentWindows(files, size_t(perLanguage), uint64_t(seed), rule);
     }
     if (devSet) {
         if (files.size() > 1)
