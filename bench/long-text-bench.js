@@ -32,9 +32,6 @@ const languages = devLines(buildDir, corpus).map(([name, lines]) => {
 const order = [];
 for (let pass = 0; pass < kPasses; pass++) order.push(...languages);
 
-compare(buildDir, moduleDir, order.map((l) => l.text), [1, os.cpus().length], Number(roundsArg || 3))
-  .then((best) => {
-    const answers = best[1].answers;
-    const right = answers.filter((answer, i) => answer === order[i].name).length;
-    console.log(`tm-identify: ${right} of ${order.length} texts named right`);
-  });
+const best = compare(buildDir, moduleDir, order.map((l) => l.text), [1, os.cpus().length], Number(roundsArg || 3));
+const right = best[1].answers.filter((answer, i) => answer === order[i].name).length;
+console.log(`tm-identify: ${right} of ${order.length} texts named right`);
