@@ -63,24 +63,33 @@ def pack(data):
     return bytes(out)
 
 
+def place(keys, slots):
+    """The (key, count) pairs, keys as tuples of units, placed by linear probing in `slots` slots."""
+    table = [None] * slots
+    for key, count in keys:
+        i = hash_ngram(key) % slots
+        while table[i] is not None:
+            i = (i + 1) % slots
+        table[i] = (key, count)
+    return table
+
+
+def write_blob(table, total):
+    counts = b"".join(struct.pack("<i", t[1] if t else 0) for t in table)
+    area = b"".join((b"".join(struct.pack("<H", u) for u in t[0]) if t else b"") + b"\0\0" for t in table)
+    data = counts + area
+    header = struct.pack("<iiiiI", len(table), sum(t is not None for t in table), total, len(area) // 2, len(data))
+    return b"LANG" + header + pack(data)
+
+
 def make_profile(rng, alphabet):
     keys = {}
     for _ in range(rng.randint(1, 60)):
         key = tuple(rng.choice(alphabet) for _ in range(rng.randint(1, 5)))
         keys[key] = rng.randint(1, 5000)
-    slots = rng.randint(len(keys) + 1, 3 * len(keys) + 5)
-    table = [None] * slots
-    for key, count in keys.items():
-        i = hash_ngram(key) % slots
-        while table[i] is not None:
-            i = (i + 1) % slots
-        table[i] = (key, count)
+    table = place(keys.items(), rng.randint(len(keys) + 1, 3 * len(keys) + 5))
     total = rng.randint(1, 100000)
-    counts = b"".join(struct.pack("<i", t[1] if t else 0) for t in table)
-    area = b"".join((b"".join(struct.pack("<H", u) for u in t[0]) if t else b"") + b"\0\0" for t in table)
-    data = counts + area
-    blob = b"LANG" + struct.pack("<iiiiI", slots, len(keys), total, len(area) // 2, len(data)) + pack(data)
-    return blob, table, total
+    return write_blob(table, total), table, total
 
 
 def lookup(profile, key):
