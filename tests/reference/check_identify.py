@@ -137,15 +137,8 @@ def identify(profiles, text):
                 if c is not None:
                     s = s + (float(c) / total + WEIGHTS[n])
         results.append([name, s / d])
-    for i in range(1, len(results)):
-        j = i
-        while j >= 1 and results[j - 1][1] < results[j][1]:
-            results[j - 1], results[j] = results[j], results[j - 1]
-            j -= 1
-    m = 0.0
-    for r in results:
-        if m < r[1]:
-            m = r[1]
+    results.sort(key=lambda r: r[1], reverse=True)  # stable: ties keep the load order
+    m = max(r[1] for r in results)
     if m > 0:
         for r in results:
             r[1] = r[1] / m
