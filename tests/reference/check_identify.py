@@ -11,6 +11,7 @@ usage: check_identify.py TM_IDENTIFY [--seed N] [--rounds N]
 import argparse
 import os
 import random
+import re
 import struct
 import subprocess
 import sys
@@ -166,17 +167,9 @@ def verdict(results):
 
 
 def decode_line(raw):
-    raw = raw.split(b"\0", 1)[0]
-    out = bytearray()
-    i = 0
-    while i < len(raw):
-        if raw[i:i + 1] == b"\\" and i + 1 < len(raw) and raw[i + 1:i + 2] in (b"n", b"r", b"t", b"\\"):
-            out += {b"n": b"\n", b"r": b"\r", b"t": b"\t", b"\\": b"\\"}[raw[i + 1:i + 2]]
-            i += 2
-        else:
-            out += raw[i:i + 1]
-            i += 1
-    return units(out.decode("utf-8", "replace"))
+    escapes = {b"n": b"\n", b"r": b"\r", b"t": b"\t", b"\\": b"\\"}
+    raw = re.sub(rb"\\([nrt\\])", lambda m: escapes[m.group(1)], raw.split(b"\0", 1)[0])
+    return units(raw.decode("utf-8", "replace"))
 
 
 def random_text(rng, alphabet):
