@@ -93,39 +93,7 @@ void CNgramIndex::Clear()
     *this = CNgramIndex();
 }
 
-size_t CNgramIndex::LengthOf(const Entry& e)
-{
-    if (e.high != 0)
-        return 5;
-    size_t n = 0;
-    for (uint64_t low = e.low; low != 0; low >>= 16)
-        ++n;
-    return n;
-}
-
-size_t CNgramIndex::Unpack(const Entry& e, char16_t* units)
-{
-    const size_t length = LengthOf(e);
-    for (size_t i = 0; i < length; ++i) {
-        const size_t fromEnd = length - 1 - i;
-        units[i] = fromEnd == 4 ? char16_t(e.high) : char16_t(e.low >> (16 * fromEnd));
-    }
-    return length;
-}
-
-CNgramIndex::IndexKey CNgramIndex::Pack(const char16_t* key, size_t length)
-{
-    IndexKey packed{0, 0};
-    for (size_t i = 0; i < length; ++i) {
-        if (i + 5 == length)
-            packed.high = key[i];
-        else
-            packed.low = packed.low << 16 | key[i];
-    }
-    return packed;
-}
-
-const CNgramIndex::Entry* CNgramIndex::Find(IndexKey key, uint32_t hash) const
+const CNgramIndex::Entry* CNgramIndex::Find(PackedNgram key, uint32_t hash) const
 {
     for (uint32_t i = Home(hash, m_size);; i = i + 1 == m_size ? 0 : i + 1) {
         const Entry& e = m_entryAt[i];
@@ -136,7 +104,7 @@ const CNgramIndex::Entry* CNgramIndex::Find(IndexKey key, uint32_t hash) const
     }
 }
 
-CNgramIndex::Entry& CNgramIndex::Insert(IndexKey key, uint32_t hash)
+CNgramIndex::Entry& CNgramIndex::Insert(PackedNgram key, uint32_t hash)
 {
     for (uint32_t i = Home(hash, m_size);; i = i + 1 == m_size ? 0 : i + 1) {
         Entry& e = m_entries[i];
@@ -403,7 +371,7 @@ void CNgramIndex::ForEachKey(const std::vector<const CNgramTable*>& tables, std:
     auto flush = [&] {
         for (int b = 0; b < filled; ++b) {
             const Pending& k = batch[b];
-            visit(profile, k.index, k.key, k.hash, Insert(Pack(k.key.data(), k.key.size()), k.hash));
+            visit(profile, k.index, k.key, k.hash, Insert(PackedNgram::Of(k.key.data(), k.key.size()), k.hash));
         }
         filled = 0;
     };
@@ -469,8 +437,8 @@ void CNgramIndex::Grow()
         if (e.low == 0)
             continue;
         char16_t units[kMaxKey];
-        const size_t length = Unpack(e, units);
-        Entry& moved = Insert(IndexKey{e.low, e.high}, HashNgram(units, length));
+        const size_t length = KeyOf(e).Unpack(units);
+        Entry& moved = Insert(KeyOf(e), HashNgram(units, length));
         moved.count = e.count;
         moved.first = e.first;
     }
@@ -564,7 +532,7 @@ void CNgramIndex::ForEachFound(const char16_t* text, size_t length, size_t begin
                 if ((maybe[q % kRing] >> n & 1) == 0)
                     continue;
                 const uint64_t mask = n >= 4 ? ~uint64_t(0) : (uint64_t(1) << (16 * n)) - 1;
-                const IndexKey key{windows[q % kRing] & mask, n == 5 ? uint16_t(text[q - 4]) : uint16_t(0)};
+                const PackedNgram key{windows[q % kRing] & mask, n == 5 ? uint16_t(text[q - 4]) : uint16_t(0)};
                 const Entry* e = Find(key, hashes[q % kRing][n]);
                 if (e == nullptr)
                     continue;

@@ -62,19 +62,10 @@ public:
 private:
     static const int kMaxKey = kMaxNgramLength;
 
-    // A key of up to five units packed into two integers, its last unit lowest: `low` holds the
-    // last four units, `high` the fifth from the end. Units are never 0, so the packing tells keys
-    // of different lengths apart, and an entry whose `low` is 0 is empty.
-    struct IndexKey
-    {
-        uint64_t low;
-        uint16_t high;
-    };
-    static IndexKey Pack(const char16_t* key, size_t length);
 
     struct Entry
     {
-        uint64_t low;       // the packed key
+        uint64_t low;       // the key, as PackedNgram holds it
         uint16_t high;
         uint16_t count;     // profiles that hold the key
         uint32_t first;     // one profile: its posting in m_singles; more: its first in m_postings
@@ -87,13 +78,10 @@ private:
     // Adds the hits of one entry.
     void AddEntry(const Entry& e, double* sums) const;
 
-    // Units are never 0, so a packed key's length is the count of its non-zero units.
-    static size_t LengthOf(const Entry& e);
-    // Writes the entry's key to `units` (room for kMaxKey) and returns its length.
-    static size_t Unpack(const Entry& e, char16_t* units);
-    const Entry* Find(IndexKey key, uint32_t hash) const;
+    static PackedNgram KeyOf(const Entry& e) { return {e.low, e.high}; }
+    const Entry* Find(PackedNgram key, uint32_t hash) const;
     // The entry of `key`, a new one if it is absent; the table grows when it gets too full.
-    Entry& Insert(IndexKey key, uint32_t hash);
+    Entry& Insert(PackedNgram key, uint32_t hash);
     void Grow();
     // The entry table's size for the profiles' keys.
     static size_t EntriesFor(const std::vector<const CNgramTable*>& tables, size_t keys);

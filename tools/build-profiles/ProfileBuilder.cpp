@@ -26,49 +26,24 @@ const char kCorpusDigestName[] = "corpus-digest.txt";
 
 namespace {
 
-// An n-gram of 1 to 5 units packed into two integers: units 0 to 3 in `hi` (unit 0 in the top 16
-// bits), unit 4 in `lo`, missing units 0. No unit of a prepared text is 0, so the length is the
-// number of non-zero units, and comparing (hi, lo) as numbers orders keys like comparing them unit by
-// unit with a prefix first.
-struct GramKey
+// The n-grams are counted as PackedNgram keys, whose order (unit by unit, a prefix first) breaks
+// every tie of a ranking.
+int GramLength(const PackedNgram& key)
 {
-    uint64_t hi = 0;
-    uint32_t lo = 0;
-
-    bool operator==(const GramKey& other) const { return hi == other.hi && lo == other.lo; }
-    bool operator<(const GramKey& other) const
-    {
-        return hi != other.hi ? hi < other.hi : lo < other.lo;
-    }
-};
-
-int GramLength(const GramKey& key)
-{
-    int n = 0;
-    while (n < 4 && char16_t(key.hi >> (48 - 16 * n)) != 0)
-        ++n;
-    return n == 4 && key.lo != 0 ? 5 : n;
+    return int(key.Length());
 }
 
-std::u16string GramText(const GramKey& key)
+std::u16string GramText(const PackedNgram& key)
 {
-    std::u16string text;
-    for (int i = 0; i < 4; ++i) {
-        const char16_t c = char16_t(key.hi >> (48 - 16 * i));
-        if (c == 0)
-            return text;
-        text.push_back(c);
-    }
-    if (key.lo != 0)
-        text.push_back(char16_t(key.lo));
-    return text;
+    char16_t units[kMaxNgramLength];
+    return std::u16string(units, key.Unpack(units));
 }
 
 struct GramKeyHash
 {
-    size_t operator()(const GramKey& key) const
+    size_t operator()(const PackedNgram& key) const
     {
-        const uint64_t h = (key.hi ^ (uint64_t(key.lo) * 0x9E3779B97F4A7C15ull)) * 0xFF51AFD7ED558CCDull;
+        const uint64_t h = (key.low ^ (uint64_t(key.high) * 0x9E3779B97F4A7C15ull)) * 0xFF51AFD7ED558CCDull;
         return size_t(h ^ (h >> 29));
     }
 };
@@ -81,7 +56,7 @@ enum Source { kFirst = 0, kLater = 1, kSources = 2 };
 // and in the upper-cased copies of lines where it holds a unit that upper-casing changed.
 struct NgramEntry
 {
-    GramKey key;  // hi == 0 marks an unused cell
+    PackedNgram key;  // the empty key marks an unused cell
     uint32_t count[kSources] = {};
     uint32_t ordinary[kSources] = {};
     uint32_t capital[kSources] = {};
@@ -96,12 +71,12 @@ class CNgramCounter
 public:
     CNgramCounter() : m_cells(size_t(1) << 16) {}
 
-    void Add(const GramKey& key, Source source, Occurrence kind)
+    void Add(const PackedNgram& key, Source source, Occurrence kind)
     {
         if (2 * (m_used + 1) > m_cells.size())
             Grow();
         NgramEntry& cell = Find(m_cells, key);
-        if (cell.key.hi == 0) {
+        if (cell.key.low == 0) {
             cell.key = key;
             ++m_used;
         }
@@ -115,11 +90,11 @@ public:
     const std::vector<NgramEntry>& Cells() const { return m_cells; }
 
 private:
-    static NgramEntry& Find(std::vector<NgramEntry>& cells, const GramKey& key)
+    static NgramEntry& Find(std::vector<NgramEntry>& cells, const PackedNgram& key)
     {
         const size_t mask = cells.size() - 1;
         size_t i = GramKeyHash()(key) & mask;
-        while (cells[i].key.hi != 0 && !(cells[i].key == key))
+        while (cells[i].key.low != 0 && !(cells[i].key == key))
             i = (i + 1) & mask;
         return cells[i];
     }
@@ -128,7 +103,7 @@ private:
     {
         std::vector<NgramEntry> bigger(m_cells.size() * 2);
         for (const NgramEntry& cell : m_cells)
-            if (cell.key.hi != 0)
+            if (cell.key.low != 0)
                 Find(bigger, cell.key) = cell;
         m_cells.swap(bigger);
     }
@@ -144,14 +119,11 @@ void CountNgrams(const char16_t* text, size_t length, const char16_t* original, 
                  CNgramCounter& counter)
 {
     for (size_t start = 0; start < length; ++start) {
-        GramKey key;
+        PackedNgram key;
         bool changed = false;
         for (int n = 1; n <= kMaxNgramLength && start + n <= length; ++n) {
             const char16_t c = text[start + n - 1];
-            if (n <= 4)
-                key.hi |= uint64_t(c) << (64 - 16 * n);
-            else
-                key.lo = c;
+            key = key.Then(c);
             if (original == nullptr) {
                 counter.Add(key, source, Occurrence::Ordinary);
                 continue;
@@ -162,7 +134,7 @@ void CountNgrams(const char16_t* text, size_t length, const char16_t* original, 
     }
 }
 
-bool KeyHasLetter(const GramKey& key)
+bool KeyHasLetter(const PackedNgram& key)
 {
     const std::u16string text = GramText(key);
     return HasLetter(text.data(), text.size());
@@ -182,7 +154,7 @@ struct SourceWeights
 
 struct RankedKey
 {
-    GramKey key;
+    PackedNgram key;
     double rankCount;  // what the ranking sorts by
     double count;      // every occurrence in the training text, weighed by source
 };
@@ -321,7 +293,7 @@ LanguageCounts CountLanguage(const std::vector<std::string>& corpusDirs, int lan
     std::vector<RankedKey> capital;
     const uint32_t minCount = uint32_t(std::max(1, recipe.minCount));
     for (const NgramEntry& cell : counter.Cells()) {
-        if (cell.key.hi == 0 || (!recipe.letterlessKeys && !KeyHasLetter(cell.key)))
+        if (cell.key.low == 0 || (!recipe.letterlessKeys && !KeyHasLetter(cell.key)))
             continue;
         const double weight = recipe.lengthPercent[GramLength(cell.key)];
         if (cell.ordinary[kFirst] + cell.ordinary[kLater] >= minCount)
@@ -340,11 +312,11 @@ LanguageCounts CountLanguage(const std::vector<std::string>& corpusDirs, int lan
 
 // Keys that are in the top sets of at least `recipe.sharedLimit` languages, sorted: in the top
 // `keys` of the ordinary rankings, or of the capital rankings.
-std::vector<GramKey> SharedKeys(const std::vector<LanguageCounts>& languages,
+std::vector<PackedNgram> SharedKeys(const std::vector<LanguageCounts>& languages,
                                   std::vector<RankedKey> LanguageCounts::*list, int keys,
                                   const BuildRecipe& recipe)
 {
-    std::vector<GramKey> all;
+    std::vector<PackedNgram> all;
     for (int language = 0; language < int(languages.size()); ++language) {
         const std::vector<RankedKey>& ranking = languages[language].*list;
         const size_t top = std::min(ranking.size(), size_t(Budget(keys, language, recipe)));
@@ -352,7 +324,7 @@ std::vector<GramKey> SharedKeys(const std::vector<LanguageCounts>& languages,
             all.push_back(ranking[i].key);
     }
     std::sort(all.begin(), all.end());
-    std::vector<GramKey> shared;
+    std::vector<PackedNgram> shared;
     for (size_t i = 0; i < all.size();) {
         size_t j = i;
         while (j < all.size() && all[j] == all[i])
@@ -371,12 +343,12 @@ const int32_t kBonusUnit = 64;
 // can occur there at most.
 struct KnownCounts
 {
-    std::vector<std::unordered_map<GramKey, double, GramKeyHash>> counts;
+    std::vector<std::unordered_map<PackedNgram, double, GramKeyHash>> counts;
     std::vector<double> cut;     // rank value of the last ordinary key kept; 0 when none was cut
     std::vector<double> totals;  // units of each language's training text
     const BuildRecipe* recipe = nullptr;
 
-    double Bound(size_t language, const GramKey& key) const
+    double Bound(size_t language, const PackedNgram& key) const
     {
         if (cut[language] == 0)
             return std::max(0.5, double(recipe->minCount - 1));  // below the minimum count
@@ -385,7 +357,7 @@ struct KnownCounts
     }
 
     // The highest frequency of the key in any other language's training text, or the bound of it.
-    double HighestElsewhere(const GramKey& key, int language) const
+    double HighestElsewhere(const PackedNgram& key, int language) const
     {
         double highest = 0;
         for (size_t other = 0; other < counts.size(); ++other) {
@@ -402,7 +374,7 @@ struct KnownCounts
 // The keys of a profile with their stored counts (fractions of kBonusUnit when they carry a bonus,
 // plain occurrences otherwise), in the order they are inserted.
 std::vector<NgramCount> ChooseKeys(const LanguageCounts& counts, int language,
-                                   const std::vector<GramKey>& shared, const KnownCounts& known,
+                                   const std::vector<PackedNgram>& shared, const KnownCounts& known,
                                    const BuildRecipe& recipe)
 {
     std::vector<RankedKey> chosen;
@@ -415,7 +387,7 @@ std::vector<NgramCount> ChooseKeys(const LanguageCounts& counts, int language,
     }
 
     // Then the keys that capitals bring, skipping the ones already taken.
-    std::vector<GramKey> taken;
+    std::vector<PackedNgram> taken;
     for (const RankedKey& k : chosen)
         taken.push_back(k.key);
     std::sort(taken.begin(), taken.end());
@@ -682,10 +654,10 @@ bool BuildProfiles(const std::vector<std::string>& corpusDirs, const BuildRecipe
         }
     }
 
-    std::vector<GramKey> shared;
+    std::vector<PackedNgram> shared;
     if (recipe.sharedLimit > 0) {
         shared = SharedKeys(counts, &LanguageCounts::ordinary, recipe.ordinaryKeys, recipe);
-        const std::vector<GramKey> capital =
+        const std::vector<PackedNgram> capital =
             SharedKeys(counts, &LanguageCounts::capital, recipe.capitalKeys, recipe);
         const size_t ordinaryEnd = shared.size();
         shared.insert(shared.end(), capital.begin(), capital.end());

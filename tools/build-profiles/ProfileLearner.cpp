@@ -81,30 +81,10 @@ void CutWindows(const std::u16string& line, bool atCharacters, size_t minLength,
 
 namespace {
 
-// A key of 1 to 5 units packed as in the builder: units 0 to 3 in `hi`, unit 4 in `lo`.
-struct PackedKey
+size_t HashOf(const PackedNgram& key)
 {
-    uint64_t hi = 0;
-    uint32_t lo = 0;
-    bool operator==(const PackedKey& other) const { return hi == other.hi && lo == other.lo; }
-};
-
-size_t HashOf(const PackedKey& key)
-{
-    const uint64_t h = (key.hi ^ (uint64_t(key.lo) * 0x9E3779B97F4A7C15ull)) * 0xFF51AFD7ED558CCDull;
+    const uint64_t h = (key.low ^ (uint64_t(key.high) * 0x9E3779B97F4A7C15ull)) * 0xFF51AFD7ED558CCDull;
     return size_t(h ^ (h >> 29));
-}
-
-PackedKey Pack(const char16_t* units, size_t length)
-{
-    PackedKey key;
-    for (size_t i = 0; i < length; ++i) {
-        if (i < 4)
-            key.hi |= uint64_t(units[i]) << (48 - 16 * i);
-        else
-            key.lo = units[i];
-    }
-    return key;
 }
 
 // Every key of every profile, with the profiles that hold it (its postings) and what each hit of
@@ -128,7 +108,7 @@ public:
         for (size_t language = 0; language < profiles.size(); ++language) {
             for (size_t i = 0; i < profiles[language].size(); ++i) {
                 const std::u16string& text = profiles[language][i].key;
-                const uint32_t id = Insert(Pack(text.data(), text.size()), int(text.size()), total);
+                const uint32_t id = Insert(PackedNgram::Of(text.data(), text.size()), int(text.size()), total);
                 entries.push_back({id, uint8_t(language), uint32_t(i)});
             }
         }
@@ -148,7 +128,7 @@ public:
     }
 
     // The id of a key, or -1.
-    int64_t Find(const PackedKey& key) const
+    int64_t Find(const PackedNgram& key) const
     {
         const size_t mask = m_cells.size() - 1;
         for (size_t i = HashOf(key) & mask;; i = (i + 1) & mask) {
@@ -166,7 +146,7 @@ public:
         for (size_t p = 0; p < length; ++p) {
             const size_t longest = p < size_t(kMaxNgramLength) ? 1 : size_t(kMaxNgramLength);
             for (size_t n = longest; n >= 1; --n) {
-                const int64_t id = Find(Pack(units + p + 1 - n, n));
+                const int64_t id = Find(PackedNgram::Of(units + p + 1 - n, n));
                 if (id >= 0)
                     hits.push_back(uint32_t(id));
             }
@@ -228,11 +208,11 @@ public:
 private:
     struct Cell
     {
-        PackedKey key;
+        PackedNgram key;
         int64_t id = -1;
     };
 
-    uint32_t Insert(const PackedKey& key, int length, int32_t total)
+    uint32_t Insert(const PackedNgram& key, int length, int32_t total)
     {
         const size_t mask = m_cells.size() - 1;
         size_t i = HashOf(key) & mask;
