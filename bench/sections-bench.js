@@ -48,8 +48,7 @@ for (let i = 2; i < process.argv.length; i++) {
 if (positional.length !== 3) usage();
 const [buildDir, corpus, moduleDir] = positional;
 const cld = require(path.join(path.resolve(moduleDir), 'node_modules', 'cld'));
-const identify = path.join(buildDir, 'tools', 'tm-identify');
-const evaluate = path.join(buildDir, 'tools', 'evaluate', 'tm-evaluate');
+const { identify, evaluate } = require('./harness').tools(buildDir);
 
 function run(command, args, spawnOptions) {
   const result = spawnSync(command, args, { maxBuffer: 1 << 30, ...spawnOptions });
