@@ -55,16 +55,28 @@ CLangIdentifier* Identifier()
     return catalogue != nullptr ? &catalogue->Identifier() : nullptr;
 }
 
-template <bool kIndex>
-void BM_Prose(benchmark::State& state)
+// The identifier, with the first state.range(0) units of the prose in `text`; null, the benchmark
+// skipped, without profiles or corpus.
+CLangIdentifier* IdentifierAndProse(benchmark::State& state, std::u16string& text)
 {
     CLangIdentifier* identifier = Identifier();
     const size_t length = size_t(state.range(0));
     if (identifier == nullptr || Prose().size() < length) {
         state.SkipWithError("profiles or corpus text not found");
-        return;
+        return nullptr;
     }
-    const std::u16string text = Prose().substr(0, length);
+    text = Prose().substr(0, length);
+    return identifier;
+}
+
+template <bool kIndex>
+void BM_Prose(benchmark::State& state)
+{
+    std::u16string text;
+    CLangIdentifier* identifier = IdentifierAndProse(state, text);
+    if (identifier == nullptr)
+        return;
+    const size_t length = text.size();
     for (auto _ : state)
         benchmark::DoNotOptimize(kIndex ? identifier->Identify(text.c_str())
                                         : identifier->IdentifyByLookups(text.c_str()));
@@ -80,13 +92,11 @@ BENCHMARK_TEMPLATE(BM_Prose, false)->Name("Prose/lookups")->Arg(30)->Arg(300)->A
 // Identify), to set beside Prose/index.
 void BM_ProseSections(benchmark::State& state)
 {
-    CLangIdentifier* identifier = Identifier();
-    const size_t length = size_t(state.range(0));
-    if (identifier == nullptr || Prose().size() < length) {
-        state.SkipWithError("profiles or corpus text not found");
+    std::u16string text;
+    CLangIdentifier* identifier = IdentifierAndProse(state, text);
+    if (identifier == nullptr)
         return;
-    }
-    const std::u16string text = Prose().substr(0, length);
+    const size_t length = text.size();
     identifier->Identify(text.c_str());  // builds the index once, outside the timing
     size_t runs = 0;
     for (auto _ : state)
