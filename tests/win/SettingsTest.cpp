@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <cstdio>
 #include <string>
 #include <tuple>
 
@@ -88,11 +87,8 @@ TEST_F(SettingsTest, NoFileGivesTheDefaultsAndSavedBoundsComeBackAsSaved)
 // The file of an older version, without Clipboard: the watch reads as off and the key is added last.
 TEST_F(SettingsTest, NonZeroOptionsReadAsOnAndAreWrittenAsOneOtherKeysUntouched)
 {
-    FILE* file = _wfopen(IniPath().c_str(), L"wb");
-    ASSERT_NE(file, nullptr);
-    std::fputs("[Other]\r\nKeep=me\r\n[Settings]\r\nAlwaysOnTop=5\r\nTranslucent=-1\r\nAuto=0\r\n"
-               "Extra=7\r\nWindowWidth=0\r\nWindowHeight=-20\r\n", file);
-    std::fclose(file);
+    ASSERT_TRUE(WriteFileBytes(IniPath(), "[Other]\r\nKeep=me\r\n[Settings]\r\nAlwaysOnTop=5\r\nTranslucent=-1\r\n"
+                                          "Auto=0\r\nExtra=7\r\nWindowWidth=0\r\nWindowHeight=-20\r\n"));
     m_app.LoadSettings();
     EXPECT_EQ((std::array<bool, 4>{m_app.m_alwaysOnTop, m_app.m_translucent, m_app.m_auto, m_app.m_clipboard}),
               (std::array<bool, 4>{true, true, false, false}));
