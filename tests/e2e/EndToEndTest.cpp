@@ -338,9 +338,8 @@ TEST(EndToEnd, IdentifiesTypedAndDraggedTextClosesWithZeroAndRestoresItsSettings
         ExpectVerdict(RemoteText(program.m_hResult), kSamples[1]);
         SendMessageW(program.m_hWnd, WM_SYSCOMMAND, kClipboard, 0);
 
-        // Options reach the settings file only at the end.
+        // Translucency on, to come back after the restart (the toggle itself: the window tests).
         SendMessageW(program.m_hWnd, WM_SYSCOMMAND, kTranslucent, 0);
-        EXPECT_EQ(GetFileAttributesW(ini.c_str()), INVALID_FILE_ATTRIBUTES);
 
         SetWindowPos(program.m_hWnd, nullptr, 37, 41, 500, 220, SWP_NOZORDER | SWP_NOACTIVATE);
         EXPECT_EQ(program.Close(), 0);
