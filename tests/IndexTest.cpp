@@ -22,7 +22,7 @@ void ExpectSameRecords(const std::vector<LangScore>& expected, const LangScore* 
 {
     ASSERT_NE(actual, nullptr) << path;
     for (size_t i = 0; i < expected.size(); ++i) {
-        ASSERT_EQ(actual[i].name, expected[i].name) << path << ", rank " << i;
+        ASSERT_EQ(std::u16string(actual[i].name), expected[i].name) << path << ", rank " << i;
         ASSERT_EQ(actual[i].score, expected[i].score) << path << ", rank " << i;
     }
 }
@@ -230,12 +230,7 @@ TEST(CNgramIndex, AttachRefusesALayoutNotMadeForTheseProfiles)
     const std::vector<CLangIdentifier::ProfileBlob> blobs = {{u"a", a.data(), a.size()}, {u"b", b.data(), b.size()}};
     CLangIdentifier fromHeaders;
     ASSERT_TRUE(fromHeaders.AttachProfiles(blobs, aligned.data(), layout.size()));
-    const LangScore* records = fromHeaders.Identify(text.c_str());
-    ASSERT_NE(records, nullptr);
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(std::u16string(records[i].name), expected[i].name);
-        EXPECT_EQ(records[i].score, expected[i].score);
-    }
+    ExpectSameRecords(expected, fromHeaders.Identify(text.c_str()), "from the headers");
     EXPECT_EQ(fromHeaders.IdentifyByLookups(text.c_str()), nullptr);  // no tables to look in
     EXPECT_FALSE(fromHeaders.LoadProfile(u"c", a.data(), a.size()));
     EXPECT_FALSE(fromHeaders.AttachProfiles(blobs, aligned.data(), layout.size()));  // not empty

@@ -44,14 +44,12 @@ def sized(path, size):
         f.truncate(size)
 
 
-# (name, how the row's file is spoiled, the reason tm-identify must give)
+# (name, how the row's file is spoiled, the reason tm-identify must give). A missing row, a folder and
+# one over the size limit: CatalogueTest.
 SPOILED = [
-    ("IRISH", lambda p: None, "missing"),
-    ("ENGLISH", os.mkdir, "not a regular file"),
     ("DANISH", os.mkfifo, "not a regular file"),
     ("GERMAN", lambda p: os.symlink("/dev/zero", p), "not a regular file"),
     ("FRENCH", lambda p: os.symlink("/proc/self/mem", p), "unreadable"),
-    ("LATIN", lambda p: sized(p, 16 * 1024 * 1024 + 1), "too large"),
     ("ITALIAN", lambda p: os.symlink(os.path.basename(p), p), "unreadable"),  # a loop of links
     ("THAI", lambda p: write(p, b"LANG" + bytes(30)), "rejected by the reader"),
     ("WELSH", lambda p: write(p, claimed_table(30000000)), "rejected by the reader"),

@@ -1,13 +1,11 @@
-// Files dropped from Explorer and the clipboard watch, on the real main window in this process: what
-// the input box, the label and the button show for each kind of file and each clipboard change.
+// Dropped text, files dropped from Explorer and the clipboard watch, on the real main window in this
+// process: what the input box, the label and the button show for each drop and each clipboard change.
 #include "WindowTestSupport.h"
 
-#include "Verdict.h"
 #include "../../res/resource.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 namespace {
@@ -16,24 +14,13 @@ const wchar_t kBefore[] = L"the text that was in the box before";
 const wchar_t kGerman[] = L"Die Datei konnte leider nicht gespeichert werden, weil die Festplatte voll ist.";
 const wchar_t kFrench[] = L"Le fichier n'a pas pu être enregistré parce que le disque est plein.";
 
-std::wstring VerdictOf(CTonguemeter& app, const std::wstring& text)
-{
-    std::u16string verdict;
-    FormatVerdict(app.m_identifier.Identify(AsUtf16(text.c_str())), app.m_identifier.GetProfileCount(), verdict);
-    return AsWide(verdict.c_str());
-}
-
 // A file beside the test program, removed with the object.
 class CTempFile
 {
 public:
     CTempFile(const wchar_t* name, const std::string& bytes) : m_path(TestProgramFolder() + name)
     {
-        FILE* file = _wfopen(m_path.c_str(), L"wb");
-        if (file) {
-            std::fwrite(bytes.data(), 1, bytes.size(), file);
-            std::fclose(file);
-        }
+        WriteFileBytes(m_path, bytes);
     }
     ~CTempFile() { DeleteFileW(m_path.c_str()); }
     CTempFile(const CTempFile&) = delete;
@@ -47,25 +34,6 @@ std::string Utf16LeWithBom(const std::wstring& text)
     std::string bytes("\xFF\xFE");
     bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
     return bytes;
-}
-
-// Puts Unicode text on the clipboard (nothing but an empty clipboard for null) with `owner` as its
-// owner. False when the clipboard could not be had.
-bool SetClipboard(HWND owner, const wchar_t* text)
-{
-    if (!OpenClipboard(owner))
-        return false;
-    EmptyClipboard();
-    if (text) {
-        const size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
-        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
-        memcpy(GlobalLock(block), text, bytes);
-        GlobalUnlock(block);
-        if (!SetClipboardData(CF_UNICODETEXT, block))
-            GlobalFree(block);
-    }
-    CloseClipboard();
-    return true;
 }
 
 // The clipboard's sequence number moves with every change; the listener's message follows it.
@@ -108,36 +76,52 @@ protected:
 
 }  // namespace
 
-// Each encoding the command-line tool reads; with Auto the text is identified at once, as a text drop.
-TEST_F(ClipboardAndFiles, ADroppedTextFileGoesIntoTheBoxAsDroppedTextWould)
+// Each drop starts from Reset(). Dropped text, or a text file in each encoding the command-line tool
+// reads, goes into the box selected whole and enables the button; with Auto on it is identified and
+// flashes at once, but never a single unit. Empty drops change nothing, even with Auto on.
+TEST_F(ClipboardAndFiles, DroppedTextAndTextFilesGoIntoTheBoxAndAutoIdentifiesThem)
 {
     const struct
     {
-        const wchar_t* name;
+        const wchar_t* name;  // null: `text` is dropped as text
         std::string bytes;
         std::wstring text;
-        bool automatic;
-    } files[] = {
-        {L"drop-utf8.txt", "\xEF\xBB\xBF" + Utf8(kGerman), kGerman, true},
-        {L"drop-utf16.txt", Utf16LeWithBom(kFrench), kFrench, false},
+        bool automatic, identified;
+    } drops[] = {
+        {nullptr, "", kGerman, false, false},
+        {nullptr, "", kGerman, true, true},
+        {nullptr, "", L"z", true, false},
+        {L"drop-utf8.txt", "\xEF\xBB\xBF" + Utf8(kGerman), kGerman, true, true},
+        {L"drop-utf16.txt", Utf16LeWithBom(kFrench), kFrench, false, false},
         // A NUL past the first 4 KiB is no sign of a binary file; the text ends there.
-        {L"drop-late-nul.txt", std::string(5000, 'a') + '\0' + "tail", std::wstring(5000, L'a'), false},
+        {L"drop-late-nul.txt", std::string(5000, 'a') + '\0' + "tail", std::wstring(5000, L'a'), false, false},
         // Invalid UTF-8 becomes U+FFFD.
-        {L"drop-invalid.txt", "caf\xE9 au lait", L"caf\uFFFD au lait", false},
+        {L"drop-invalid.txt", "caf\xE9 au lait", L"caf\uFFFD au lait", false, false},
     };
-    for (const auto& f : files) {
-        const std::string what = Utf8(f.name);
+    for (const auto& d : drops) {
+        const std::string what = (d.name ? Utf8(d.name) : Utf8(d.text)) + (d.automatic ? ", Auto on" : "");
         Reset();
-        CTempFile file(f.name, f.bytes);
-        m_app->m_auto = f.automatic;
-        EXPECT_TRUE(m_app->OnDropFile(file.m_path.c_str())) << what;
-        EXPECT_EQ(GetWindowTextLengthW(m_app->m_hText), static_cast<int>(f.text.size())) << what;
-        if (f.text.size() < 500) {
-            EXPECT_EQ(WindowText(m_app->m_hText), f.text) << what;
+        m_app->m_auto = d.automatic;
+        if (d.name) {
+            CTempFile file(d.name, d.bytes);
+            EXPECT_TRUE(m_app->OnDropFile(file.m_path.c_str())) << what;
+        } else {
+            m_app->OnDropText(d.text.c_str());
         }
-        EXPECT_EQ(Selection(m_app->m_hText), std::make_pair(DWORD(0), static_cast<DWORD>(f.text.size()))) << what;
+        EXPECT_EQ(GetWindowTextLengthW(m_app->m_hText), static_cast<int>(d.text.size())) << what;
+        if (d.text.size() < 500) {
+            EXPECT_EQ(WindowText(m_app->m_hText), d.text) << what;
+        }
+        EXPECT_EQ(Selection(m_app->m_hText), std::make_pair(DWORD(0), static_cast<DWORD>(d.text.size()))) << what;
         EXPECT_TRUE(IsWindowEnabled(m_app->m_hJudge)) << what;
-        EXPECT_EQ(WindowText(m_app->m_hResult), f.automatic ? VerdictOf(*m_app, f.text) : L"previous") << what;
+        EXPECT_EQ(WindowText(m_app->m_hResult), d.identified ? VerdictOf(*m_app, d.text) : L"previous") << what;
+        EXPECT_EQ(m_app->m_flashing, d.identified) << what;
+    }
+    m_app->m_auto = true;
+    for (const wchar_t* empty : {L"", static_cast<const wchar_t*>(nullptr)}) {
+        Reset();
+        m_app->OnDropText(empty);
+        ExpectUntouched(L"previous", empty ? "an empty drop" : "a null drop");
     }
 }
 
@@ -194,7 +178,7 @@ TEST_F(ClipboardAndFiles, WatchedClipboardTextIsIdentifiedAndCtrlZBringsTheOldTe
     SendMessageW(m_app->m_hWnd, WM_SYSCOMMAND, IDM_CLIPBOARD, 0);
     ASSERT_TRUE(m_app->m_clipboard);
     m_app->m_auto = false;
-    ASSERT_TRUE(SetClipboard(m_other.m_hWnd, kGerman));
+    ASSERT_TRUE(PutOnClipboard(m_other.m_hWnd, kGerman));
     EXPECT_TRUE(WaitFor([&] { return WindowText(m_app->m_hText) == kGerman; }, 5));
     EXPECT_EQ(WindowText(m_app->m_hResult), VerdictOf(*m_app, kGerman));
     EXPECT_TRUE(IsWindowEnabled(m_app->m_hJudge));
@@ -205,7 +189,7 @@ TEST_F(ClipboardAndFiles, WatchedClipboardTextIsIdentifiedAndCtrlZBringsTheOldTe
     // Off: the listener is gone.
     SendMessageW(m_app->m_hWnd, WM_SYSCOMMAND, IDM_CLIPBOARD, 0);
     Reset();
-    ASSERT_TRUE(SetClipboard(m_other.m_hWnd, kFrench));
+    ASSERT_TRUE(PutOnClipboard(m_other.m_hWnd, kFrench));
     PumpClipboardUpdates();
     SendMessageW(m_app->m_hWnd, WM_CLIPBOARDUPDATE, 0, 0);
     ExpectUntouched(L"previous", "watch off");
@@ -223,7 +207,7 @@ TEST_F(ClipboardAndFiles, TheWatchPassesOverOwnCopiesEmptyOrHugeClipboardsAndABu
     PumpClipboardUpdates();
     ExpectUntouched(L"previous", "the input box's own copy");
 
-    ASSERT_TRUE(SetClipboard(m_other.m_hWnd, nullptr));
+    ASSERT_TRUE(PutOnClipboard(m_other.m_hWnd, nullptr));
     PumpClipboardUpdates();
     ExpectUntouched(L"previous", "an empty clipboard");
 
@@ -236,11 +220,11 @@ TEST_F(ClipboardAndFiles, TheWatchPassesOverOwnCopiesEmptyOrHugeClipboardsAndABu
     ExpectUntouched(L"previous", "no text on the clipboard");
 
     const std::wstring huge(CTonguemeter::kMaxWatchedUnits + 1, L'a');
-    ASSERT_TRUE(SetClipboard(m_other.m_hWnd, huge.c_str()));
+    ASSERT_TRUE(PutOnClipboard(m_other.m_hWnd, huge.c_str()));
     PumpClipboardUpdates();
     ExpectUntouched(L"previous", "text over the limit");
 
-    ASSERT_TRUE(SetClipboard(m_other.m_hWnd, kGerman));
+    ASSERT_TRUE(PutOnClipboard(m_other.m_hWnd, kGerman));
     ASSERT_TRUE(OpenClipboard(m_other.m_hWnd));  // busy: the update finds it held open
     PumpClipboardUpdates();
     SendMessageW(m_app->m_hWnd, WM_CLIPBOARDUPDATE, 0, 0);
@@ -263,7 +247,7 @@ LRESULT CALLBACK ChangeClipboardWhileJudging(int code, WPARAM wParam, LPARAM lPa
     if (code == HC_ACTION && !g_changed && sent->hwnd == g_label && sent->message == WM_SETTEXT &&
         std::wstring(reinterpret_cast<const wchar_t*>(sent->lParam)) == L"判定中...") {
         g_changed = true;
-        SetClipboard(g_owner, kFrench);
+        PutOnClipboard(g_owner, kFrench);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -280,7 +264,7 @@ TEST_F(ClipboardAndFiles, AChangeWhileIdentifyingIsTakenAfterwards)
     g_changed = false;
     {
         CThreadHook hook(WH_CALLWNDPROC, ChangeClipboardWhileJudging);
-        ASSERT_TRUE(SetClipboard(m_other.m_hWnd, kGerman));
+        ASSERT_TRUE(PutOnClipboard(m_other.m_hWnd, kGerman));
         EXPECT_TRUE(WaitFor([&] { return WindowText(m_app->m_hText) == kFrench; }, 5))
             << Utf8(WindowText(m_app->m_hText));
     }

@@ -1,11 +1,10 @@
 // The main window in this process: controls, system menu, start bounds, options, identification and
-// the flash, the layout with the whole verdict readable, and dropped text. The flash timer is driven
-// with WM_TIMER. (Keyboard input: KeyboardTest.cpp.)
+// the flash, the layout with the whole verdict readable, and the DPI. The flash timer is driven with
+// WM_TIMER. (Keyboard input: KeyboardTest.cpp; drops: ClipboardAndFilesTest.cpp.)
 #include "WindowTestSupport.h"
 
 #include "Dpi.h"
 #include "LanguageTable.h"
-#include "Verdict.h"
 #include "../../res/resource.h"
 
 #include <gtest/gtest.h>
@@ -82,19 +81,6 @@ testing::AssertionResult ShowsWhole(HWND label)
                                                << formatWidth << " px: " << Utf8(line);
     }
     return testing::AssertionSuccess();
-}
-
-// The verdict FormatVerdict writes for `count` records, best first.
-std::wstring VerdictFor(const LangScore* records, int count)
-{
-    std::u16string verdict;
-    FormatVerdict(records, count, verdict);
-    return AsWide(verdict.c_str());
-}
-
-std::wstring ExpectedVerdict(CTonguemeter& app, const wchar_t* text)
-{
-    return VerdictFor(app.m_identifier.Identify(AsUtf16(text)), app.m_identifier.GetProfileCount());
 }
 
 // The catalogue's display names, the widest in the label's font first.
@@ -239,10 +225,7 @@ TEST(MainWindow, CreationMakesTheWindowItsThreeControlsAndTheMenuExactly)
         }
     }
 
-    // The button is sized from the font once; the layout only moves it.
-    const TEXTMETRICW metrics = CFontDC(app->m_hJudge, app->m_font.Get()).Metrics();
-    EXPECT_EQ(Bounds(app->m_hJudge), (Box{0, 0, 2 * metrics.tmMaxCharWidth + 32, metrics.tmHeight + 12}));
-
+    // (The button's size from the font: ReadyWindowAndVerdictAtThisDpi.)
     // The system menu ends with our seven entries; wine may append one of its own after them.
     HMENU menu = GetSystemMenu(app->m_hWnd, FALSE);
     int about = -1;
@@ -338,7 +321,7 @@ TEST(MainWindow, VerdictIsTheEnginesLineAndFlashesUntilTimerOneTicks)
         // (A single unit is never identified: the drop table; the button takes it: the keyboard test.)
         Paste(app->m_hText, kRussianText, true);
         Click(app->m_hJudge);
-        const std::wstring expected = ExpectedVerdict(*app, kRussianText);
+        const std::wstring expected = VerdictOf(*app, kRussianText);
         EXPECT_EQ(expected.rfind(L"ロシア語 (Russian)", 0), 0u);
         EXPECT_EQ(WindowText(app->m_hResult), expected);
         EXPECT_TRUE(app->m_flashing);
@@ -446,43 +429,6 @@ TEST(MainWindow, TheLabelGetsTheLinesItsTextNeedsSoTheWholeVerdictShows)
         SendMessageW(app->m_hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(width, height));
         EXPECT_EQ(Bounds(app->m_hJudge), (Box{0, height - bh, bw, bh})) << width << "x" << height;
         ExpectLayout(*app, width, height);
-    }
-}
-
-// Each drop starts from the English text in the box, the button disabled and "previous" in the label:
-// what the box, its selection, the button, the label and the flash show afterwards. Empty drops
-// change nothing, even with the option on; a single unit is taken but never identified.
-TEST(MainWindow, DropTakesTheTextAndIdentifiesOnlyWithTheOptionOn)
-{
-    CTestApp app;
-    app->LoadLanguages();
-    const std::wstring verdict = ExpectedVerdict(*app, kRussianText);
-    const struct
-    {
-        bool automatic;
-        const wchar_t* dropped;
-        bool taken;
-        std::wstring label;
-    } drops[] = {
-        {false, kRussianText, true, L"previous"}, {true, L"", false, L"previous"}, {true, nullptr, false, L"previous"},
-        {true, kRussianText, true, verdict},      {true, L"z", true, L"previous"},
-    };
-    for (const auto& d : drops) {
-        SetWindowTextW(app->m_hText, kEnglishText);
-        EnableWindow(app->m_hJudge, FALSE);
-        SetWindowTextW(app->m_hResult, L"previous");
-        SendMessageW(app->m_hWnd, WM_TIMER, IDT_FLASH, 0);
-        app->m_auto = d.automatic;
-        app->OnDropText(d.dropped);
-        const std::string what = (d.dropped ? Utf8(d.dropped) : "null") + (d.automatic ? ", option on" : "");
-        const std::wstring box = d.taken ? d.dropped : kEnglishText;
-        EXPECT_EQ(WindowText(app->m_hText), box) << what;
-        if (d.taken) {
-            EXPECT_EQ(Selection(app->m_hText), std::make_pair(DWORD(0), static_cast<DWORD>(box.size()))) << what;
-        }
-        EXPECT_EQ(IsWindowEnabled(app->m_hJudge) != FALSE, d.taken) << what;
-        EXPECT_EQ(WindowText(app->m_hResult), d.label) << what;
-        EXPECT_EQ(app->m_flashing, d.label == verdict) << what;
     }
 }
 

@@ -1,6 +1,8 @@
 #include "TestSupport.h"
 
 #include <cstdio>
+#include <cstring>
+#include <cwchar>
 
 // ---- Windows and files
 
@@ -56,6 +58,34 @@ std::vector<std::string> FileLines(const std::wstring& path)
     }
     std::fclose(file);
     return lines;
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes)
+{
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    if (file == nullptr)
+        return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
+}
+
+bool PutOnClipboard(HWND owner, const wchar_t* text)
+{
+    if (!OpenClipboard(owner))
+        return false;
+    EmptyClipboard();
+    bool put = true;
+    if (text) {
+        const SIZE_T bytes = (wcslen(text) + 1) * sizeof(wchar_t);
+        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
+        memcpy(GlobalLock(block), text, bytes);
+        GlobalUnlock(block);
+        put = SetClipboardData(CF_UNICODETEXT, block) != nullptr;
+        if (!put)
+            GlobalFree(block);
+    }
+    CloseClipboard();
+    return put;
 }
 
 // A class of its own: a STATIC window is transparent to hit-testing, so clicks and drags would

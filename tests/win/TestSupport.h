@@ -20,6 +20,12 @@ BYTE Alpha(HWND window);
 
 // The non-empty lines of a text file, without line ends; none when it cannot be read.
 std::vector<std::string> FileLines(const std::wstring& path);
+// Writes `bytes` as the whole file; false when it cannot be written.
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+
+// Puts Unicode text on the clipboard (nothing, leaving it empty, for null) with `owner` as its owner,
+// as another program does; false when the clipboard could not be had or did not take the text.
+bool PutOnClipboard(HWND owner, const wchar_t* text);
 
 // Translates and handles every queued message of this thread as a message loop does, and removes
 // WM_QUIT too, so that a quit posted by a destroyed main window does not end a later modal loop.

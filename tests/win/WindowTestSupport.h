@@ -5,6 +5,7 @@
 #include "Strings.h"
 #include "TestSupport.h"
 #include "Tonguemeter.h"
+#include "Verdict.h"
 
 #include <functional>
 #include <memory>
@@ -17,6 +18,20 @@ inline std::pair<DWORD, DWORD> Selection(HWND edit)
     DWORD start = 0, end = 0;
     SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     return {start, end};
+}
+
+// The verdict FormatVerdict writes for `count` records, best first.
+inline std::wstring VerdictFor(const LangScore* records, int count)
+{
+    std::u16string verdict;
+    FormatVerdict(records, count, verdict);
+    return AsWide(verdict.c_str());
+}
+
+// The engine's verdict on `text`, as the label must show it.
+inline std::wstring VerdictOf(CTonguemeter& app, const std::wstring& text)
+{
+    return VerdictFor(app.m_identifier.Identify(AsUtf16(text.c_str())), app.m_identifier.GetProfileCount());
 }
 
 inline HFONT FontOf(HWND control)
