@@ -1,7 +1,8 @@
 // tm-identify: identifies text with the built-in profiles, each line of standard input or each named
 // file as one text.
 //
-//   tm-identify [--profiles DIR] [--best | --scores | --sections] [--line-buffered] [--] [FILE...]
+//   tm-identify [--profiles DIR] [--best | --scores | --sections] [--line-buffered] [--jobs N]
+//               [--] [FILE...]
 //
 // Line mode (no FILE): one text per input line, answered as soon as its LF is read (a CR before the
 // LF is dropped; a last line without LF counts; a BOM at the very start is dropped). Inside a line
@@ -11,8 +12,8 @@
 // File mode: each FILE is one text, answered as FILE, a tab and the answer. A file is UTF-16 LE or
 // BE when it starts with that byte-order mark (an odd last byte becomes U+FFFD), otherwise UTF-8 (a
 // BOM dropped); no escapes, its line breaks are part of the text. "-" is standard input. A file that
-// cannot be read, or holds more than kMaxFileBytes, gets a message and no answer; the others are
-// still answered.
+// cannot be read, is not a regular file (a FIFO would wait for a writer) or holds more than
+// kMaxFileBytes gets a message and no answer; the others are still answered.
 //
 // In both modes invalid UTF-8 becomes U+FFFD per maximal subpart and a NUL ends the text. One answer
 // per text:
@@ -26,6 +27,9 @@
 //             text is one run 0 0 UNKNOWN.
 // The answers so far are flushed whenever the tool is about to wait for input, and with
 // --line-buffered after every answer, so the tool can serve as a filter or a co-process.
+//
+// --jobs N (default: the cores) answers the texts in hand on N threads sharing one index, in input
+// order; the answers are the same bytes for every N.
 //
 // A line, like a file, may hold at most 64 MiB: a longer line is answered as "判定不能" (UNKNOWN with
 // --best) after a message, and the lines after it still are.
@@ -51,7 +55,6 @@
 #include <algorithm>
 #include <atomic>
 #include <thread>
-#include <memory>
 #include <new>
 #include <string>
 #include <vector>
