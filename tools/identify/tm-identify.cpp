@@ -47,16 +47,16 @@
 #include "Utf8.h"
 #include "Verdict.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
-#include <algorithm>
-#include <atomic>
-#include <thread>
+#include <cstring>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #ifdef _WIN32
