@@ -72,11 +72,11 @@ public:
     bool AttachIndex(const void* bytes, size_t size);
 
     // For a program that carries the profiles' blobs and their index laid out at build time: takes
-    // each profile's name and its table's shape from the blob's header and length, and the index
-    // in place, without making any table (so the blobs' bodies are never read). All or nothing: false, with
-    // nothing changed, unless the list is empty, every header is accepted, the profiles are at most
-    // kMaxProfiles, the layout was made for exactly them and memory suffices. LoadProfile then
-    // refuses more.
+    // each profile's name and its table's shape (its header, length and the digest of its bytes),
+    // and the index in place, without making any table. All or nothing: false, with nothing changed,
+    // unless the list is empty, every header is accepted, the profiles are at most kMaxProfiles, the
+    // layout was made for exactly these blobs (by their digests, so no other blob of the same sizes
+    // is taken for one of them) and memory suffices. LoadProfile then refuses more.
     struct ProfileBlob
     {
         const char16_t* displayName;

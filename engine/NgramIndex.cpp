@@ -232,16 +232,17 @@ void CNgramIndex::UseBuiltArrays()
 namespace {
 
 // The layout Write makes and Attach reads, all little-endian: a header of 32-bit fields, then per
-// table four more (its shape: slots, entries, total, blob bytes), then the entries, the two filters' words,
-// the single postings and the shared postings, each array starting at a multiple of 8 bytes.
+// table six more (what identifies its blob: slots, entries, total, blob bytes, and the blob's digest
+// in two halves), then the entries, the two filters' words, the single postings and the shared
+// postings, each array starting at a multiple of 8 bytes.
 constexpr char kLayoutMagic[4] = {'N', 'G', 'I', 'X'};
-constexpr uint32_t kLayoutVersion = 1;
+constexpr uint32_t kLayoutVersion = 2;
 enum HeaderField
 {
     kMagic, kVersion, kTables, kEntries, kUsed, kSingles, kPostings, kShift0, kShift1, kReserved,
     kHeaderFields
 };
-constexpr size_t kFieldsPerTable = 4;
+constexpr size_t kFieldsPerTable = 6;
 
 size_t Padded(size_t bytes)
 {
@@ -250,8 +251,10 @@ size_t Padded(size_t bytes)
 
 uint32_t ShapeField(const TableShape& shape, size_t field)
 {
-    const int32_t fields[kFieldsPerTable] = {shape.slots, shape.entries, shape.total, shape.bytes};
-    return uint32_t(fields[field]);
+    const uint32_t fields[kFieldsPerTable] = {uint32_t(shape.slots), uint32_t(shape.entries),
+                                              uint32_t(shape.total), uint32_t(shape.bytes),
+                                              uint32_t(shape.digest), uint32_t(shape.digest >> 32)};
+    return fields[field];
 }
 
 }  // namespace

@@ -27,8 +27,8 @@ public:
     void Build(const std::vector<const CNgramTable*>& tables);
     void Clear();
 
-    // The index laid out for Attach: a header naming the shapes of the tables it was built for, in
-    // order, then its arrays as they lie in memory. Empty when nothing is built, or on a host whose
+    // The index laid out for Attach: a header naming the tables it was built for, in order, by their
+    // shapes (sizes, blob length and blob digest), then its arrays as they lie in memory. Empty when nothing is built, or on a host whose
     // byte order is not the layout's (little-endian).
     std::vector<uint8_t> Write(const std::vector<TableShape>& tables) const;
 
@@ -36,8 +36,8 @@ public:
     // while the index is in use, which is what the program's own resources do. Only the header is
     // checked, not the arrays (reading them all would cost what attaching saves): the bytes must
     // come from Write, as the program's resources do. False, with the index empty, when the header
-    // names other tables or other sizes than `size`, the bytes are not at an 8-byte boundary, or
-    // the host is big-endian.
+    // names other tables (another blob's digest among them) or other sizes than `size`, the bytes
+    // are not at an 8-byte boundary, or the host is big-endian.
     bool Attach(const void* bytes, size_t size, const std::vector<TableShape>& tables);
 
     bool IsBuiltFor(size_t profileCount) const { return m_built && m_profileCount == profileCount; }

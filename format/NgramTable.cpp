@@ -70,7 +70,10 @@ bool ReadHeader(const void* blob, size_t size, TableShape& shape, int32_t& keyAr
     // 32-bit product wraps around cannot pass and send the walk past the buffer; checked before
     // anything is allocated.
     const uint64_t expected = 4 * uint64_t(shape.slots) + 2 * uint64_t(keyAreaLength);
-    return size - kHeaderSize >= 4 && expected == ReadLe32(bytes + kHeaderSize);
+    if (size - kHeaderSize < 4 || expected != ReadLe32(bytes + kHeaderSize))
+        return false;
+    shape.digest = BlobDigest(bytes, size);
+    return true;
 }
 
 }  // namespace
@@ -153,6 +156,7 @@ bool CNgramTable::Load(const void* blob, size_t size)
     m_entryCount = entryCount;
     m_totalCount = totalCount;
     m_blobBytes = shape.bytes;
+    m_digest = shape.digest;
     return true;
 }
 

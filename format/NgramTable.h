@@ -7,18 +7,21 @@
 #include <string_view>
 #include <vector>
 
-// The sizes of a blob, which the table loaded from it keeps: what its header declares, and its own
-// length (which tells apart blobs of the same declared sizes, as most of the shipped ones are).
+// What identifies a blob, which the table loaded from it keeps: the sizes its header declares, its
+// own length, and the digest of all its bytes (BlobDigest), which tells apart blobs of the same
+// sizes and length.
 struct TableShape
 {
     int32_t slots = 0;
     int32_t entries = 0;
     int32_t total = 0;
     int32_t bytes = 0;
+    uint64_t digest = 0;
 
     bool operator==(const TableShape& other) const
     {
-        return slots == other.slots && entries == other.entries && total == other.total && bytes == other.bytes;
+        return slots == other.slots && entries == other.entries && total == other.total &&
+               bytes == other.bytes && digest == other.digest;
     }
 };
 
@@ -48,7 +51,7 @@ public:
     // Empties the table; does nothing on an empty table.
     void Clear();
 
-    TableShape Shape() const { return TableShape{m_slotCount, m_entryCount, m_totalCount, m_blobBytes}; }
+    TableShape Shape() const { return TableShape{m_slotCount, m_entryCount, m_totalCount, m_blobBytes, m_digest}; }
     int32_t SlotCount() const { return m_slotCount; }
     int32_t EntryCount() const { return m_entryCount; }  // as the blob's header declared it
     int32_t TotalCount() const { return m_totalCount; }  // > 0 in a loaded table; the divisor of
@@ -100,6 +103,7 @@ private:
     int32_t m_totalCount = 0;
     int32_t m_keyCount = 0;
     int32_t m_blobBytes = 0;
+    uint64_t m_digest = 0;
     std::vector<uint64_t> m_occupied;   // bit s: slot s holds a key
     std::vector<uint32_t> m_rank;       // per word of m_occupied: the keys in the slots before it
     std::vector<char16_t> m_units;      // the keys' units back to back, without terminators

@@ -1,12 +1,14 @@
 // The merged index must give the same records, bit for bit, as looking every n-gram up in every
 // profile's own table.
 #include "LangIdentifier.h"
+#include "NgramTable.h"
 #include "ProfileFolder.h"
 #include "ProfileFormat.h"
 #include "TestBlobs.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <utility>
@@ -205,7 +207,7 @@ TEST(CNgramIndex, AttachRefusesALayoutNotMadeForTheseProfiles)
         {"eight bytes more", kAsIs, 0, layout.size() + 8, 0},
         {"not at an 8-byte boundary", kAsIs, 0, layout.size(), 4},
         {"another magic", 0, 0x58494758, layout.size(), 0},
-        {"another version", 1, 2, layout.size(), 0},
+        {"another version", 1, 1, layout.size(), 0},
         {"no entries", 3, 0, layout.size(), 0},
         {"no empty entry", 4, 0xFFFFFFFF, layout.size(), 0},
         {"a filter too large", 7, 7, layout.size(), 0},
@@ -253,4 +255,46 @@ TEST(CNgramIndex, AttachRefusesALayoutNotMadeForTheseProfiles)
         EXPECT_FALSE(none.AttachProfiles(list, aligned.data(), layout.size()));
         EXPECT_EQ(none.GetProfileCount(), 0);
     }
+}
+
+// A layout is taken only with the very blobs it was laid out from: blobs of the same declared sizes
+// and the same length, which only their bytes tell apart, are refused in every mix-up.
+TEST(CNgramIndex, AttachRefusesTamperedBlobsOfTheSameSizes)
+{
+    const std::vector<uint8_t> first = MakeBlob({{u"ab", 2}, {u"b", 1}, {u"abcde", 1}}, 40, 11);
+    const std::vector<uint8_t> second = MakeBlob({{u"ab", 3}, {u"b", 1}, {u"abcde", 1}}, 40, 11);
+    const std::vector<uint8_t> countChanged = MakeBlob({{u"ab", 2}, {u"b", 2}, {u"abcde", 1}}, 40, 11);
+    std::vector<uint8_t> keyChanged = first;
+    const auto e = std::find(keyChanged.begin() + 24, keyChanged.end(), uint8_t('e'));
+    ASSERT_NE(e, keyChanged.end());
+    *e = uint8_t('f');  // "abcde" becomes "abcdf"
+    const std::vector<uint8_t>* alike[] = {&second, &countChanged, &keyChanged};
+    for (const std::vector<uint8_t>* blob : alike) {
+        TableShape shape, same;
+        ASSERT_TRUE(CNgramTable::ReadShape(blob->data(), blob->size(), shape));
+        ASSERT_TRUE(CNgramTable::ReadShape(first.data(), first.size(), same));
+        ASSERT_EQ(blob->size(), first.size());
+        ASSERT_TRUE(shape.slots == same.slots && shape.entries == same.entries && shape.total == same.total);
+    }
+    CLangIdentifier built;
+    ASSERT_TRUE(built.LoadProfile(u"first", first.data(), first.size()));
+    ASSERT_TRUE(built.LoadProfile(u"second", second.data(), second.size()));
+    const std::vector<uint8_t> bytes = built.WriteIndex();
+    const std::vector<uint64_t> layout = Aligned(bytes);
+
+    using Blob = CLangIdentifier::ProfileBlob;
+    const Blob a{u"first", first.data(), first.size()}, b{u"second", second.data(), second.size()};
+    struct Case { const char* what; std::vector<Blob> blobs; };
+    const Case cases[] = {
+        {"two blobs swapped", {b, a}},
+        {"one byte of a key changed", {{u"first", keyChanged.data(), keyChanged.size()}, b}},
+        {"one count changed", {a, {u"second", countChanged.data(), countChanged.size()}}},
+        {"a blob replaced by another of the same length", {a, a}},
+    };
+    for (const Case& c : cases) {
+        CLangIdentifier identifier;
+        EXPECT_FALSE(identifier.AttachProfiles(c.blobs, layout.data(), bytes.size())) << c.what;
+    }
+    CLangIdentifier identifier;
+    EXPECT_TRUE(identifier.AttachProfiles({a, b}, layout.data(), bytes.size()));
 }
