@@ -127,3 +127,41 @@ TEST_F(ProfileFolder, RowsThatFailAreNamedAndTheOthersAnswerInTableOrder)
         EXPECT_EQ(0.0, results[1].score);
     }
 }
+
+// The tools take a folder's laid-out index in place of tables only when it was laid out from these
+// very blobs: a blob altered within the same sizes, or no layout, and the rows load as tables.
+TEST_F(ProfileFolder, TakesTheLayoutOnlyForTheBlobsItWasMadeFrom)
+{
+    CLangIdentifier reference;
+    for (int language = 0; language < kLanguageCount; ++language) {
+        const std::vector<uint8_t> blob = MakeBlob({{OwnText(language), 3}, {u"a", 1}}, 50, 11);
+        Write(BlobPath(m_dir, language), blob);
+        ASSERT_TRUE(reference.LoadProfile(LanguageTable[language].displayName, blob.data(), blob.size()));
+    }
+    Write(m_dir + "/" + kIndexFileName, reference.WriteIndex());
+    CProfileCatalogue fromLayout;
+    ASSERT_TRUE(fromLayout.Load(m_dir, CProfileCatalogue::Tables::FromLayout));
+    EXPECT_EQ(fromLayout.Identifier().GetTableBytes(), 0u);
+    for (int language = 0; language < kLanguageCount; ++language) {
+        const LangScore* results = fromLayout.Identifier().Identify((OwnText(language) + u"a").c_str());
+        ASSERT_NE(results, nullptr);
+        EXPECT_EQ(std::u16string(LanguageTable[language].displayName), results[0].name);
+    }
+
+    // The same sizes, another count: its own count must be scored, so the rows load as tables.
+    Write(BlobPath(m_dir, 5), MakeBlob({{OwnText(5), 1}, {u"a", 1}}, 50, 11));
+    CProfileCatalogue altered;
+    ASSERT_TRUE(altered.Load(m_dir, CProfileCatalogue::Tables::FromLayout));
+    EXPECT_GT(altered.Identifier().GetTableBytes(), 0u);
+    EXPECT_TRUE(altered.Failures().empty());
+    const LangScore* results = altered.Identifier().Identify((OwnText(5) + u"a").c_str());
+    ASSERT_NE(results, nullptr);
+    EXPECT_EQ(results[0].score, 1.0);
+    EXPECT_EQ(std::u16string(LanguageTable[5].displayName), results[0].name);
+    EXPECT_LT(results[1].score, 1.0);
+
+    fs::remove(m_dir + "/" + kIndexFileName);
+    CProfileCatalogue withoutLayout;
+    ASSERT_TRUE(withoutLayout.Load(m_dir, CProfileCatalogue::Tables::FromLayout));
+    EXPECT_GT(withoutLayout.Identifier().GetTableBytes(), 0u);
+}
