@@ -65,8 +65,8 @@ function timeIdentify(identify, args, file) {
 }
 
 // tm-identify --best on the texts with each thread count, less a run on empty input (start-up and
-// load, not the index, which is built for the first text): best of `rounds`, with CLD2 timed in
-// each round between them.
+// load; a folder without a matching laid-out index also builds one for the first text, which then
+// counts): best of `rounds`, with CLD2 timed in each round between them.
 function compare(buildDir, moduleDir, texts, jobsList, rounds) {
   const cld = require(path.join(moduleDir, 'node_modules', 'cld', 'build', 'Release', 'cld'));
   const { identify } = tools(buildDir);
