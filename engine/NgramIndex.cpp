@@ -234,9 +234,10 @@ namespace {
 // The layout Write makes and Attach reads, all little-endian: a header of 32-bit fields, then per
 // table six more (what identifies its blob: slots, entries, total, blob bytes, and the blob's digest
 // in two halves), then the entries, the two filters' words, the single postings and the shared
-// postings, each array starting at a multiple of 8 bytes.
+// postings, each array starting at a multiple of kLayoutAlignment bytes from the start, so that on a
+// base of that alignment no 16-byte entry straddles two cache lines.
 constexpr char kLayoutMagic[4] = {'N', 'G', 'I', 'X'};
-constexpr uint32_t kLayoutVersion = 2;
+constexpr uint32_t kLayoutVersion = 3;
 enum HeaderField
 {
     kMagic, kVersion, kTables, kEntries, kUsed, kSingles, kPostings, kShift0, kShift1, kReserved,
@@ -246,7 +247,7 @@ constexpr size_t kFieldsPerTable = 6;
 
 size_t Padded(size_t bytes)
 {
-    return (bytes + 7) & ~size_t(7);
+    return (bytes + kLayoutAlignment - 1) & ~(kLayoutAlignment - 1);
 }
 
 uint32_t ShapeField(const TableShape& shape, size_t field)

@@ -11,6 +11,9 @@
 class CNgramTable;
 struct TableShape;
 
+// A laid-out index is read fastest from a base of this alignment (Attach needs 8 bytes).
+constexpr size_t kLayoutAlignment = 64;
+
 class CNgramIndex
 {
 public:

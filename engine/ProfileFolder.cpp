@@ -105,9 +105,13 @@ bool CProfileCatalogue::TakeLayout(const std::string& folder)
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!file)
         return false;
-    m_layout.assign(size_t((size + 7) / 8), 0);  // 8-byte aligned, as the index reads it in place
-    if (std::fread(m_layout.data(), 1, size_t(size), file.get()) != size ||
-        !m_identifier.AttachProfiles(profiles, m_layout.data(), size_t(size))) {
+    // Read to a base of kLayoutAlignment, the index's arrays lying as they were laid out.
+    m_layout.assign(size_t((size + 7) / 8) + kLayoutAlignment / 8, 0);
+    uint64_t* base = m_layout.data();
+    while (reinterpret_cast<uintptr_t>(base) % kLayoutAlignment != 0)
+        ++base;
+    if (std::fread(base, 1, size_t(size), file.get()) != size ||
+        !m_identifier.AttachProfiles(profiles, base, size_t(size))) {
         std::vector<uint64_t>().swap(m_layout);
         return false;
     }
