@@ -160,38 +160,5 @@ void BM_LoadAndIndex(benchmark::State& state)
 }
 BENCHMARK(BM_LoadAndIndex)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-// What the program does with its resources: the profiles taken from their blobs' headers and the
-// index laid out at build time read in place (the files are read into memory first, untimed, as
-// the program finds them mapped), then one short text identified.
-void BM_AttachLayout(benchmark::State& state)
-{
-    std::vector<std::vector<uint8_t>> blobs(kLanguageCount);
-    std::vector<CLangIdentifier::ProfileBlob> profiles;
-    for (int language = 0; language < kLanguageCount; ++language) {
-        if (ReadBlobFile(BlobPath(TM_PROFILE_DIR, language), blobs[size_t(language)]) != ProfileError::None) {
-            state.SkipWithError("profiles not found");
-            return;
-        }
-        profiles.push_back({LanguageTable[language].displayName, blobs[size_t(language)].data(),
-                            blobs[size_t(language)].size()});
-    }
-    std::ifstream in(std::string(TM_PROFILE_DIR) + "/" + kIndexFileName, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<uint64_t> layout(bytes.size() / 8 + 1);
-    std::copy(bytes.begin(), bytes.end(), reinterpret_cast<char*>(layout.data()));
-    size_t allocated = 0;
-    for (auto _ : state) {
-        CLangIdentifier identifier;
-        if (!identifier.AttachProfiles(profiles, layout.data(), bytes.size())) {
-            state.SkipWithError("the layout is not the one of these profiles");
-            return;
-        }
-        benchmark::DoNotOptimize(identifier.Identify(u"Where is the nearest station?"));
-        allocated = identifier.GetTableBytes() + identifier.GetIndexBytes();
-    }
-    state.counters["layout_MB"] = double(bytes.size()) / 1e6;
-    state.counters["allocated_MB"] = double(allocated) / 1e6;
-}
-BENCHMARK(BM_AttachLayout)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

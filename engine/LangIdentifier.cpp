@@ -16,7 +16,7 @@ CLangIdentifier::~CLangIdentifier() = default;
 
 bool CLangIdentifier::LoadProfile(const char16_t* displayName, const void* blob, size_t size)
 {
-    if (m_profiles.size() >= size_t(kMaxProfiles) || m_withoutTables)
+    if (m_profiles.size() >= size_t(kMaxProfiles))
         return false;
     std::unique_ptr<CLangProfile> profile = std::make_unique<CLangProfile>();
     if (!profile->Load(displayName, blob, size))
@@ -43,65 +43,10 @@ std::vector<const CNgramTable*> CLangIdentifier::Tables() const
     return tables;
 }
 
-std::vector<TableShape> CLangIdentifier::Shapes() const
-{
-    std::vector<TableShape> shapes;
-    for (const std::unique_ptr<CLangProfile>& profile : m_profiles)
-        shapes.push_back(profile->Shape());
-    return shapes;
-}
-
 void CLangIdentifier::BuildIndex()
 {
-    if (m_withoutTables)
-        return;
     m_index.Build(Tables());
     m_sums.assign(m_profiles.size(), 0.0);
-}
-
-std::vector<uint8_t> CLangIdentifier::WriteIndex()
-{
-    if (!m_index.IsBuiltFor(m_profiles.size()))
-        BuildIndex();
-    return m_index.Write(Shapes());
-}
-
-bool CLangIdentifier::AttachIndex(const void* bytes, size_t size)
-{
-    CNgramIndex attached;
-    if (!attached.Attach(bytes, size, Shapes()))
-        return false;
-    m_index = std::move(attached);
-    m_sums.assign(m_profiles.size(), 0.0);
-    return true;
-}
-
-bool CLangIdentifier::AttachProfiles(const std::vector<ProfileBlob>& profiles, const void* index,
-                                     size_t indexSize)
-{
-    if (!m_profiles.empty() || profiles.size() > size_t(kMaxProfiles))
-        return false;
-    try {
-        std::vector<std::unique_ptr<CLangProfile>> taken;
-        std::vector<TableShape> shapes;
-        for (const ProfileBlob& p : profiles) {
-            taken.push_back(std::make_unique<CLangProfile>());
-            if (!taken.back()->LoadShape(p.displayName, p.blob, p.size))
-                return false;
-            shapes.push_back(taken.back()->Shape());
-        }
-        CNgramIndex attached;
-        if (!attached.Attach(index, indexSize, shapes))
-            return false;
-        std::vector<double> sums(taken.size(), 0.0);
-        m_profiles = std::move(taken);
-        m_index = std::move(attached);
-        m_sums = std::move(sums);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    m_withoutTables = true;
-    return true;
 }
 
 size_t CLangIdentifier::GetTableBytes() const
@@ -217,8 +162,6 @@ void CLangIdentifier::AddHitsByChunks(const char16_t* norm, size_t length, doubl
 const LangScore* CLangIdentifier::Score(const char16_t* text, Path path)
 {
     if (text == nullptr || text[0] == 0 || m_profiles.empty())
-        return nullptr;
-    if (path == Path::Lookups && m_withoutTables)
         return nullptr;
     if (path == Path::Index && !m_index.IsBuiltFor(m_profiles.size()))
         BuildIndex();

@@ -10,7 +10,6 @@
 
 class CLangProfile;
 class CNgramTable;
-struct TableShape;
 
 // How IdentifyInto may score one long text on several threads: the n-grams of each chunk of
 // `chunkUnits` units of the normalised text are found on `threads` threads while the hits are added
@@ -49,41 +48,18 @@ public:
 
     // The same records, for threads that share one identifier: written to `results`, with `sums` as
     // scratch, both the caller's own. Reads the identifier only, so the index must be built
-    // (BuildIndex) or attached before; null, as Identify, for a null or empty text, without profiles,
-    // or when it is not.
+    // (BuildIndex) before; null, as Identify, for a null or empty text, without profiles, or when it
+    // is not.
     // With `chunked`, a long text is scored on several threads.
     const LangScore* IdentifyInto(const char16_t* text, std::vector<LangScore>& results,
                                   std::vector<double>& sums, const ChunkedScoring& chunked = {}) const;
 
     // The same scores, to the bit, by looking every n-gram up in every profile's own table: the
-    // reference the index is checked and measured against. Null too when the profiles were taken
-    // without their tables (AttachProfiles).
+    // reference the index is checked and measured against.
     const LangScore* IdentifyByLookups(const char16_t* text);
 
-    // Builds the merged index of all loaded profiles; the loader calls it once at the end. Does
-    // nothing when the profiles were taken without their tables.
+    // Builds the merged index of all loaded profiles; the loader calls it once at the end.
     void BuildIndex();
-    // The merged index of the loaded profiles laid out for AttachIndex (built first if needed);
-    // empty on a big-endian host.
-    std::vector<uint8_t> WriteIndex();
-    // Uses such a layout in place instead of building the index: the bytes must stay as they are
-    // while the identifier is in use. False, with nothing changed, unless they were laid out for
-    // exactly the loaded profiles (see CNgramIndex::Attach).
-    bool AttachIndex(const void* bytes, size_t size);
-
-    // For a program that carries the profiles' blobs and their index laid out at build time: takes
-    // each profile's name and its table's shape (its header, length and the digest of its bytes),
-    // and the index in place, without making any table. All or nothing: false, with nothing changed,
-    // unless the list is empty, every header is accepted, the profiles are at most kMaxProfiles, the
-    // layout was made for exactly these blobs (by their digests, so no other blob of the same sizes
-    // is taken for one of them) and memory suffices. LoadProfile then refuses more.
-    struct ProfileBlob
-    {
-        const char16_t* displayName;
-        const void* blob;
-        size_t size;
-    };
-    bool AttachProfiles(const std::vector<ProfileBlob>& profiles, const void* index, size_t indexSize);
     size_t GetIndexBytes() const { return m_index.MemoryBytes(); }
     // Bytes held by the profiles' tables.
     size_t GetTableBytes() const;
@@ -92,14 +68,13 @@ public:
     const CLangProfile* GetProfile(int index) const { return m_profiles[size_t(index)].get(); }
 
     // Loads a blob into a new profile and appends it. False, with nothing kept, when the blob is
-    // rejected, the list already holds kMaxProfiles profiles, or it was taken by AttachProfiles.
+    // rejected or the list already holds kMaxProfiles profiles.
     // An allocation failure leaves as std::bad_alloc, with nothing kept either.
     bool LoadProfile(const char16_t* displayName, const void* blob, size_t size);
 
 private:
     enum class Path { Index, Lookups };
     std::vector<const CNgramTable*> Tables() const;
-    std::vector<TableShape> Shapes() const;
     const LangScore* Score(const char16_t* text, Path path);
     // Scores through the index into `results`, `sums` as scratch.
     void ScoreByIndex(const char16_t* norm, size_t length, std::vector<LangScore>& results,
@@ -114,5 +89,4 @@ private:
     std::vector<LangScore> m_results;       // the last identification, best first
     CNgramIndex m_index;                    // all profiles' n-grams, for one probe per n-gram
     std::vector<double> m_sums;             // per-profile sums, reused between calls
-    bool m_withoutTables = false;           // the profiles came from AttachProfiles
 };

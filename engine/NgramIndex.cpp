@@ -96,7 +96,7 @@ void CNgramIndex::Clear()
 const CNgramIndex::Entry* CNgramIndex::Find(PackedNgram key, uint32_t hash) const
 {
     for (uint32_t i = Home(hash, m_size);; i = i + 1 == m_size ? 0 : i + 1) {
-        const Entry& e = m_entryAt[i];
+        const Entry& e = m_entries[i];
         if (e.low == key.low && e.high == key.high)
             return &e;
         if (e.low == 0)
@@ -127,40 +127,30 @@ CNgramIndex::Entry& CNgramIndex::Insert(PackedNgram key, uint32_t hash)
 void CNgramIndex::Build(const std::vector<const CNgramTable*>& tables)
 {
     Clear();
+    // Every key's hash and how far it lies from its home, numbered over all profiles in order; a
+    // key its profile's lookup never stops at, or one longer than scoring looks up, is unreachable.
     size_t keys = 0;
     for (const CNgramTable* table : tables)
         keys += table->KeyCount();
-    m_size = uint32_t(EntriesFor(tables, keys));
+    std::vector<uint32_t> hashes, distances, tableHashes;
+    hashes.reserve(keys);
+    distances.reserve(keys);
+    for (const CNgramTable* table : tables) {
+        std::vector<uint32_t> reach = table->ReachDistances(&tableHashes);
+        for (size_t i = 0; i < table->KeyCount(); ++i)
+            if (table->Key(i).size() > size_t(kMaxKey))
+                reach[i] = CNgramTable::kUnreachable;
+        hashes.insert(hashes.end(), tableHashes.begin(), tableHashes.end());
+        distances.insert(distances.end(), reach.begin(), reach.end());
+    }
+    m_size = uint32_t(EntriesFor(hashes, distances));
     m_entries.assign(m_size, Entry{});
 
-    // First pass: every key that a profile's own lookup stops at goes into the entry table; an
-    // entry counts the profiles that hold its key. A key a lookup can reach may still have an equal
-    // key of the same profile nearer their shared home, which the lookup meets first: while the
-    // pass runs, an entry's `first` names the key of the latest profile that holds it, so the
-    // farther of the two is dropped. The second pass meets the kept keys in the same order.
-    std::vector<bool> taken(keys, false);
-    std::vector<uint32_t> distances(keys);
-    std::vector<size_t> firstKey(tables.size() + 1, 0);  // the number of each profile's first key
-    for (size_t p = 0; p < tables.size(); ++p)
-        firstKey[p + 1] = firstKey[p] + tables[p]->KeyCount();
+    // First pass: every key that a profile's own lookup stops at goes into the entry table.
+    std::vector<uint32_t> entryOf(keys, kNone);
     size_t distinct[2] = {0, 0};  // keys per filter
     size_t shared = 0;            // postings of keys that more than one profile holds
-    ForEachKey(tables, taken, distances, true,
-               [&](size_t p, size_t i, std::u16string_view key, uint32_t, Entry& e) {
-        const size_t g = firstKey[p] + i;
-        if (e.count > 0 && e.first >= firstKey[p]) {
-            const size_t other = e.first;
-            const size_t dropped = distances[g] < distances[other] ? other : g;
-            taken[dropped] = false;
-            e.first = uint32_t(g + other - dropped);
-            return;
-        }
-        if (e.count == 0)
-            ++distinct[FilterFor(key.size())];
-        shared += e.count == 1 ? 2 : e.count > 1 ? 1 : 0;
-        ++e.count;
-        e.first = uint32_t(g);
-    });
+    InsertKeys(tables, hashes, distances, entryOf, distinct, shared);
 
     // Most n-grams of a text are in no profile at all (nearly every unigram and bigram, since the
     // profiles leave out what many languages share); the filters answer most of those without
@@ -182,245 +172,122 @@ void CNgramIndex::Build(const std::vector<const CNgramTable*>& tables)
     }
     m_postings.resize(shared);
 
-    // Second pass: each hit's term goes to its key's postings in profile order, or, for a key of
-    // one profile, to the terms stored once per (profile, count, length).
+    // Second pass, in the same order: each hit's term goes to its key's postings in profile order,
+    // or, for a key of one profile, to the terms stored once per (profile, count, length).
     CTermMap termOf;
-    size_t termProfile = size_t(-1);
-    ForEachKey(tables, taken, distances, false, [&](size_t p, size_t i, std::u16string_view key, uint32_t hash, Entry& e) {
+    size_t g = 0;
+    for (size_t p = 0; p < tables.size(); ++p) {
         const CNgramTable& table = *tables[p];
-        const size_t length = key.size();
-        if (e.count == 0)
-            m_filters[FilterFor(length)].Set(hash);
-        // The same term the per-profile scoring forms: quotient first, then the weight.
-        const int32_t count = table.Count(i);
-        const double term = static_cast<double>(count) / static_cast<double>(table.TotalCount()) +
-                            g_ngramWeights[length];
-        if (e.first != kSingle) {
-            m_postings[e.first + e.count] = Posting{term, uint32_t(p)};
-            ++e.count;
+        termOf.Reset(table.KeyCount());
+        const double total = static_cast<double>(table.TotalCount());
+        for (size_t i = 0; i < table.KeyCount(); ++i, ++g) {
+            if (g + 16 < keys && entryOf[g + 16] != kNone)
+                Prefetch(&m_entries[entryOf[g + 16]]);
+            if (entryOf[g] == kNone)
+                continue;
+            Entry& e = m_entries[entryOf[g]];
+            const size_t length = table.Key(i).size();
+            if (e.count == 0)
+                m_filters[FilterFor(length)].Set(hashes[g]);
+            // The same term the per-profile scoring forms: quotient first, then the weight.
+            const int32_t count = table.Count(i);
+            const double term = static_cast<double>(count) / total + g_ngramWeights[length];
+            if (e.first != kSingle) {
+                m_postings[e.first + e.count] = Posting{term, uint32_t(p)};
+                ++e.count;
+                continue;
+            }
+            uint32_t& index = termOf.At(uint64_t(uint32_t(count)) << 3 | length);
+            if (index == CTermMap::kNone) {
+                index = uint32_t(m_singles.size());
+                m_singles.push_back(Posting{term, uint32_t(p)});
+            }
+            e.first = index;
+            e.count = 1;
+        }
+    }
+    m_singles.shrink_to_fit();
+    m_profileCount = tables.size();
+    m_built = true;
+}
+
+void CNgramIndex::InsertKeys(const std::vector<const CNgramTable*>& tables, const std::vector<uint32_t>& hashes,
+                             const std::vector<uint32_t>& distances, std::vector<uint32_t>& entryOf,
+                             size_t distinct[2], size_t& shared)
+{
+    // While the pass runs, an entry's `first` names the key of the latest profile that holds it. A
+    // key a lookup can reach may still have an equal key of the same profile nearer their shared
+    // home, which the lookup meets first: of the two, the farther is left out.
+    auto insert = [&](size_t g, size_t firstOfProfile, std::u16string_view key) {
+        Entry& e = Insert(PackedNgram::Of(key.data(), key.size()), hashes[g]);
+        if (e.count > 0 && e.first >= firstOfProfile) {
+            const size_t other = e.first;
+            const size_t dropped = distances[g] < distances[other] ? other : g;
+            entryOf[g] = uint32_t(&e - m_entries.data());
+            entryOf[dropped] = kNone;
+            e.first = uint32_t(g + other - dropped);
             return;
         }
-        if (p != termProfile) {
-            termProfile = p;
-            termOf.Reset(table.KeyCount());
-        }
-        uint32_t& index = termOf.At(uint64_t(uint32_t(count)) << 3 | length);
-        if (index == CTermMap::kNone) {
-            index = uint32_t(m_singles.size());
-            m_singles.push_back(Posting{term, uint32_t(p)});
-        }
-        e.first = index;
-        e.count = 1;
-    });
-    m_singles.shrink_to_fit();
-    UseBuiltArrays();
-    m_profileCount = tables.size();
-    m_built = true;
-}
-
-void CNgramIndex::UseBuiltArrays()
-{
-    m_entryAt = m_entries.data();
-    m_singleAt = m_singles.data();
-    m_postingAt = m_postings.data();
-    m_singleCount = m_singles.size();
-    m_postingCount = m_postings.size();
-    for (Filter& filter : m_filters)
-        filter.bits = filter.words.data();
-}
-
-namespace {
-
-// The layout Write makes and Attach reads, all little-endian: a header of 32-bit fields, then per
-// table six more (what identifies its blob: slots, entries, total, blob bytes, and the blob's digest
-// in two halves), then the entries, the two filters' words, the single postings and the shared
-// postings, each array starting at a multiple of kLayoutAlignment bytes from the start, so that on a
-// base of that alignment no 16-byte entry straddles two cache lines.
-constexpr char kLayoutMagic[4] = {'N', 'G', 'I', 'X'};
-constexpr uint32_t kLayoutVersion = 3;
-enum HeaderField
-{
-    kMagic, kVersion, kTables, kEntries, kUsed, kSingles, kPostings, kShift0, kShift1, kReserved,
-    kHeaderFields
-};
-constexpr size_t kFieldsPerTable = 6;
-
-size_t Padded(size_t bytes)
-{
-    return (bytes + kLayoutAlignment - 1) & ~(kLayoutAlignment - 1);
-}
-
-uint32_t ShapeField(const TableShape& shape, size_t field)
-{
-    const uint32_t fields[kFieldsPerTable] = {uint32_t(shape.slots), uint32_t(shape.entries),
-                                              uint32_t(shape.total), uint32_t(shape.bytes),
-                                              uint32_t(shape.digest), uint32_t(shape.digest >> 32)};
-    return fields[field];
-}
-
-}  // namespace
-
-std::vector<uint8_t> CNgramIndex::Write(const std::vector<TableShape>& tables) const
-{
-    // The arrays are written and read as raw memory, so their layout must be the same in every build.
-    static_assert(sizeof(Entry) == 16 && sizeof(Posting) == 12, "entries and postings without padding");
-    std::vector<uint8_t> out;
-    if (!m_built || !kLittleEndian || tables.size() != m_profileCount)
-        return out;
-    std::vector<uint32_t> header(kHeaderFields + kFieldsPerTable * tables.size(), 0);
-    std::memcpy(&header[kMagic], kLayoutMagic, 4);
-    header[kVersion] = kLayoutVersion;
-    header[kTables] = uint32_t(tables.size());
-    header[kEntries] = m_size;
-    header[kUsed] = m_used;
-    header[kSingles] = uint32_t(m_singleCount);
-    header[kPostings] = uint32_t(m_postingCount);
-    header[kShift0] = uint32_t(m_filters[0].shift);
-    header[kShift1] = uint32_t(m_filters[1].shift);
-    for (size_t t = 0; t < tables.size(); ++t)
-        for (size_t f = 0; f < kFieldsPerTable; ++f)
-            header[kHeaderFields + kFieldsPerTable * t + f] = ShapeField(tables[t], f);
-
-    auto append = [&out](const void* data, size_t bytes) {
-        const uint8_t* begin = static_cast<const uint8_t*>(data);
-        out.insert(out.end(), begin, begin + bytes);
-        out.resize(Padded(out.size()), 0);
+        if (e.count == 0)
+            ++distinct[FilterFor(key.size())];
+        shared += e.count == 1 ? 2 : e.count > 1 ? 1 : 0;
+        ++e.count;
+        e.first = uint32_t(g);
+        entryOf[g] = uint32_t(&e - m_entries.data());
     };
-    append(header.data(), header.size() * sizeof(uint32_t));
-    append(m_entryAt, size_t(m_size) * sizeof(Entry));
-    for (const Filter& filter : m_filters)
-        append(filter.bits, ((size_t(1) << (32 - filter.shift)) / 64) * sizeof(uint64_t));
-    append(m_singleAt, m_singleCount * sizeof(Posting));
-    append(m_postingAt, m_postingCount * sizeof(Posting));
-    return out;
-}
 
-bool CNgramIndex::Attach(const void* bytes, size_t size, const std::vector<TableShape>& tables)
-{
-    Clear();
-    const uint8_t* at = static_cast<const uint8_t*>(bytes);
-    const size_t headerBytes = (kHeaderFields + kFieldsPerTable * tables.size()) * sizeof(uint32_t);
-    if (!kLittleEndian || at == nullptr || reinterpret_cast<uintptr_t>(at) % 8 != 0 || size < headerBytes)
-        return false;
-    std::vector<uint32_t> header(headerBytes / sizeof(uint32_t));
-    std::memcpy(header.data(), at, headerBytes);
-    if (std::memcmp(&header[kMagic], kLayoutMagic, 4) != 0 || header[kVersion] != kLayoutVersion ||
-        header[kTables] != tables.size())
-        return false;
-    for (size_t t = 0; t < tables.size(); ++t)
-        for (size_t f = 0; f < kFieldsPerTable; ++f)
-            if (header[kHeaderFields + kFieldsPerTable * t + f] != ShapeField(tables[t], f))
-                return false;
-    // An empty entry ends every probe; the filters are within the sizes Filter::Reset makes.
-    const uint32_t entries = header[kEntries];
-    if (entries == 0 || header[kUsed] >= entries)
-        return false;
-    for (HeaderField shift : {kShift0, kShift1})
-        if (header[shift] < 8 || header[shift] > 22)
-            return false;
-
-    // Each array in turn; once one does not fit, `offset` stays past the end.
-    size_t offset = Padded(headerBytes);
-    auto take = [&](size_t bytes) -> const uint8_t* {
-        if (offset > size || bytes > size - offset) {
-            offset = size + 1;
-            return nullptr;
-        }
-        const uint8_t* start = at + offset;
-        offset = std::min(offset + Padded(bytes), size + 1);
-        return start;
-    };
-    const Entry* entryAt = reinterpret_cast<const Entry*>(take(size_t(entries) * sizeof(Entry)));
-    const uint64_t* bits[2];
-    for (int f = 0; f < 2; ++f)
-        bits[f] = reinterpret_cast<const uint64_t*>(
-            take(((size_t(1) << (32 - header[kShift0 + f])) / 64) * sizeof(uint64_t)));
-    const Posting* singleAt = reinterpret_cast<const Posting*>(take(header[kSingles] * sizeof(Posting)));
-    const Posting* postingAt = reinterpret_cast<const Posting*>(take(header[kPostings] * sizeof(Posting)));
-    if (offset != size)
-        return false;
-
-    m_size = entries;
-    m_used = header[kUsed];
-    m_entryAt = entryAt;
-    m_singleAt = singleAt;
-    m_postingAt = postingAt;
-    m_singleCount = header[kSingles];
-    m_postingCount = header[kPostings];
-    for (int f = 0; f < 2; ++f) {
-        m_filters[f].shift = int(header[kShift0 + f]);
-        m_filters[f].bits = bits[f];
-    }
-    m_profileCount = tables.size();
-    m_built = true;
-    return true;
-}
-
-template <typename Visit>
-void CNgramIndex::ForEachKey(const std::vector<const CNgramTable*>& tables, std::vector<bool>& taken,
-                             std::vector<uint32_t>& distances, bool first, Visit visit)
-{
     // Keys go in batches whose entries are fetched ahead, so that the cache misses of a batch
-    // overlap; the visits keep the order of the keys.
+    // overlap; they go in in the order of the keys.
     const int kBatch = 16;
-    struct Pending
-    {
-        std::u16string_view key;
-        uint32_t hash;
-        size_t index;
-    };
-    Pending batch[kBatch];
+    size_t batch[kBatch];
     int filled = 0;
-    size_t profile = 0;
-    auto flush = [&] {
-        for (int b = 0; b < filled; ++b) {
-            const Pending& k = batch[b];
-            visit(profile, k.index, k.key, k.hash, Insert(PackedNgram::Of(k.key.data(), k.key.size()), k.hash));
-        }
-        filled = 0;
-    };
     size_t g = 0;
-    for (profile = 0; profile < tables.size(); ++profile) {
-        const CNgramTable& table = *tables[profile];
-        std::vector<uint32_t> reach;
-        if (first)
-            reach = table.ReachDistances();
-        for (size_t i = 0; i < table.KeyCount(); ++i, ++g) {
-            const std::u16string_view key = table.Key(i);
-            if (key.size() > size_t(kMaxKey))
+    const uint32_t grown = m_grown;
+    for (const CNgramTable* table : tables) {
+        const size_t firstOfProfile = g;
+        auto flush = [&] {
+            for (int b = 0; b < filled; ++b)
+                insert(batch[b], firstOfProfile, table->Key(batch[b] - firstOfProfile));
+            filled = 0;
+        };
+        for (size_t i = 0; i < table->KeyCount(); ++i, ++g) {
+            if (distances[g] == CNgramTable::kUnreachable)
                 continue;
-            const uint32_t hash = HashNgram(key.data(), key.size());
-            if (first) {
-                distances[g] = reach[i];
-                taken[g] = reach[i] != CNgramTable::kUnreachable;
-            }
-            if (!taken[g])
-                continue;
-            batch[filled] = Pending{key, hash, i};
-            Prefetch(&m_entries[Home(hash, m_size)]);
+            batch[filled] = g;
+            Prefetch(&m_entries[Home(hashes[g], m_size)]);
             if (++filled == kBatch)
                 flush();
         }
         flush();
     }
+    // Should the table have grown, the entries noted before then have moved.
+    if (m_grown != grown) {
+        g = 0;
+        for (const CNgramTable* table : tables)
+            for (size_t i = 0; i < table->KeyCount(); ++i, ++g)
+                if (entryOf[g] != kNone) {
+                    const std::u16string_view key = table->Key(i);
+                    entryOf[g] = uint32_t(Find(PackedNgram::Of(key.data(), key.size()), hashes[g]) - m_entries.data());
+                }
+    }
 }
 
-size_t CNgramIndex::EntriesFor(const std::vector<const CNgramTable*>& tables, size_t keys)
+size_t CNgramIndex::EntriesFor(const std::vector<uint32_t>& hashes, const std::vector<uint32_t>& distances)
 {
     // Many keys are shared between profiles, so the distinct keys are estimated first, by counting
     // the bits their hashes leave clear in a bitmap, and the table is sized for about five-eighths
     // of them; Insert grows it should the estimate fall short.
+    size_t keys = 0;
+    for (uint32_t distance : distances)
+        keys += distance != CNgramTable::kUnreachable;
     int bits = 10;
     while (bits < 28 && (size_t(1) << bits) < 16 * keys)
         ++bits;
     std::vector<uint64_t> seen((size_t(1) << bits) / 64, 0);
-    for (const CNgramTable* table : tables)
-        for (size_t i = 0; i < table->KeyCount(); ++i) {
-            const std::u16string_view key = table->Key(i);
-            if (key.size() <= size_t(kMaxKey)) {
-                const uint32_t bit = (HashNgram(key.data(), key.size()) * 0x2545F491u) >> (32 - bits);
-                seen[bit >> 6] |= uint64_t(1) << (bit & 63);
-            }
+    for (size_t g = 0; g < hashes.size(); ++g)
+        if (distances[g] != CNgramTable::kUnreachable) {
+            const uint32_t bit = (hashes[g] * 0x2545F491u) >> (32 - bits);
+            seen[bit >> 6] |= uint64_t(1) << (bit & 63);
         }
     size_t clear = 0;
     for (uint64_t word : seen)
@@ -435,6 +302,7 @@ void CNgramIndex::Grow()
     std::vector<Entry> old;
     old.swap(m_entries);
     m_size = uint32_t(std::min<uint64_t>(uint64_t(m_size) * 2, 0xFFFFFFF0u));
+    ++m_grown;
     m_entries.assign(m_size, Entry{});
     m_used = 0;
     for (const Entry& e : old) {
@@ -466,7 +334,7 @@ void CNgramIndex::Filter::Set(uint32_t hash)
 
 const uint64_t* CNgramIndex::Filter::Word(uint32_t hash) const
 {
-    return &bits[FilterBit(hash, shift) >> 6];
+    return &words[FilterBit(hash, shift) >> 6];
 }
 
 bool CNgramIndex::Filter::Test(uint32_t hash) const
@@ -526,7 +394,7 @@ void CNgramIndex::ForEachFound(const char16_t* text, size_t length, size_t begin
                 const uint32_t hash = hashes[q % kRing][n];
                 const unsigned bit = m_filters[FilterFor(n)].Test(hash);
                 bits |= bit << n;
-                Prefetch(&m_entryAt[bit ? Home(hash, m_size) : 0]);
+                Prefetch(&m_entries[bit ? Home(hash, m_size) : 0]);
             }
             maybe[q % kRing] = bits;
         }
@@ -572,13 +440,13 @@ void CNgramIndex::FindHits(const char16_t* text, size_t length, size_t begin, si
 {
     found.clear();
     ForEachFound(text, length, begin, end,
-                 [this, &found](const Entry& e) { found.push_back(uint32_t(&e - m_entryAt)); });
+                 [this, &found](const Entry& e) { found.push_back(uint32_t(&e - m_entries.data())); });
 }
 
 void CNgramIndex::AddFound(const FoundEntries& found, double* sums) const
 {
     for (uint32_t entry : found)
-        AddEntry(m_entryAt[entry], sums);
+        AddEntry(m_entries[entry], sums);
 }
 
 size_t CNgramIndex::MemoryBytes() const

@@ -9,19 +9,11 @@
 #include <vector>
 
 class CNgramTable;
-struct TableShape;
-
-// A laid-out index is read fastest from a base of this alignment (Attach needs 8 bytes).
-constexpr size_t kLayoutAlignment = 64;
 
 class CNgramIndex
 {
 public:
     CNgramIndex() = default;
-    CNgramIndex(const CNgramIndex&) = delete;  // the lookups point into its own arrays
-    CNgramIndex& operator=(const CNgramIndex&) = delete;
-    CNgramIndex(CNgramIndex&&) = default;
-    CNgramIndex& operator=(CNgramIndex&&) = default;
 
     // Rebuilds the index from the profiles' tables, in their order. A key goes in for a profile
     // exactly when that profile's own lookup stops at it (CNgramTable::Find), with its count, so
@@ -29,19 +21,6 @@ public:
     // kMaxNgramLength units are never looked up while scoring and are left out.
     void Build(const std::vector<const CNgramTable*>& tables);
     void Clear();
-
-    // The index laid out for Attach: a header naming the tables it was built for, in order, by their
-    // shapes (sizes, blob length and blob digest), then its arrays as they lie in memory. Empty when nothing is built, or on a host whose
-    // byte order is not the layout's (little-endian).
-    std::vector<uint8_t> Write(const std::vector<TableShape>& tables) const;
-
-    // Uses a layout that Write made, in place, instead of building: the bytes must stay as they are
-    // while the index is in use, which is what the program's own resources do. Only the header is
-    // checked, not the arrays (reading them all would cost what attaching saves): the bytes must
-    // come from Write, as the program's resources do. False, with the index empty, when the header
-    // names other tables (another blob's digest among them) or other sizes than `size`, the bytes
-    // are not at an 8-byte boundary, or the host is big-endian.
-    bool Attach(const void* bytes, size_t size, const std::vector<TableShape>& tables);
 
     bool IsBuiltFor(size_t profileCount) const { return m_built && m_profileCount == profileCount; }
 
@@ -59,12 +38,11 @@ public:
     void FindHits(const char16_t* text, size_t length, size_t begin, size_t end, FoundEntries& found) const;
     void AddFound(const FoundEntries& found, double* sums) const;
 
-    // Bytes the index allocated (an attached layout is not counted).
+    // Bytes the index holds.
     size_t MemoryBytes() const;
 
 private:
     static const int kMaxKey = kMaxNgramLength;
-
 
     struct Entry
     {
@@ -86,25 +64,25 @@ private:
     // The entry of `key`, a new one if it is absent; the table grows when it gets too full.
     Entry& Insert(PackedNgram key, uint32_t hash);
     void Grow();
-    // The entry table's size for the profiles' keys.
-    static size_t EntriesFor(const std::vector<const CNgramTable*>& tables, size_t keys);
+    // The entry table's size for the keys of these hashes that are not kUnreachable.
+    static size_t EntriesFor(const std::vector<uint32_t>& hashes, const std::vector<uint32_t>& distances);
     static constexpr uint32_t kSingle = 0xFFFFFFFFu;  // while building: a key of one profile
-    // Calls visit(profile, key number, key, hash, its entry) for every key marked in `taken`, in
-    // profile and slot order. The first call marks every key a lookup can reach and notes in
-    // `distances` how far it lies from its home (CNgramTable::ReachDistances); its visits may unmark
-    // keys, and later calls read the marks.
-    template <typename Visit>
-    void ForEachKey(const std::vector<const CNgramTable*>& tables, std::vector<bool>& taken,
-                    std::vector<uint32_t>& distances, bool first, Visit visit);
+    static constexpr uint32_t kNone = 0xFFFFFFFFu;    // while building: a key left out
+    // The first pass of Build over every key that its profile's lookup can reach (its distance is
+    // not kUnreachable; keys numbered over all profiles in order): puts it into the entry table,
+    // notes its entry in `entryOf` (kNone for a key left out) and counts the profiles that hold it.
+    void InsertKeys(const std::vector<const CNgramTable*>& tables, const std::vector<uint32_t>& hashes,
+                    const std::vector<uint32_t>& distances, std::vector<uint32_t>& entryOf,
+                    size_t distinct[2], size_t& shared);
 
     std::vector<Entry> m_entries;      // open addressing with linear probing
     uint32_t m_size = 0;               // entries in m_entries
     uint32_t m_used = 0;               // entries that hold a key
+    uint32_t m_grown = 0;              // times the entry table grew while building
     // One bit per key hash: clear means no profile holds the key.
     struct Filter
     {
-        std::vector<uint64_t> words;     // while building
-        const uint64_t* bits = nullptr;  // what Test reads: `words`, or an attached layout's
+        std::vector<uint64_t> words;
         int shift = 32;    // 32 - log2 of the filter's bits
 
         void Reset(size_t keys);
@@ -128,19 +106,11 @@ private:
     // The postings of an entry's key.
     const Posting* ListOf(const Entry& e) const
     {
-        return (e.count == 1 ? m_singleAt : m_postingAt) + e.first;
+        return (e.count == 1 ? m_singles.data() : m_postings.data()) + e.first;
     }
     std::vector<Posting> m_singles;    // of the keys of one profile, each (profile, count, length) once
     std::vector<Posting> m_postings;   // of the keys that more than one profile holds, grouped by
                                        // key, each key's in profile order
-    // What the lookups read: the arrays above and m_entries once built, or an attached layout's.
-    const Entry* m_entryAt = nullptr;
-    const Posting* m_singleAt = nullptr;
-    const Posting* m_postingAt = nullptr;
-    size_t m_singleCount = 0;
-    size_t m_postingCount = 0;
-    // Points the lookups at the built arrays.
-    void UseBuiltArrays();
     size_t m_profileCount = 0;
     bool m_built = false;
 };

@@ -10,7 +10,6 @@
 #include <new>
 #include <system_error>
 
-const char kIndexFileName[] = "ngram-index.bin";
 const char kReplaceJournalName[] = ".replace-journal";
 
 std::string BlobPath(const std::string& folder, int language)
@@ -85,44 +84,7 @@ std::string DescribeFailures(const std::vector<ProfileFailure>& failures)
     return text;
 }
 
-bool CProfileCatalogue::TakeLayout(const std::string& folder)
-{
-    // A layout is a few times the blobs' size; far more is no layout of ours.
-    const uintmax_t kMaxLayoutBytes = uintmax_t(256) << 20;
-    std::vector<std::vector<uint8_t>> blobs(kLanguageCount);
-    std::vector<CLangIdentifier::ProfileBlob> profiles;
-    for (int language = 0; language < kLanguageCount; ++language) {
-        if (ReadBlobFile(BlobPath(folder, language), blobs[size_t(language)]) != ProfileError::None)
-            return false;
-        const std::vector<uint8_t>& blob = blobs[size_t(language)];
-        profiles.push_back({LanguageTable[language].displayName, blob.data(), blob.size()});
-    }
-    const std::string path = folder + "/" + kIndexFileName;
-    std::error_code error;
-    const uintmax_t size = std::filesystem::file_size(path, error);
-    if (error || size == 0 || size > kMaxLayoutBytes || !std::filesystem::is_regular_file(path, error))
-        return false;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!file)
-        return false;
-    // Read to a base of kLayoutAlignment, the index's arrays lying as they were laid out.
-    m_layout.assign(size_t((size + 7) / 8) + kLayoutAlignment / 8, 0);
-    uint64_t* base = m_layout.data();
-    while (reinterpret_cast<uintptr_t>(base) % kLayoutAlignment != 0)
-        ++base;
-    if (std::fread(base, 1, size_t(size), file.get()) != size ||
-        !m_identifier.AttachProfiles(profiles, base, size_t(size))) {
-        std::vector<uint64_t>().swap(m_layout);
-        return false;
-    }
-    for (int language = 0; language < kLanguageCount; ++language) {
-        m_languages.push_back(language);
-        m_blobBytes += blobs[size_t(language)].size();
-    }
-    return true;
-}
-
-bool CProfileCatalogue::Load(const std::string& folder, Tables tables)
+bool CProfileCatalogue::Load(const std::string& folder)
 {
     namespace fs = std::filesystem;
     std::error_code error;
@@ -141,15 +103,6 @@ bool CProfileCatalogue::Load(const std::string& folder, Tables tables)
                           "on this folder to finish it";
     if (!m_folderProblem.empty())
         return false;
-    m_languages.reserve(kLanguageCount);
-    try {
-        if (tables == Tables::FromLayout && TakeLayout(folder))
-            return true;
-    } catch (const std::bad_alloc&) {
-        std::vector<uint64_t>().swap(m_layout);  // then as tables, which say what runs out
-    }
-    m_languages.clear();
-    m_blobBytes = 0;
     // Room for every row first, so that recording a row cannot fail. One buffer serves every file.
     m_languages.reserve(kLanguageCount);
     m_failures.reserve(kLanguageCount);

@@ -47,8 +47,13 @@ size_t UnitLength(const char16_t* text)
     return n;
 }
 
+struct Header
+{
+    int32_t slots, entries, total, keyAreaLength;
+};
+
 // The header's fields, when they are acceptable.
-bool ReadHeader(const void* blob, size_t size, TableShape& shape, int32_t& keyAreaLength)
+bool ReadHeader(const void* blob, size_t size, Header& shape)
 {
     const uint8_t* bytes = static_cast<const uint8_t*>(blob);
     if (bytes == nullptr || size < kHeaderSize || size > kMaxBlobBytes)
@@ -56,8 +61,8 @@ bool ReadHeader(const void* blob, size_t size, TableShape& shape, int32_t& keyAr
     if (std::memcmp(bytes, "LANG", 4) != 0)
         return false;
 
-    shape = TableShape{ReadInt32(bytes + 4), ReadInt32(bytes + 8), ReadInt32(bytes + 12), int32_t(size)};
-    keyAreaLength = ReadInt32(bytes + 16);
+    shape = Header{ReadInt32(bytes + 4), ReadInt32(bytes + 8), ReadInt32(bytes + 12), ReadInt32(bytes + 16)};
+    const int32_t keyAreaLength = shape.keyAreaLength;
     if (shape.slots <= 0 || shape.entries <= 0 || shape.total <= 0 || keyAreaLength <= shape.entries)
         return false;
     if (shape.slots > kMaxSlotCount || keyAreaLength > kMaxKeyAreaLength)
@@ -72,24 +77,17 @@ bool ReadHeader(const void* blob, size_t size, TableShape& shape, int32_t& keyAr
     const uint64_t expected = 4 * uint64_t(shape.slots) + 2 * uint64_t(keyAreaLength);
     if (size - kHeaderSize < 4 || expected != ReadLe32(bytes + kHeaderSize))
         return false;
-    shape.digest = BlobDigest(bytes, size);
     return true;
 }
 
 }  // namespace
 
-bool CNgramTable::ReadShape(const void* blob, size_t size, TableShape& shape)
-{
-    int32_t keyAreaLength;
-    return ReadHeader(blob, size, shape, keyAreaLength);
-}
-
 bool CNgramTable::Load(const void* blob, size_t size)
 {
-    TableShape shape;
-    int32_t keyAreaLength;
-    if (!ReadHeader(blob, size, shape, keyAreaLength))
+    Header shape;
+    if (!ReadHeader(blob, size, shape))
         return false;
+    const int32_t keyAreaLength = shape.keyAreaLength;
     const int32_t slotCount = shape.slots;
     const int32_t entryCount = shape.entries;
     const int32_t totalCount = shape.total;
@@ -155,8 +153,6 @@ bool CNgramTable::Load(const void* blob, size_t size)
     m_slotCount = slotCount;
     m_entryCount = entryCount;
     m_totalCount = totalCount;
-    m_blobBytes = shape.bytes;
-    m_digest = shape.digest;
     return true;
 }
 
@@ -221,10 +217,12 @@ ptrdiff_t CNgramTable::Find(std::u16string_view key, uint32_t hash) const
     return found;
 }
 
-std::vector<uint32_t> CNgramTable::ReachDistances() const
+std::vector<uint32_t> CNgramTable::ReachDistances(std::vector<uint32_t>* hashes) const
 {
     const uint32_t slots = uint32_t(m_slotCount);
     std::vector<uint32_t> distances(KeyCount(), kUnreachable);
+    if (hashes != nullptr)
+        hashes->resize(KeyCount());
     if (slots == 0)
         return distances;
     // A lookup walks from the home slot to the first empty one, so a key is reachable when its home
@@ -245,7 +243,10 @@ std::vector<uint32_t> CNgramTable::ReachDistances() const
             continue;
         }
         const std::u16string_view key = Key(k);
-        const uint32_t home = HashNgram(key.data(), key.size()) % slots;
+        const uint32_t hash = HashNgram(key.data(), key.size());
+        if (hashes != nullptr)
+            (*hashes)[k] = hash;
+        const uint32_t home = hash % slots;
         const uint32_t fromHome = (s + slots - home) % slots;
         const uint32_t fromStart = (s + slots - runStart) % slots;
         if (full || fromHome <= fromStart)
@@ -298,20 +299,6 @@ bool CLangProfile::Load(const char16_t* displayName, const void* blob, size_t si
     Clear();
     if (!m_table.Load(blob, size))
         return false;
-    m_shape = m_table.Shape();
-    CopyName(displayName);
-    return true;
-}
-
-bool CLangProfile::LoadShape(const char16_t* displayName, const void* blob, size_t size)
-{
-    if (displayName == nullptr || blob == nullptr)
-        return false;
-    Clear();
-    TableShape shape;
-    if (!CNgramTable::ReadShape(blob, size, shape))
-        return false;
-    m_shape = shape;
     CopyName(displayName);
     return true;
 }
@@ -327,5 +314,4 @@ void CLangProfile::Clear()
 {
     m_displayName.reset();
     m_table.Clear();
-    m_shape = TableShape();
 }

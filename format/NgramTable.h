@@ -7,24 +7,6 @@
 #include <string_view>
 #include <vector>
 
-// What identifies a blob, which the table loaded from it keeps: the sizes its header declares, its
-// own length, and the digest of all its bytes (BlobDigest), which tells apart blobs of the same
-// sizes and length.
-struct TableShape
-{
-    int32_t slots = 0;
-    int32_t entries = 0;
-    int32_t total = 0;
-    int32_t bytes = 0;
-    uint64_t digest = 0;
-
-    bool operator==(const TableShape& other) const
-    {
-        return slots == other.slots && entries == other.entries && total == other.total &&
-               bytes == other.bytes && digest == other.digest;
-    }
-};
-
 // Hash table from n-gram (UTF-16 string) to count, with linear probing, built once from a profile
 // blob (see ProfileFormat.h) and only read afterwards. It keeps what lookups need and no more: one
 // bit per slot for whether it holds a key, and the stored keys back to back in slot order with their
@@ -38,10 +20,6 @@ public:
     // ProfileFormat.h (size, slots, key area) is rejected before anything is allocated.
     bool Load(const void* blob, size_t size);
 
-    // The shape a blob's header declares, when Load would accept its header; false for a header
-    // Load refuses. Reads the header only, so a blob that passes may still be refused by Load.
-    static bool ReadShape(const void* blob, size_t size, TableShape& shape);
-
     // True and the key's count when the key is present; false (count untouched) for a null or empty
     // key, a null count pointer, an empty table, or a key that is absent. The probe is bounded by the
     // slot count, so a table without any empty slot still answers.
@@ -51,7 +29,6 @@ public:
     // Empties the table; does nothing on an empty table.
     void Clear();
 
-    TableShape Shape() const { return TableShape{m_slotCount, m_entryCount, m_totalCount, m_blobBytes, m_digest}; }
     int32_t SlotCount() const { return m_slotCount; }
     int32_t EntryCount() const { return m_entryCount; }  // as the blob's header declared it
     int32_t TotalCount() const { return m_totalCount; }  // > 0 in a loaded table; the divisor of
@@ -78,9 +55,9 @@ public:
     // can reach it (no empty slot between its home and its slot), else kUnreachable. A lookup stops
     // at a reachable key unless an equal key lies nearer its home: of equal keys (they share their
     // home) the one with the least distance is the one Find reports. One pass over the slots, however
-    // far the keys lie from their homes.
+    // far the keys lie from their homes. With `hashes`, also each key's HashNgram, in the same order.
     static constexpr uint32_t kUnreachable = 0xFFFFFFFFu;
-    std::vector<uint32_t> ReachDistances() const;
+    std::vector<uint32_t> ReachDistances(std::vector<uint32_t>* hashes = nullptr) const;
 
     // Slots visited by Find and ReachDistances on this thread so far: what the tests count work by.
     static uint64_t SlotVisits();
@@ -102,8 +79,6 @@ private:
     int32_t m_entryCount = 0;
     int32_t m_totalCount = 0;
     int32_t m_keyCount = 0;
-    int32_t m_blobBytes = 0;
-    uint64_t m_digest = 0;
     std::vector<uint64_t> m_occupied;   // bit s: slot s holds a key
     std::vector<uint32_t> m_rank;       // per word of m_occupied: the keys in the slots before it
     std::vector<char16_t> m_units;      // the keys' units back to back, without terminators
@@ -118,27 +93,22 @@ private:
     std::vector<uint32_t> m_keyStart;
 };
 
-// One loaded language: a copy of its display name and its n-gram table, or only the table's shape
-// for a language scored through an index laid out at build time.
+// One loaded language: a copy of its display name and its n-gram table.
 class CLangProfile
 {
 public:
     // Empties the profile, builds its table and copies the display name. Without a name or a blob it
     // returns false and leaves the profile as it was; a rejected blob leaves the name null.
     bool Load(const char16_t* displayName, const void* blob, size_t size);
-    // The same with the blob's header only (CNgramTable::ReadShape): the table stays empty.
-    bool LoadShape(const char16_t* displayName, const void* blob, size_t size);
 
     void Clear();
 
     const char16_t* DisplayName() const { return m_displayName.get(); }  // null until a load succeeds
-    const CNgramTable& Table() const { return m_table; }  // empty after LoadShape
-    TableShape Shape() const { return m_shape; }
+    const CNgramTable& Table() const { return m_table; }
 
 private:
     void CopyName(const char16_t* displayName);
 
     std::unique_ptr<char16_t[]> m_displayName;
     CNgramTable m_table;
-    TableShape m_shape;
 };

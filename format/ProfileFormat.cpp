@@ -81,20 +81,3 @@ bool UnpackZeroRuns(const uint8_t* payload, size_t payloadLength,
     outLength = unpackedLength;
     return true;
 }
-
-uint64_t BlobDigest(const uint8_t* bytes, size_t size)
-{
-    // Eight bytes at a time, each word mixed in with a multiply and a shift; the length first.
-    uint64_t h = 0x9E3779B97F4A7C15ull ^ uint64_t(size);
-    size_t i = 0;
-    for (; i + 8 <= size; i += 8) {
-        const uint64_t word = uint64_t(ReadLe32(bytes + i)) | uint64_t(ReadLe32(bytes + i + 4)) << 32;
-        h = (h ^ word) * 0xFF51AFD7ED558CCDull;
-        h ^= h >> 32;
-    }
-    for (; i < size; ++i) {
-        h = (h ^ bytes[i]) * 0xC4CEB9FE1A85EC53ull;
-        h ^= h >> 29;
-    }
-    return h;
-}

@@ -100,11 +100,6 @@ inline unsigned BitCount(uint64_t x)
     return unsigned((x * 0x0101010101010101u) >> 56);
 }
 
-// A 64-bit digest of a whole blob, which an index laid out for a set of blobs records for each, so
-// that it is never used with other blobs, however alike their sizes. It tells apart any two blobs
-// that differ by accident or by another build; it is no defence against one forged to match.
-uint64_t BlobDigest(const uint8_t* bytes, size_t size);
-
 // Reads a little-endian 32-bit value.
 inline uint32_t ReadLe32(const uint8_t* p)
 {

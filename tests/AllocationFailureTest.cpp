@@ -52,31 +52,3 @@ TEST(AllocationFailure, LoadingKeepsNothingAndLeaksNothing)
     EXPECT_GE(outOfMemory, 5);
     EXPECT_EQ(3, identifier.GetProfileCount());
 }
-
-// Taking profiles and their laid-out index from the program's image: an allocation failure
-// anywhere is a refusal (the program then loads as usual), and leaves nothing behind.
-TEST(AllocationFailure, AttachingProfilesKeepsNothingAndLeaksNothing)
-{
-    const std::vector<uint8_t> blob = MakeBlob({{u"a", 1}, {u"bc", 2}}, 10);
-    std::vector<uint8_t> bytes;
-    {
-        CLangIdentifier built;
-        ASSERT_TRUE(built.LoadProfile(u"one", blob.data(), blob.size()));
-        ASSERT_TRUE(built.LoadProfile(u"two", blob.data(), blob.size()));
-        bytes = built.WriteIndex();
-    }
-    const std::vector<uint64_t> layout = Aligned(bytes);
-    const std::vector<CLangIdentifier::ProfileBlob> blobs = {{u"one", blob.data(), blob.size()},
-                                                             {u"two", blob.data(), blob.size()}};
-    // A refusal leaves the identifier empty, so the same one tries again.
-    int refused = 0;
-    CLangIdentifier identifier;
-    WithEachAllocationFailing([&] { return identifier.AttachProfiles(blobs, layout.data(), bytes.size()); },
-                              [&](bool attached) {
-                                  ++refused;
-                                  EXPECT_FALSE(attached);
-                                  EXPECT_EQ(0, identifier.GetProfileCount());
-                              });
-    EXPECT_EQ(2, identifier.GetProfileCount());
-    EXPECT_GE(refused, 4);  // the profiles, their names, the shapes and the sums
-}

@@ -29,8 +29,8 @@ void ExpectSameRecords(const std::vector<LangScore>& expected, const LangScore* 
     }
 }
 
-// Every text scores the same through the profiles' own lookups, the built index (on one thread and
-// found in chunks on several), and that index laid out and attached in place.
+// Every text scores the same through the profiles' own lookups and the built index, on one thread
+// and found in chunks on several.
 void ExpectSamePaths(CLangIdentifier& identifier, const std::vector<std::u16string>& texts)
 {
     const int count = identifier.GetProfileCount();
@@ -49,13 +49,6 @@ void ExpectSamePaths(CLangIdentifier& identifier, const std::vector<std::u16stri
         for (size_t t = 0; t < texts.size(); ++t)
             ExpectSameRecords(expected[t], identifier.IdentifyInto(texts[t].c_str(), records, sums, chunked),
                               "chunks");
-    const std::vector<uint8_t> bytes = identifier.WriteIndex();
-    const std::vector<uint64_t> layout = Aligned(bytes);
-    ASSERT_TRUE(identifier.AttachIndex(layout.data(), bytes.size()));
-    EXPECT_EQ(identifier.GetIndexBytes(), 0u);  // read in place
-    for (size_t t = 0; t < texts.size(); ++t)
-        ExpectSameRecords(expected[t], identifier.Identify(texts[t].c_str()), "attached layout");
-    identifier.BuildIndex();  // before `layout` goes
 }
 
 std::u16string RandomText(std::mt19937& rng, const std::u16string& alphabet, size_t maxLength)
@@ -185,81 +178,9 @@ TEST(CNgramIndex, AgreesWithLookupsOnTheRealProfiles)
     ExpectSamePaths(identifier, texts);
 }
 
-TEST(CNgramIndex, AttachRefusesALayoutNotMadeForTheseProfiles)
-{
-    const std::vector<uint8_t> a = MakeBlob({{u"ab", 2}, {u"b", 1}, {u"abcde", 1}}, 40, 11);
-    const std::vector<uint8_t> b = MakeBlob({{u"ba", 3}, {u"a", 1}}, 50, 11);
-    const std::vector<uint8_t> sameSizesOtherTotal = MakeBlob({{u"ba", 3}, {u"a", 1}}, 51, 11);
-    CLangIdentifier identifier;
-    ASSERT_TRUE(identifier.LoadProfile(u"a", a.data(), a.size()));
-    ASSERT_TRUE(identifier.LoadProfile(u"b", b.data(), b.size()));
-    const std::vector<uint8_t> layout = identifier.WriteIndex();
-    const std::u16string text = u"abab ba";
-    const std::vector<LangScore> expected = Records(identifier.IdentifyByLookups(text.c_str()), 2);
-
-    // Header fields by number of 32-bit words: 0 magic, 1 version, 3 entries, 4 entries in use, 7
-    // and 8 the filters' shifts.
-    const size_t kAsIs = size_t(-1);
-    struct Case { const char* what; size_t word; uint32_t value; size_t size; size_t misalign; };
-    const Case cases[] = {
-        {"as written", kAsIs, 0, layout.size(), 0},
-        {"one byte short", kAsIs, 0, layout.size() - 1, 0},
-        {"eight bytes more", kAsIs, 0, layout.size() + 8, 0},
-        {"not at an 8-byte boundary", kAsIs, 0, layout.size(), 4},
-        {"another magic", 0, 0x58494758, layout.size(), 0},
-        {"another version", 1, 1, layout.size(), 0},
-        {"no entries", 3, 0, layout.size(), 0},
-        {"no empty entry", 4, 0xFFFFFFFF, layout.size(), 0},
-        {"a filter too large", 7, 7, layout.size(), 0},
-        {"a filter too small", 8, 23, layout.size(), 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        std::vector<uint64_t> storage(layout.size() / 8 + 2, 0);
-        uint8_t* at = reinterpret_cast<uint8_t*>(storage.data()) + c.misalign;
-        std::memcpy(at, layout.data(), layout.size());  // zeros after it
-        for (int i = 0; c.word != kAsIs && i < 4; ++i)
-            at[4 * c.word + size_t(i)] = uint8_t(c.value >> (8 * i));
-        identifier.BuildIndex();
-        const bool attached = identifier.AttachIndex(at, c.size);
-        EXPECT_EQ(attached, c.word == kAsIs && c.size == layout.size() && c.misalign == 0);
-        EXPECT_EQ(identifier.GetIndexBytes() == 0, attached);  // a refusal keeps the built index
-        ExpectSameRecords(expected, identifier.Identify(text.c_str()), c.what);
-    }
-
-    // Taken from the blobs' headers alone, the profiles score the same through the layout.
-    const std::vector<uint64_t> aligned = Aligned(layout);
-    const std::vector<CLangIdentifier::ProfileBlob> blobs = {{u"a", a.data(), a.size()}, {u"b", b.data(), b.size()}};
-    CLangIdentifier fromHeaders;
-    ASSERT_TRUE(fromHeaders.AttachProfiles(blobs, aligned.data(), layout.size()));
-    ExpectSameRecords(expected, fromHeaders.Identify(text.c_str()), "from the headers");
-    EXPECT_EQ(fromHeaders.IdentifyByLookups(text.c_str()), nullptr);  // no tables to look in
-    EXPECT_FALSE(fromHeaders.LoadProfile(u"c", a.data(), a.size()));
-    EXPECT_FALSE(fromHeaders.AttachProfiles(blobs, aligned.data(), layout.size()));  // not empty
-
-    // Refused as a whole, leaving the identifier empty: a blob without its header, the same header
-    // with a byte more, a profile of the same sizes with another total, the profiles in another
-    // order, one profile short.
-    std::vector<uint8_t> headless = a;
-    headless[0] = 'X';
-    std::vector<uint8_t> longer = a;
-    longer.push_back(0);
-    const std::vector<std::vector<CLangIdentifier::ProfileBlob>> refused = {
-        {{u"a", headless.data(), headless.size()}, blobs[1]},
-        {{u"a", longer.data(), longer.size()}, blobs[1]},
-        {blobs[0], {u"b", sameSizesOtherTotal.data(), sameSizesOtherTotal.size()}},
-        {blobs[1], blobs[0]},
-        {blobs[0]}};
-    for (const std::vector<CLangIdentifier::ProfileBlob>& list : refused) {
-        CLangIdentifier none;
-        EXPECT_FALSE(none.AttachProfiles(list, aligned.data(), layout.size()));
-        EXPECT_EQ(none.GetProfileCount(), 0);
-    }
-}
-
-// A layout is taken only with the very blobs it was laid out from: blobs of the same declared sizes
-// and the same length, which only their bytes tell apart, are refused in every mix-up.
-TEST(CNgramIndex, AttachRefusesTamperedBlobsOfTheSameSizes)
+// Tampered profile sets: each profile is scored by its own bytes, whatever the others hold, so a
+// swapped or altered blob changes the scores of its own row and of no other, as the lookups do.
+TEST(CNgramIndex, ScoresEveryProfileByItsOwnBytesInTamperedSets)
 {
     const std::vector<uint8_t> first = MakeBlob({{u"ab", 2}, {u"b", 1}, {u"abcde", 1}}, 40, 11);
     const std::vector<uint8_t> second = MakeBlob({{u"ab", 3}, {u"b", 1}, {u"abcde", 1}}, 40, 11);
@@ -268,33 +189,39 @@ TEST(CNgramIndex, AttachRefusesTamperedBlobsOfTheSameSizes)
     const auto e = std::find(keyChanged.begin() + 24, keyChanged.end(), uint8_t('e'));
     ASSERT_NE(e, keyChanged.end());
     *e = uint8_t('f');  // "abcde" becomes "abcdf"
-    const std::vector<uint8_t>* alike[] = {&second, &countChanged, &keyChanged};
-    for (const std::vector<uint8_t>* blob : alike) {
-        TableShape shape, same;
-        ASSERT_TRUE(CNgramTable::ReadShape(blob->data(), blob->size(), shape));
-        ASSERT_TRUE(CNgramTable::ReadShape(first.data(), first.size(), same));
+    // The blobs alike in length and declared sizes, which only their bytes tell apart.
+    for (const std::vector<uint8_t>* blob : {&second, &countChanged, static_cast<const std::vector<uint8_t>*>(&keyChanged)}) {
         ASSERT_EQ(blob->size(), first.size());
-        ASSERT_TRUE(shape.slots == same.slots && shape.entries == same.entries && shape.total == same.total);
+        ASSERT_TRUE(std::equal(blob->begin(), blob->begin() + 20, first.begin()));
     }
-    CLangIdentifier built;
-    ASSERT_TRUE(built.LoadProfile(u"first", first.data(), first.size()));
-    ASSERT_TRUE(built.LoadProfile(u"second", second.data(), second.size()));
-    const std::vector<uint8_t> bytes = built.WriteIndex();
-    const std::vector<uint64_t> layout = Aligned(bytes);
 
-    using Blob = CLangIdentifier::ProfileBlob;
-    const Blob a{u"first", first.data(), first.size()}, b{u"second", second.data(), second.size()};
-    struct Case { const char* what; std::vector<Blob> blobs; };
-    const Case cases[] = {
-        {"two blobs swapped", {b, a}},
-        {"one byte of a key changed", {{u"first", keyChanged.data(), keyChanged.size()}, b}},
-        {"one count changed", {a, {u"second", countChanged.data(), countChanged.size()}}},
-        {"a blob replaced by another of the same length", {a, a}},
-    };
-    for (const Case& c : cases) {
+    // The records of a set, checked first against the lookups in each profile's own table.
+    const std::u16string text = u"abcde abab b";
+    auto recordsOf = [&](const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
         CLangIdentifier identifier;
-        EXPECT_FALSE(identifier.AttachProfiles(c.blobs, layout.data(), bytes.size())) << c.what;
-    }
-    CLangIdentifier identifier;
-    EXPECT_TRUE(identifier.AttachProfiles({a, b}, layout.data(), bytes.size()));
+        EXPECT_TRUE(identifier.LoadProfile(u"first", a.data(), a.size()));
+        EXPECT_TRUE(identifier.LoadProfile(u"second", b.data(), b.size()));
+        ExpectSamePaths(identifier, {text, u"ab", u"abcdf"});
+        std::vector<LangScore> records = Records(identifier.Identify(text.c_str()), 2);
+        std::sort(records.begin(), records.end(), [](const LangScore& x, const LangScore& y) { return x.profile < y.profile; });
+        return std::vector<double>{records[0].score, records[1].score};
+    };
+    const std::vector<double> original = recordsOf(first, second);
+    ASSERT_NE(original[0], original[1]);
+    struct Case
+    {
+        const char* what;
+        const std::vector<uint8_t>& a;
+        const std::vector<uint8_t>& b;
+        std::vector<double> expected;  // the rows' scores, as their own bytes give them
+    };
+    const Case cases[] = {
+        {"two blobs swapped", second, first, {original[1], original[0]}},
+        {"a blob replaced by another of the same length", second, second, {1.0, 1.0}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(recordsOf(c.a, c.b), c.expected) << c.what;
+    // An altered key or count changes its own row's score.
+    EXPECT_NE(recordsOf(keyChanged, second)[0], original[0]) << "one byte of a key changed";
+    EXPECT_NE(recordsOf(countChanged, second), original) << "one count changed";
 }

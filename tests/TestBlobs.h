@@ -16,14 +16,6 @@ inline std::vector<uint8_t> MakeBlob(const std::vector<NgramCount>& keys, int32_
     return WriteBlob(PlaceKeys(keys, slotCount), totalCount);
 }
 
-// Bytes copied to storage at an 8-byte boundary, where the program's resources are.
-inline std::vector<uint64_t> Aligned(const std::vector<uint8_t>& bytes)
-{
-    std::vector<uint64_t> words(bytes.size() / 8 + 2, 0);
-    std::memcpy(words.data(), bytes.data(), bytes.size());
-    return words;
-}
-
 // Header fields at their offsets, for tests that break one of them.
 inline void PutField(std::vector<uint8_t>& blob, size_t offset, uint32_t value)
 {

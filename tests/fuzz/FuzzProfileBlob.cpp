@@ -56,13 +56,6 @@ void CompareScoringPaths(const uint8_t* data, size_t size, const std::u16string&
                 __builtin_trap();
     };
     expectFirst(identifier.IdentifyByLookups(text.c_str()));
-    // The index laid out and read in place, as the program reads it from its resources.
-    const std::vector<uint8_t> bytes = identifier.WriteIndex();
-    std::vector<uint64_t> layout(bytes.size() / 8 + 1);
-    std::memcpy(layout.data(), bytes.data(), bytes.size());
-    if (!identifier.AttachIndex(layout.data(), bytes.size()))
-        __builtin_trap();
-    expectFirst(identifier.Identify(text.c_str()));
 }
 
 }  // namespace
@@ -73,10 +66,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (profile.Load(u"fuzz", data, size)) {
         int32_t count = 0;
         const CNgramTable& table = profile.Table();
-        // The header alone gives the same shape.
-        TableShape shape;
-        if (!CNgramTable::ReadShape(data, size, shape) || !(shape == table.Shape()))
-            __builtin_trap();
         for (const char16_t* key : {u"a", u"the", u" ", u".", u"zz"})
             table.Lookup(key, &count);
         // A stored key's lookup, when it finds anything, stops at a key with the same units.

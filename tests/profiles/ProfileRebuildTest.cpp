@@ -269,25 +269,6 @@ TEST(CommittedProfiles, EveryBlobLoadsAndFindsEachOfItsKeys)
     EXPECT_LE(totalBytes, 12u * 1024 * 1024);
 }
 
-// The program reads this layout in place of building the index: it must be exactly what the
-// builder lays out from the committed blobs.
-TEST(CommittedProfiles, IndexIsLaidOutFromTheBlobs)
-{
-    std::vector<std::vector<uint8_t>> blobs;
-    for (int language = 0; language < kLanguageCount; ++language)
-        blobs.push_back(ReadBlob(language));
-    std::string error;
-    const std::vector<uint8_t> built = LayOutIndex(blobs, error);
-    ASSERT_FALSE(built.empty()) << error;
-    std::ifstream file(std::string(TM_PROFILE_DIR) + "/" + kIndexFileName, std::ios::binary);
-    const std::vector<uint8_t> committed((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    const auto differ = std::mismatch(committed.begin(), committed.end(), built.begin(), built.end());
-    EXPECT_TRUE(committed == built)
-        << kIndexFileName << " differs from the index of the committed blobs at byte "
-        << (differ.first - committed.begin()) << " (committed " << committed.size() << " bytes, laid out "
-        << built.size() << "); run tm-build-profiles to write the profiles and their index again";
-}
-
 TEST(CommittedProfiles, IdentifyEverydaySentences)
 {
     CProfileCatalogue catalogue;

@@ -119,7 +119,6 @@ protected:
         for (int language = 0; language < kLanguageCount; ++language)
             WriteText(OldBlob(language), "old " + ResourceName(language));
         WriteText(m_root / "out" / kCorpusDigestName, "old list");
-        WriteText(m_root / "out" / kIndexFileName, "old ngram-index");
     }
 
     void TearDown() override { fs::remove_all(m_root); }
@@ -154,7 +153,6 @@ protected:
         for (int language = 0; language < kLanguageCount; ++language)
             EXPECT_TRUE(fs::exists(OldBlob(language)));
         EXPECT_EQ(ReadText(m_root / "out" / kCorpusDigestName), "old list");
-        EXPECT_EQ(ReadText(m_root / "out" / kIndexFileName), "old ngram-index");
     }
 
     // One folder per process, so that runs side by side (other checkouts on one machine) never meet.
@@ -173,12 +171,10 @@ TEST_F(ToolBadInput, BuildProfiles)
     for (const std::string& name : leftovers)
         EXPECT_FALSE(fs::exists(m_root / "out" / name)) << name;
     EXPECT_NE(ReadText(m_root / "out/ENGLISH.bin"), "old ENGLISH");
-    EXPECT_NE(ReadText(m_root / "out" / kIndexFileName), "old ngram-index");
     const std::string digest = ReadText(m_root / "out" / kCorpusDigestName);
     EXPECT_NE(digest.find("running/WELSH.txt\t0\t"), std::string::npos) << digest;
 
     const std::string digestAside = "out/." + std::string(kCorpusDigestName) + ".old/x";
-    const std::string indexAside = "out/." + std::string(kIndexFileName) + ".old/x";
     const BadInput cases[] = {
         {"a corpus file that is a folder", FolderInstead("corpus/DANISH.txt"), "corpus --out out", 1,
          "DANISH.txt: not a regular file"},
@@ -201,10 +197,8 @@ TEST_F(ToolBadInput, BuildProfiles)
          "--share: KLINGON is not a language's resource name"},
         {"an output name that is a folder", FolderInstead("out/WELSH.bin"), "corpus --out out", 1,
          "WELSH.bin exists and is not a regular file"},
-        {"a rename that fails after 42 others: those are put back", FolderInstead(digestAside),
+        {"a rename that fails last: all 42 others are put back", FolderInstead(digestAside),
          "corpus --out out", 1, "cannot rename out/corpus-digest.txt to out/.corpus-digest.txt.old"},
-        {"a rename that fails last: all 43 others are put back", FolderInstead(indexAside), "corpus --out out",
-         1, "cannot rename out/ngram-index.bin to out/.ngram-index.bin.old"},
         {"a file size limit reached while writing", nullptr,
          "ulimit -f 1; " + kBuild + " corpus --out out", 1, "cannot write"},
         {"--slot-factor nan", nullptr, "corpus --out out --slot-factor nan", 2, "--slot-factor wants"},
@@ -279,7 +273,7 @@ TEST_F(ToolBadInput, BuildKilledAtAnyRenameLeavesOneWholeSet)
     std::vector<std::pair<std::string, std::string>> fresh;
     for (const fs::directory_entry& entry : fs::directory_iterator(m_root / "new"))
         fresh.push_back({entry.path().filename().string(), ReadText(entry.path())});
-    ASSERT_EQ(fresh.size(), size_t(kLanguageCount + 2));
+    ASSERT_EQ(fresh.size(), size_t(kLanguageCount + 1));
 
     // Two renames for each file of the old set: each old file is moved aside, then its new one put
     // in its place.

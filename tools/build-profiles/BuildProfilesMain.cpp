@@ -10,11 +10,10 @@
 //   --letterless-keys --split blocks|lines
 //   --learn-epochs N --learn-windows N --learn-step N --learn-margin N
 // Any recipe option, or corpus folders other than the default ones, need an explicit --out, so that
-// an experiment never overwrites the committed profiles. The blobs, the list of the corpus files
-// read (corpus-digest.txt) and the blobs' merged index laid out for the program (ngram-index.bin)
-// replace the old ones together or not at all, through a journal that the next run on the folder
-// finishes should this one be killed (see ReplaceFiles.h). The output folder is locked for the
-// whole run: a second builder on it is refused. A corpus file may hold at most
+// an experiment never overwrites the committed profiles. The blobs and the list of the corpus files
+// read (corpus-digest.txt) replace the old ones together or not at all, through a journal that the
+// next run on the folder finishes should this one be killed (see ReplaceFiles.h). The output folder
+// is locked for the whole run: a second builder on it is refused. A corpus file may hold at most
 // kMaxCorpusFileBytes (64 MiB).
 #include "LanguageTable.h"
 #include "ProfileBuilder.h"
@@ -215,7 +214,6 @@ int main(int argc, char** argv)
     for (int language = 0; language < kLanguageCount; ++language)
         names.push_back(ResourceName(language) + ".bin");
     names.push_back(kCorpusDigestName);
-    names.push_back(kIndexFileName);
     // The output folder is ours until the end: a second builder on it is refused at once. What an
     // interrupted run left there is settled before anything else.
     CFolderLock lock;
@@ -237,8 +235,7 @@ int main(int argc, char** argv)
         files.push_back({names[size_t(language)], std::string(blobs[language].begin(), blobs[language].end())});
     files.push_back({kCorpusDigestName, DescribeCorpusFiles(corpusDirs)});
     int refused = -1;
-    const std::vector<uint8_t> index = LayOutIndex(blobs, error, &refused);
-    if (index.empty()) {
+    if (!CheckBlobsLoad(blobs, error, &refused)) {
         std::string sources;
         for (const std::string& dir : corpusDirs)
             sources += (sources.empty() ? "" : ", ") + CorpusFilePath(dir, refused);
@@ -247,7 +244,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "tm-build-profiles: %s; nothing was written\n", error.c_str());
         return 1;
     }
-    files.push_back({kIndexFileName, std::string(index.begin(), index.end())});
     if (!ReplaceFiles(outDir, files, error)) {
         std::fprintf(stderr, "tm-build-profiles: %s\n", error.c_str());
         return 1;

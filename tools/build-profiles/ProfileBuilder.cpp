@@ -724,8 +724,7 @@ std::string DescribeCorpusFiles(const std::vector<std::string>& corpusDirs)
     return text;
 }
 
-std::vector<uint8_t> LayOutIndex(const std::vector<std::vector<uint8_t>>& blobs, std::string& error,
-                                 int* refused)
+bool CheckBlobsLoad(const std::vector<std::vector<uint8_t>>& blobs, std::string& error, int* refused)
 {
     CLangIdentifier identifier;
     for (size_t language = 0; language < blobs.size(); ++language) {
@@ -734,7 +733,7 @@ std::vector<uint8_t> LayOutIndex(const std::vector<std::vector<uint8_t>>& blobs,
                                     blobs[language].size())) {
             if (language >= size_t(kLanguageCount)) {
                 error = "more blobs than languages";
-                return {};
+                return false;
             }
             // A profile with no key at all is what the reader refuses most likely.
             const bool keyless = blobs[language].size() >= 12 && ReadLe32(blobs[language].data() + 8) == 0;
@@ -742,11 +741,8 @@ std::vector<uint8_t> LayOutIndex(const std::vector<std::vector<uint8_t>>& blobs,
                     (keyless ? ": no n-gram of its training text was kept" : "");
             if (refused != nullptr)
                 *refused = int(language);
-            return {};
+            return false;
         }
     }
-    std::vector<uint8_t> layout = identifier.WriteIndex();
-    if (layout.empty())
-        error = "the index cannot be laid out on this host (it needs little-endian byte order)";
-    return layout;
+    return true;
 }

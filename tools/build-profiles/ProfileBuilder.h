@@ -136,11 +136,10 @@ bool BuildProfiles(const std::vector<std::string>& corpusDirs, const BuildRecipe
                    std::vector<std::vector<uint8_t>>& blobs, std::string& error,
                    LearningReport* report = nullptr);
 
-// The merged index of the blobs (one per LanguageTable row, in table order) laid out for
-// CLangIdentifier::AttachIndex; empty, with a message in `error` naming the language, when a blob
-// does not load (its row then in `refused`, when given).
-std::vector<uint8_t> LayOutIndex(const std::vector<std::vector<uint8_t>>& blobs, std::string& error,
-                                 int* refused = nullptr);
+// Whether the reader takes every blob (one per LanguageTable row, in table order); false, with a
+// message in `error` naming the language, when a blob does not load (its row then in `refused`,
+// when given).
+bool CheckBlobsLoad(const std::vector<std::vector<uint8_t>>& blobs, std::string& error, int* refused = nullptr);
 
 // One line per corpus file, "<folder name>/<NAME>.txt<TAB><bytes><TAB><digest>" (a 64-bit FNV-1a
 // of the bytes, in hex), or "<folder name>/<NAME>.txt<TAB>missing": what the builder read. The

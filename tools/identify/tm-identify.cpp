@@ -545,7 +545,7 @@ int main(int argc, char** argv)
 #endif
 
     CProfileCatalogue catalogue;
-    const bool loaded = catalogue.Load(dir, CProfileCatalogue::Tables::FromLayout);
+    const bool loaded = catalogue.Load(dir);
     if (!catalogue.FolderProblem().empty()) {
         std::fprintf(stderr, "tm-identify: cannot load profiles from %s: %s\n", dir.c_str(),
                      catalogue.FolderProblem().c_str());
