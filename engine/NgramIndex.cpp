@@ -127,30 +127,40 @@ CNgramIndex::Entry& CNgramIndex::Insert(PackedNgram key, uint32_t hash)
 void CNgramIndex::Build(const std::vector<const CNgramTable*>& tables)
 {
     Clear();
-    // Every key's hash and how far it lies from its home, numbered over all profiles in order; a
-    // key its profile's lookup never stops at, or one longer than scoring looks up, is unreachable.
+    // What the passes need of every key, numbered over all profiles in order, found in one walk
+    // over each table: its hash, its packed units, its length (0 for a key left out: one its
+    // profile's lookup never stops at, or one longer than scoring looks up) and how far it lies
+    // from its home.
     size_t keys = 0;
     for (const CNgramTable* table : tables)
         keys += table->KeyCount();
-    std::vector<uint32_t> hashes, distances, tableHashes;
-    hashes.reserve(keys);
-    distances.reserve(keys);
+    KeyFacts facts;
+    facts.hashes.resize(keys);
+    facts.packed.resize(keys);
+    facts.lengths.resize(keys);
+    facts.distances.resize(keys);
+    size_t reachable = 0;
+    size_t g = 0;
     for (const CNgramTable* table : tables) {
-        std::vector<uint32_t> reach = table->ReachDistances(&tableHashes);
-        for (size_t i = 0; i < table->KeyCount(); ++i)
-            if (table->Key(i).size() > size_t(kMaxKey))
-                reach[i] = CNgramTable::kUnreachable;
-        hashes.insert(hashes.end(), tableHashes.begin(), tableHashes.end());
-        distances.insert(distances.end(), reach.begin(), reach.end());
+        table->ForEachKeyReach([&](size_t k, std::u16string_view key, uint32_t hash, uint32_t distance) {
+            const bool taken = distance != CNgramTable::kUnreachable && key.size() <= size_t(kMaxKey);
+            facts.hashes[g + k] = hash;
+            facts.packed[g + k] = taken ? PackedNgram::Of(key.data(), key.size()) : PackedNgram{};
+            facts.lengths[g + k] = taken ? uint8_t(key.size()) : 0;
+            facts.distances[g + k] = distance;
+            reachable += taken;
+        });
+        g += table->KeyCount();
     }
-    m_size = uint32_t(EntriesFor(hashes, distances));
+    m_size = uint32_t(EntriesFor(facts, reachable));
     m_entries.assign(m_size, Entry{});
 
     // First pass: every key that a profile's own lookup stops at goes into the entry table.
     std::vector<uint32_t> entryOf(keys, kNone);
     size_t distinct[2] = {0, 0};  // keys per filter
     size_t shared = 0;            // postings of keys that more than one profile holds
-    InsertKeys(tables, hashes, distances, entryOf, distinct, shared);
+    InsertKeys(tables, facts, entryOf, distinct, shared);
+    facts.packed = std::vector<PackedNgram>();
 
     // Most n-grams of a text are in no profile at all (nearly every unigram and bigram, since the
     // profiles leave out what many languages share); the filters answer most of those without
@@ -175,7 +185,7 @@ void CNgramIndex::Build(const std::vector<const CNgramTable*>& tables)
     // Second pass, in the same order: each hit's term goes to its key's postings in profile order,
     // or, for a key of one profile, to the terms stored once per (profile, count, length).
     CTermMap termOf;
-    size_t g = 0;
+    g = 0;
     for (size_t p = 0; p < tables.size(); ++p) {
         const CNgramTable& table = *tables[p];
         termOf.Reset(table.KeyCount());
@@ -186,9 +196,9 @@ void CNgramIndex::Build(const std::vector<const CNgramTable*>& tables)
             if (entryOf[g] == kNone)
                 continue;
             Entry& e = m_entries[entryOf[g]];
-            const size_t length = table.Key(i).size();
+            const size_t length = facts.lengths[g];
             if (e.count == 0)
-                m_filters[FilterFor(length)].Set(hashes[g]);
+                m_filters[FilterFor(length)].Set(facts.hashes[g]);
             // The same term the per-profile scoring forms: quotient first, then the weight.
             const int32_t count = table.Count(i);
             const double term = static_cast<double>(count) / total + g_ngramWeights[length];
@@ -211,82 +221,66 @@ void CNgramIndex::Build(const std::vector<const CNgramTable*>& tables)
     m_built = true;
 }
 
-void CNgramIndex::InsertKeys(const std::vector<const CNgramTable*>& tables, const std::vector<uint32_t>& hashes,
-                             const std::vector<uint32_t>& distances, std::vector<uint32_t>& entryOf,
-                             size_t distinct[2], size_t& shared)
+void CNgramIndex::InsertKeys(const std::vector<const CNgramTable*>& tables, const KeyFacts& facts,
+                             std::vector<uint32_t>& entryOf, size_t distinct[2], size_t& shared)
 {
     // While the pass runs, an entry's `first` names the key of the latest profile that holds it. A
     // key a lookup can reach may still have an equal key of the same profile nearer their shared
     // home, which the lookup meets first: of the two, the farther is left out.
-    auto insert = [&](size_t g, size_t firstOfProfile, std::u16string_view key) {
-        Entry& e = Insert(PackedNgram::Of(key.data(), key.size()), hashes[g]);
+    auto insert = [&](size_t g, size_t firstOfProfile) {
+        Entry& e = Insert(facts.packed[g], facts.hashes[g]);
         if (e.count > 0 && e.first >= firstOfProfile) {
             const size_t other = e.first;
-            const size_t dropped = distances[g] < distances[other] ? other : g;
+            const size_t dropped = facts.distances[g] < facts.distances[other] ? other : g;
             entryOf[g] = uint32_t(&e - m_entries.data());
             entryOf[dropped] = kNone;
             e.first = uint32_t(g + other - dropped);
             return;
         }
         if (e.count == 0)
-            ++distinct[FilterFor(key.size())];
+            ++distinct[FilterFor(facts.lengths[g])];
         shared += e.count == 1 ? 2 : e.count > 1 ? 1 : 0;
         ++e.count;
         e.first = uint32_t(g);
         entryOf[g] = uint32_t(&e - m_entries.data());
     };
 
-    // Keys go in batches whose entries are fetched ahead, so that the cache misses of a batch
-    // overlap; they go in in the order of the keys.
-    const int kBatch = 16;
-    size_t batch[kBatch];
-    int filled = 0;
-    size_t g = 0;
+    // Keys go in in their order, each entry fetched some keys ahead, so that the cache misses
+    // overlap.
+    const size_t kAhead = 16;
     const uint32_t grown = m_grown;
+    size_t g = 0;
     for (const CNgramTable* table : tables) {
         const size_t firstOfProfile = g;
-        auto flush = [&] {
-            for (int b = 0; b < filled; ++b)
-                insert(batch[b], firstOfProfile, table->Key(batch[b] - firstOfProfile));
-            filled = 0;
-        };
-        for (size_t i = 0; i < table->KeyCount(); ++i, ++g) {
-            if (distances[g] == CNgramTable::kUnreachable)
-                continue;
-            batch[filled] = g;
-            Prefetch(&m_entries[Home(hashes[g], m_size)]);
-            if (++filled == kBatch)
-                flush();
+        const size_t end = g + table->KeyCount();
+        for (size_t ahead = g; ahead < std::min(end, g + kAhead); ++ahead)
+            Prefetch(&m_entries[Home(facts.hashes[ahead], m_size)]);
+        for (; g < end; ++g) {
+            if (g + kAhead < end)
+                Prefetch(&m_entries[Home(facts.hashes[g + kAhead], m_size)]);
+            if (facts.lengths[g] != 0)
+                insert(g, firstOfProfile);
         }
-        flush();
     }
     // Should the table have grown, the entries noted before then have moved.
-    if (m_grown != grown) {
-        g = 0;
-        for (const CNgramTable* table : tables)
-            for (size_t i = 0; i < table->KeyCount(); ++i, ++g)
-                if (entryOf[g] != kNone) {
-                    const std::u16string_view key = table->Key(i);
-                    entryOf[g] = uint32_t(Find(PackedNgram::Of(key.data(), key.size()), hashes[g]) - m_entries.data());
-                }
-    }
+    if (m_grown != grown)
+        for (g = 0; g < entryOf.size(); ++g)
+            if (entryOf[g] != kNone)
+                entryOf[g] = uint32_t(Find(facts.packed[g], facts.hashes[g]) - m_entries.data());
 }
 
-size_t CNgramIndex::EntriesFor(const std::vector<uint32_t>& hashes, const std::vector<uint32_t>& distances)
+size_t CNgramIndex::EntriesFor(const KeyFacts& facts, size_t keys)
 {
     // Many keys are shared between profiles, so the distinct keys are estimated first, by counting
     // the bits their hashes leave clear in a bitmap, and the table is sized for about five-eighths
     // of them; Insert grows it should the estimate fall short.
-    size_t keys = 0;
-    for (uint32_t distance : distances)
-        keys += distance != CNgramTable::kUnreachable;
     int bits = 10;
     while (bits < 28 && (size_t(1) << bits) < 16 * keys)
         ++bits;
     std::vector<uint64_t> seen((size_t(1) << bits) / 64, 0);
-    for (size_t g = 0; g < hashes.size(); ++g)
-        if (distances[g] != CNgramTable::kUnreachable) {
-            const uint32_t bit = (hashes[g] * 0x2545F491u) >> (32 - bits);
+    for (size_t g = 0; g < facts.hashes.size(); ++g)
+        if (facts.lengths[g] != 0) {
+            const uint32_t bit = (facts.hashes[g] * 0x2545F491u) >> (32 - bits);
             seen[bit >> 6] |= uint64_t(1) << (bit & 63);
         }
     size_t clear = 0;

@@ -64,16 +64,23 @@ private:
     // The entry of `key`, a new one if it is absent; the table grows when it gets too full.
     Entry& Insert(PackedNgram key, uint32_t hash);
     void Grow();
-    // The entry table's size for the keys of these hashes that are not kUnreachable.
-    static size_t EntriesFor(const std::vector<uint32_t>& hashes, const std::vector<uint32_t>& distances);
     static constexpr uint32_t kSingle = 0xFFFFFFFFu;  // while building: a key of one profile
     static constexpr uint32_t kNone = 0xFFFFFFFFu;    // while building: a key left out
-    // The first pass of Build over every key that its profile's lookup can reach (its distance is
-    // not kUnreachable; keys numbered over all profiles in order): puts it into the entry table,
-    // notes its entry in `entryOf` (kNone for a key left out) and counts the profiles that hold it.
-    void InsertKeys(const std::vector<const CNgramTable*>& tables, const std::vector<uint32_t>& hashes,
-                    const std::vector<uint32_t>& distances, std::vector<uint32_t>& entryOf,
-                    size_t distinct[2], size_t& shared);
+    // While building: per key of every profile, numbered over all profiles in order.
+    struct KeyFacts
+    {
+        std::vector<uint32_t> hashes;
+        std::vector<PackedNgram> packed;
+        std::vector<uint8_t> lengths;     // 0 for a key left out
+        std::vector<uint32_t> distances;  // from its home slot
+    };
+    // The entry table's size for `keys` keys of these facts.
+    static size_t EntriesFor(const KeyFacts& facts, size_t keys);
+    // The first pass of Build over the keys that are not left out: puts each into the entry
+    // table, notes its entry in `entryOf` (kNone for a key left out) and counts the profiles that
+    // hold it.
+    void InsertKeys(const std::vector<const CNgramTable*>& tables, const KeyFacts& facts,
+                    std::vector<uint32_t>& entryOf, size_t distinct[2], size_t& shared);
 
     std::vector<Entry> m_entries;      // open addressing with linear probing
     uint32_t m_size = 0;               // entries in m_entries

@@ -217,43 +217,9 @@ ptrdiff_t CNgramTable::Find(std::u16string_view key, uint32_t hash) const
     return found;
 }
 
-std::vector<uint32_t> CNgramTable::ReachDistances(std::vector<uint32_t>* hashes) const
+void CNgramTable::CountSlotVisits(uint64_t visits)
 {
-    const uint32_t slots = uint32_t(m_slotCount);
-    std::vector<uint32_t> distances(KeyCount(), kUnreachable);
-    if (hashes != nullptr)
-        hashes->resize(KeyCount());
-    if (slots == 0)
-        return distances;
-    // A lookup walks from the home slot to the first empty one, so a key is reachable when its home
-    // lies in the same run of occupied slots, at or before it. The run that holds slot 0 may have
-    // begun at the end of the table; a table without an empty slot is one run that a lookup walks
-    // whole, from any slot.
-    uint32_t lastEmpty = slots;
-    for (uint32_t s = slots; s-- > 0 && lastEmpty == slots;)
-        if (!IsOccupied(int32_t(s)))
-            lastEmpty = s;
-    const bool full = lastEmpty == slots;
-    t_slotVisits += uint64_t(slots) + (full ? slots : slots - lastEmpty);
-    uint32_t runStart = full ? 0 : (lastEmpty + 1) % slots;
-    size_t k = 0;
-    for (uint32_t s = 0; s < slots; ++s) {
-        if (!IsOccupied(int32_t(s))) {
-            runStart = s + 1;
-            continue;
-        }
-        const std::u16string_view key = Key(k);
-        const uint32_t hash = HashNgram(key.data(), key.size());
-        if (hashes != nullptr)
-            (*hashes)[k] = hash;
-        const uint32_t home = hash % slots;
-        const uint32_t fromHome = (s + slots - home) % slots;
-        const uint32_t fromStart = (s + slots - runStart) % slots;
-        if (full || fromHome <= fromStart)
-            distances[k] = fromHome;
-        ++k;
-    }
-    return distances;
+    t_slotVisits += visits;
 }
 
 uint64_t CNgramTable::SlotVisits()

@@ -1,6 +1,8 @@
 // The in-memory n-gram table of one language and the profile that pairs it with a display name.
 #pragma once
 
+#include "ProfileFormat.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -51,15 +53,17 @@ public:
     // The same with the key's HashNgram already computed.
     ptrdiff_t Find(std::u16string_view key, uint32_t hash) const;
 
-    // Per stored key, in slot order, how many slots past its home slot it lies when a lookup of it
-    // can reach it (no empty slot between its home and its slot), else kUnreachable. A lookup stops
-    // at a reachable key unless an equal key lies nearer its home: of equal keys (they share their
-    // home) the one with the least distance is the one Find reports. One pass over the slots, however
-    // far the keys lie from their homes. With `hashes`, also each key's HashNgram, in the same order.
+    // Calls visit(k, key, hash, distance) for every stored key k in slot order, with its HashNgram
+    // and how many slots past its home slot it lies when a lookup of it can reach it (no empty slot
+    // between its home and its slot), else kUnreachable. A lookup stops at a reachable key unless an
+    // equal key lies nearer its home: of equal keys (they share their home) the one with the least
+    // distance is the one Find reports. One pass over the slots, however far the keys lie from their
+    // homes.
     static constexpr uint32_t kUnreachable = 0xFFFFFFFFu;
-    std::vector<uint32_t> ReachDistances(std::vector<uint32_t>* hashes = nullptr) const;
+    template <typename Visit>
+    void ForEachKeyReach(Visit visit) const;
 
-    // Slots visited by Find and ReachDistances on this thread so far: what the tests count work by.
+    // Slots visited by Find and ForEachKeyReach on this thread so far: what the tests count work by.
     static uint64_t SlotVisits();
 
     // Bytes held by the table.
@@ -74,6 +78,7 @@ private:
     }
     // Moves the counts and key starts to the 16-bit arrays where every value fits.
     void Narrow();
+    static void CountSlotVisits(uint64_t visits);
 
     int32_t m_slotCount = 0;
     int32_t m_entryCount = 0;
@@ -92,6 +97,42 @@ private:
     std::vector<uint16_t> m_keyOffset;
     std::vector<uint32_t> m_keyStart;
 };
+
+template <typename Visit>
+void CNgramTable::ForEachKeyReach(Visit visit) const
+{
+    const uint32_t slots = uint32_t(m_slotCount);
+    if (slots == 0)
+        return;
+    // A lookup walks from the home slot to the first empty one, so a key is reachable when its home
+    // lies in the same run of occupied slots, at or before it. The run that holds slot 0 may have
+    // begun at the end of the table; a table without an empty slot is one run that a lookup walks
+    // whole, from any slot.
+    uint32_t lastEmpty = slots;
+    for (uint32_t s = slots; s-- > 0 && lastEmpty == slots;)
+        if (!IsOccupied(int32_t(s)))
+            lastEmpty = s;
+    const bool full = lastEmpty == slots;
+    CountSlotVisits(uint64_t(slots) + (full ? slots : slots - lastEmpty));
+    uint32_t runStart = full ? 0 : (lastEmpty + 1) % slots;
+    size_t k = 0;
+    uint32_t start = Start(0);
+    for (uint32_t s = 0; s < slots; ++s) {
+        if (!IsOccupied(int32_t(s))) {
+            runStart = s + 1;
+            continue;
+        }
+        const uint32_t end = Start(k + 1);
+        const std::u16string_view key(m_units.data() + start, end - start);
+        start = end;
+        const uint32_t hash = HashNgram(key.data(), key.size());
+        const uint32_t home = hash % slots;
+        const uint32_t fromHome = s >= home ? s - home : s + slots - home;
+        const uint32_t fromStart = s >= runStart ? s - runStart : s + slots - runStart;
+        visit(k, key, hash, full || fromHome <= fromStart ? fromHome : kUnreachable);
+        ++k;
+    }
+}
 
 // One loaded language: a copy of its display name and its n-gram table.
 class CLangProfile
