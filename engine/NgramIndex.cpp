@@ -136,7 +136,8 @@ void CNgramIndex::Build(const std::vector<const CNgramTable*>& tables)
         keys += table->KeyCount();
     KeyFacts facts;
     facts.hashes.resize(keys);
-    facts.packed.resize(keys);
+    facts.low.resize(keys);
+    facts.high.resize(keys);
     facts.lengths.resize(keys);
     facts.distances.resize(keys);
     size_t reachable = 0;
@@ -145,7 +146,9 @@ void CNgramIndex::Build(const std::vector<const CNgramTable*>& tables)
         table->ForEachKeyReach([&](size_t k, std::u16string_view key, uint32_t hash, uint32_t distance) {
             const bool taken = distance != CNgramTable::kUnreachable && key.size() <= size_t(kMaxKey);
             facts.hashes[g + k] = hash;
-            facts.packed[g + k] = taken ? PackedNgram::Of(key.data(), key.size()) : PackedNgram{};
+            const PackedNgram packed = taken ? PackedNgram::Of(key.data(), key.size()) : PackedNgram{};
+            facts.low[g + k] = packed.low;
+            facts.high[g + k] = packed.high;
             facts.lengths[g + k] = taken ? uint8_t(key.size()) : 0;
             facts.distances[g + k] = distance;
             reachable += taken;
@@ -160,7 +163,8 @@ void CNgramIndex::Build(const std::vector<const CNgramTable*>& tables)
     size_t distinct[2] = {0, 0};  // keys per filter
     size_t shared = 0;            // postings of keys that more than one profile holds
     InsertKeys(tables, facts, entryOf, distinct, shared);
-    facts.packed = std::vector<PackedNgram>();
+    facts.low = std::vector<uint64_t>();
+    facts.high = std::vector<uint16_t>();
 
     // Most n-grams of a text are in no profile at all (nearly every unigram and bigram, since the
     // profiles leave out what many languages share); the filters answer most of those without
@@ -228,7 +232,7 @@ void CNgramIndex::InsertKeys(const std::vector<const CNgramTable*>& tables, cons
     // key a lookup can reach may still have an equal key of the same profile nearer their shared
     // home, which the lookup meets first: of the two, the farther is left out.
     auto insert = [&](size_t g, size_t firstOfProfile) {
-        Entry& e = Insert(facts.packed[g], facts.hashes[g]);
+        Entry& e = Insert(facts.Key(g), facts.hashes[g]);
         if (e.count > 0 && e.first >= firstOfProfile) {
             const size_t other = e.first;
             const size_t dropped = facts.distances[g] < facts.distances[other] ? other : g;
@@ -266,7 +270,7 @@ void CNgramIndex::InsertKeys(const std::vector<const CNgramTable*>& tables, cons
     if (m_grown != grown)
         for (g = 0; g < entryOf.size(); ++g)
             if (entryOf[g] != kNone)
-                entryOf[g] = uint32_t(Find(facts.packed[g], facts.hashes[g]) - m_entries.data());
+                entryOf[g] = uint32_t(Find(facts.Key(g), facts.hashes[g]) - m_entries.data());
 }
 
 size_t CNgramIndex::EntriesFor(const KeyFacts& facts, size_t keys)

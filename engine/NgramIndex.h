@@ -70,9 +70,12 @@ private:
     struct KeyFacts
     {
         std::vector<uint32_t> hashes;
-        std::vector<PackedNgram> packed;
+        std::vector<uint64_t> low;        // the packed units, as PackedNgram holds them
+        std::vector<uint16_t> high;
         std::vector<uint8_t> lengths;     // 0 for a key left out
         std::vector<uint32_t> distances;  // from its home slot
+
+        PackedNgram Key(size_t g) const { return {low[g], high[g]}; }
     };
     // The entry table's size for `keys` keys of these facts.
     static size_t EntriesFor(const KeyFacts& facts, size_t keys);

@@ -112,8 +112,7 @@ protected:
 }  // namespace
 
 // One row per module. Missing, rejected and empty rows are left out, the others load in table order,
-// and any failure gives one warning. With all 42 the index laid out at build time is read in place
-// and no table is made; with fewer the index of those loaded is built. Without a window ever
+// and any failure gives one warning; the index of those loaded is built. Without a window ever
 // created, destroying the object frees every profile.
 TEST_F(LoaderTest, RowsLoadInTableOrderFailingOnesLeftOutWithOneWarningAndAllFreed)
 {
@@ -122,6 +121,7 @@ TEST_F(LoaderTest, RowsLoadInTableOrderFailingOnesLeftOutWithOneWarningAndAllFre
                             {L"loader_missing.dll", CatalogueNamesWithout(u"ENGLISH"), 0},
                             {L"loader_bad.dll", CatalogueNamesWithout(u"AFRIKAANS"), 0},
                             {L"loader_failing.dll", {}, 0}};
+    CNgramTable::SlotVisits();  // this thread's counter, made at its first use, is not the object's
     for (Scenario& s : scenarios) {
         SCOPED_TRACE(s.dll ? Utf8(s.dll) : "all present (the test program)");
         HMODULE module = s.dll ? LoadLibraryW((TestProgramFolder() + s.dll).c_str()) : GetModuleHandleW(nullptr);
@@ -134,15 +134,13 @@ TEST_F(LoaderTest, RowsLoadInTableOrderFailingOnesLeftOutWithOneWarningAndAllFre
             EXPECT_TRUE(app.LoadLanguages());
             s.cost = LiveAllocations() - before;
             EXPECT_EQ(s.loaded, LoadedNames(app));
+            if (!s.loaded.empty())
+                EXPECT_GT(app.m_identifier.GetIndexBytes(), 0u);
             if (s.dll != nullptr) {
                 ExpectOneWarning(watcher);
-                if (!s.loaded.empty())
-                    EXPECT_GT(app.m_identifier.GetIndexBytes(), 0u);
             } else {
                 EXPECT_EQ(0, watcher.m_count);
                 EXPECT_EQ(TM_TEXT_READY, WindowText(m_window.m_hLabel));
-                EXPECT_EQ(0u, app.m_identifier.GetIndexBytes() + app.m_identifier.GetTableBytes())
-                    << "the index laid out at build time was not used, or tables were made";
                 EXPECT_NE(nullptr, app.m_identifier.Identify(u"abab"));
                 EXPECT_GT(s.cost, 42);
             }
