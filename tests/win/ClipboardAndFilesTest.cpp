@@ -1,5 +1,5 @@
-// Dropped text, files dropped from Explorer and the clipboard watch, on the real main window in this
-// process: what the input box, the label and the button show for each drop and each clipboard change.
+// Dropped text and files and the clipboard watch on the real main window in this process: what the
+// input box, the label and the button show for each drop and each clipboard change.
 #include "WindowTestSupport.h"
 
 #include "../../res/resource.h"
@@ -36,7 +36,7 @@ std::string Utf16LeWithBom(const std::wstring& text)
     return bytes;
 }
 
-// The clipboard's sequence number moves with every change; the listener's message follows it.
+// The listener's message follows a change of the clipboard.
 void PumpClipboardUpdates()
 {
     PumpMessages();
@@ -53,8 +53,7 @@ protected:
         Reset();
     }
 
-    // The box holds kBefore (as typed, so that Ctrl+Z has something to go back to), the button is
-    // disabled and the label shows "previous".
+    // The box holds kBefore, the button is disabled and the label shows "previous", not flashing.
     void Reset()
     {
         SetWindowTextW(m_app->m_hText, kBefore);
@@ -76,9 +75,9 @@ protected:
 
 }  // namespace
 
-// Each drop starts from Reset(). Dropped text, or a text file in each encoding the command-line tool
-// reads, goes into the box selected whole and enables the button; with Auto on it is identified and
-// flashes at once, but never a single unit. Empty drops change nothing, even with Auto on.
+// Dropped text, or a text file in each encoding the command-line tool reads, goes into the box
+// selected whole and enables the button; with Auto on it is identified and flashes at once, but never
+// a single unit. Empty drops change nothing, even with Auto on.
 TEST_F(ClipboardAndFiles, DroppedTextAndTextFilesGoIntoTheBoxAndAutoIdentifiesThem)
 {
     const struct
@@ -99,23 +98,23 @@ TEST_F(ClipboardAndFiles, DroppedTextAndTextFilesGoIntoTheBoxAndAutoIdentifiesTh
         {L"drop-invalid.txt", "caf\xE9 au lait", L"caf\uFFFD au lait", false, false},
     };
     for (const auto& d : drops) {
-        const std::string what = (d.name ? Utf8(d.name) : Utf8(d.text)) + (d.automatic ? ", Auto on" : "");
+        SCOPED_TRACE((d.name ? Utf8(d.name) : Utf8(d.text)) + (d.automatic ? ", Auto on" : ""));
         Reset();
         m_app->m_auto = d.automatic;
         if (d.name) {
             CTempFile file(d.name, d.bytes);
-            EXPECT_TRUE(m_app->OnDropFile(file.m_path.c_str())) << what;
+            EXPECT_TRUE(m_app->OnDropFile(file.m_path.c_str()));
         } else {
             m_app->OnDropText(d.text.c_str());
         }
-        EXPECT_EQ(GetWindowTextLengthW(m_app->m_hText), static_cast<int>(d.text.size())) << what;
+        EXPECT_EQ(GetWindowTextLengthW(m_app->m_hText), static_cast<int>(d.text.size()));
         if (d.text.size() < 500) {
-            EXPECT_EQ(WindowText(m_app->m_hText), d.text) << what;
+            EXPECT_EQ(WindowText(m_app->m_hText), d.text);
         }
-        EXPECT_EQ(Selection(m_app->m_hText), std::make_pair(DWORD(0), static_cast<DWORD>(d.text.size()))) << what;
-        EXPECT_TRUE(IsWindowEnabled(m_app->m_hJudge)) << what;
-        EXPECT_EQ(WindowText(m_app->m_hResult), d.identified ? VerdictOf(*m_app, d.text) : L"previous") << what;
-        EXPECT_EQ(m_app->m_flashing, d.identified) << what;
+        EXPECT_EQ(Selection(m_app->m_hText), std::make_pair(DWORD(0), static_cast<DWORD>(d.text.size())));
+        EXPECT_TRUE(IsWindowEnabled(m_app->m_hJudge));
+        EXPECT_EQ(WindowText(m_app->m_hResult), d.identified ? VerdictOf(*m_app, d.text) : L"previous");
+        EXPECT_EQ(m_app->m_flashing, d.identified);
     }
     m_app->m_auto = true;
     for (const wchar_t* empty : {L"", static_cast<const wchar_t*>(nullptr)}) {
@@ -171,14 +170,14 @@ TEST_F(ClipboardAndFiles, FilesThatCannotBeTakenLeaveTheBoxAndSayWhy)
     EXPECT_EQ(GetWindowTextLengthW(m_app->m_hText), static_cast<int>(CTonguemeter::kMaxDropBytes));
 }
 
-// Other programs' text replaces the box's as one step that Ctrl+Z takes back, and is identified at
-// once, whatever Auto says.
+// Other programs' text (this one without an owning window) replaces the box's as one step that
+// Ctrl+Z takes back, and is identified at once, whatever Auto says.
 TEST_F(ClipboardAndFiles, WatchedClipboardTextIsIdentifiedAndCtrlZBringsTheOldTextBack)
 {
     SendMessageW(m_app->m_hWnd, WM_SYSCOMMAND, IDM_CLIPBOARD, 0);
     ASSERT_TRUE(m_app->m_clipboard);
     m_app->m_auto = false;
-    ASSERT_TRUE(PutOnClipboard(m_other.m_hWnd, kGerman));
+    ASSERT_TRUE(PutOnClipboard(nullptr, kGerman));
     EXPECT_TRUE(WaitFor([&] { return WindowText(m_app->m_hText) == kGerman; }, 5));
     EXPECT_EQ(WindowText(m_app->m_hResult), VerdictOf(*m_app, kGerman));
     EXPECT_TRUE(IsWindowEnabled(m_app->m_hJudge));
@@ -235,8 +234,8 @@ TEST_F(ClipboardAndFiles, TheWatchPassesOverOwnCopiesEmptyOrHugeClipboardsAndABu
 
 namespace {
 
-// Puts kFrench on the clipboard the first time the label shows "判定中...", that is while the first
-// text is being identified.
+// Puts kFrench on the clipboard the first time the label shows "判定中...": while the first text is
+// being identified.
 HWND g_label = nullptr;
 HWND g_owner = nullptr;
 bool g_changed = false;
