@@ -34,6 +34,17 @@ std::vector<uint8_t> ReadBlob(int language)
 
 const std::vector<std::string> kCorpusDirs = {TM_CORPUS_DIR, TM_RUNNING_CORPUS_DIR, TM_SENTENCES_CORPUS_DIR};
 
+// Committed bytes against the bytes made of them now, with the first byte that differs.
+testing::AssertionResult SameBytes(const std::vector<uint8_t>& committed, const std::vector<uint8_t>& made)
+{
+    if (committed == made)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "differs at byte " << (std::mismatch(committed.begin(), committed.end(), made.begin(),
+                                                                               made.end()).first - committed.begin())
+                                       << " (committed " << committed.size() << " bytes, made " << made.size()
+                                       << "); run tm-build-profiles to write the profiles and their index again";
+}
+
 // What a table expects: the resource name of the language, or null for 判定不能.
 struct Expected
 {
@@ -94,10 +105,9 @@ const std::vector<Expected> kEveryday = {
 };
 
 // The close pairs and groups, several short sentences each, the same thing said in each language
-// where it can be. Of the sentences first written for these two tables, five were named wrong and
-// left out: "Ons gaan vanaand by my ouma eet." (Dutch), "Kolik to stojí?" (English), "Dnes večer
-// pôjdeme do kina." (Slovene), "Hoeveel kost dat?" (Afrikaans), "Де тут найближча аптека?"
-// (Bulgarian, Ukrainian a close second). Rows that fail now stay, within the budget.
+// where it can be. Five sentences first written for these tables were named wrong and left out
+// ("Ons gaan vanaand by my ouma eet.", "Kolik to stojí?", "Dnes večer pôjdeme do kina.", "Hoeveel kost
+// dat?", "Де тут найближча аптека?"); rows that fail now stay, within the budget.
 const std::vector<Expected> kCloseLanguages = {
     {u"Jeg købte en ny bog i går.", "DANISH"},
     {u"Hvad koster billetten til Aarhus?", "DANISH"},
@@ -207,13 +217,11 @@ const std::vector<Expected> kWithoutLetters = {
 };
 
 // The texts of a table that are named wrong, one line each: the text, the expected and the actual
-// verdict (a resource name or 判定不能).
-std::string Misidentified(CLangIdentifier& identifier, const std::vector<Expected>& table,
-                          size_t* count = nullptr)
+// verdict (a resource name or 判定不能); `count` of them.
+std::string Misidentified(CLangIdentifier& identifier, const std::vector<Expected>& table, size_t& count)
 {
     std::string wrong;
-    if (count != nullptr)
-        *count = 0;
+    count = 0;
     std::u16string verdict;
     for (const Expected& c : table) {
         const LangScore* results = identifier.Identify(c.text);
@@ -226,8 +234,7 @@ std::string Misidentified(CLangIdentifier& identifier, const std::vector<Expecte
         if (actual == expected)
             continue;
         wrong += "\n  " + EncodeUtf8(c.text) + "  expected " + expected + ", got " + actual;
-        if (count != nullptr)
-            ++*count;
+        ++count;
     }
     return wrong;
 }
@@ -281,11 +288,7 @@ TEST(CommittedProfiles, IndexIsLaidOutFromTheBlobs)
     ASSERT_FALSE(built.empty()) << error;
     std::ifstream file(std::string(TM_PROFILE_DIR) + "/" + kIndexFileName, std::ios::binary);
     const std::vector<uint8_t> committed((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    const auto differ = std::mismatch(committed.begin(), committed.end(), built.begin(), built.end());
-    EXPECT_TRUE(committed == built)
-        << kIndexFileName << " differs from the index of the committed blobs at byte "
-        << (differ.first - committed.begin()) << " (committed " << committed.size() << " bytes, laid out "
-        << built.size() << "); run tm-build-profiles to write the profiles and their index again";
+    EXPECT_TRUE(SameBytes(committed, built)) << kIndexFileName << ", laid out from the committed blobs";
 }
 
 TEST(CommittedProfiles, IdentifyEverydaySentences)
@@ -305,7 +308,7 @@ TEST(CommittedProfiles, IdentifyEverydaySentences)
                   {"without letters", &kWithoutLetters, 0}};
     for (const auto& table : tables) {
         size_t wrongCount = 0;
-        const std::string wrong = Misidentified(identifier, *table.rows, &wrongCount);
+        const std::string wrong = Misidentified(identifier, *table.rows, wrongCount);
         EXPECT_LE(wrongCount, table.budget) << table.name << ":" << wrong;
         if (!wrong.empty())
             std::printf("%s, %zu of %zu wrong (at most %zu allowed):%s\n", table.name, wrongCount,
@@ -423,6 +426,18 @@ int32_t StoredCount(const std::vector<uint8_t>& blob, const char16_t* key)
     return table.Load(blob.data(), blob.size()) && table.Lookup(key, &count) ? count : -1;
 }
 
+// The profiles the builder makes of `dirs`.
+std::vector<std::vector<uint8_t>> Built(const std::vector<std::string>& dirs, const BuildRecipe& recipe,
+                                        int threads = 2, LearningReport* report = nullptr)
+{
+    std::vector<std::vector<uint8_t>> blobs;
+    std::string error;
+    EXPECT_TRUE(BuildProfiles(dirs, recipe, threads, blobs, error, report)) << error;
+    EXPECT_EQ(blobs.size(), size_t(kLanguageCount));
+    blobs.resize(kLanguageCount);
+    return blobs;
+}
+
 class SmallCorpus : public testing::Test
 {
 protected:
@@ -445,10 +460,7 @@ TEST_F(SmallCorpus, KeysCountsAndTotalFollowTheTrainingText)
     recipe.sharedLimit = 10;
     recipe.minCount = 1;
     recipe.shares.clear();
-    std::vector<std::vector<uint8_t>> blobs;
-    std::string error;
-    ASSERT_TRUE(BuildProfiles({m_dir}, recipe, 2, blobs, error)) << error;
-
+    const std::vector<std::vector<uint8_t>> blobs = Built({m_dir}, recipe);
     for (int language = 0; language < kLanguageCount; ++language) {
         // Held by every language's top set: left out everywhere. Each language keeps its own word.
         EXPECT_EQ(StoredCount(blobs[language], u"commo"), -1);
@@ -487,10 +499,7 @@ TEST_F(SmallCorpus, DistinctKeysCarryABonus)
     recipe.minCount = 1;
     recipe.learnEpochs = 0;  // the bonus as the counts give it
     recipe.shares.clear();
-    std::vector<std::vector<uint8_t>> blobs;
-    std::string error;
-    ASSERT_TRUE(BuildProfiles({m_dir}, recipe, 2, blobs, error)) << error;
-
+    const std::vector<std::vector<uint8_t>> blobs = Built({m_dir}, recipe);
     CNgramTable table;
     ASSERT_TRUE(table.Load(blobs[kEnglish].data(), blobs[kEnglish].size()));
     auto fraction = [&](const char16_t* key) {
@@ -514,16 +523,13 @@ TEST_F(SmallCorpus, LearningKeepsTheKeysWhateverTheThreads)
     recipe.minCount = 1;
     recipe.learnWindows = 40;
     recipe.shares.clear();
-    std::vector<std::vector<uint8_t>> one, three, unlearnt;
-    std::string error;
     LearningReport report;
-    ASSERT_TRUE(BuildProfiles({m_dir}, recipe, 1, one, error, &report)) << error;
-    ASSERT_TRUE(BuildProfiles({m_dir}, recipe, 3, three, error)) << error;
-    EXPECT_EQ(one, three);
+    const std::vector<std::vector<uint8_t>> one = Built({m_dir}, recipe, 1, &report);
+    EXPECT_EQ(one, Built({m_dir}, recipe, 3));
     EXPECT_EQ(report.validationRight.size(), size_t(recipe.learnEpochs + 1));
     EXPECT_GT(report.trainingWindows, 0u);
     recipe.learnEpochs = 0;
-    ASSERT_TRUE(BuildProfiles({m_dir}, recipe, 1, unlearnt, error)) << error;
+    const std::vector<std::vector<uint8_t>> unlearnt = Built({m_dir}, recipe, 1);
     for (int language = 0; language < kLanguageCount; ++language) {
         CNgramTable learnt, plain;
         ASSERT_TRUE(learnt.Load(one[language].data(), one[language].size()));
@@ -566,9 +572,7 @@ TEST_F(SmallCorpus, LaterCorpusCountsAsAFixedAmountAtMost)
             std::ofstream empty(later + "/WELSH.txt");
         }
         recipe.laterUnits = c.laterUnits;
-        std::vector<std::vector<uint8_t>> blobs;
-        std::string error;
-        ASSERT_TRUE(BuildProfiles({m_dir, later}, recipe, 2, blobs, error)) << error;
+        const std::vector<std::vector<uint8_t>> blobs = Built({m_dir, later}, recipe);
         EXPECT_EQ(StoredCount(blobs[kEnglish], u"qwert"), 36);
         EXPECT_EQ(StoredCount(blobs[kEnglish], u"asdfg"), c.asdfg);
     }
@@ -589,21 +593,9 @@ TEST(ProfileBuilder, RebuildsTheCommittedBlobsByteForByte)
         << "the corpus files differ from the ones the profiles were built from (res/profiles/"
         << kCorpusDigestName << ")";
 
-    std::vector<std::vector<uint8_t>> blobs;
-    std::string error;
-    ASSERT_TRUE(BuildProfiles(kCorpusDirs, BuildRecipe(), 2, blobs, error)) << error;
-    ASSERT_EQ(blobs.size(), size_t(kLanguageCount));
-    for (int language = 0; language < kLanguageCount; ++language) {
-        const std::vector<uint8_t> committed = ReadBlob(language);
-        const std::vector<uint8_t>& built = blobs[language];
-        size_t first = 0;
-        while (first < committed.size() && first < built.size() && committed[first] == built[first])
-            ++first;
-        EXPECT_TRUE(committed == built)
-            << ResourceName(language) << ".bin differs from the rebuilt blob at byte " << first
-            << " (committed " << committed.size() << " bytes, rebuilt " << built.size()
-            << "); run tm-build-profiles to update the profiles";
-    }
+    const std::vector<std::vector<uint8_t>> blobs = Built(kCorpusDirs, BuildRecipe());
+    for (int language = 0; language < kLanguageCount; ++language)
+        EXPECT_TRUE(SameBytes(ReadBlob(language), blobs[language])) << ResourceName(language) << ".bin, rebuilt";
 }
 
 }  // namespace
