@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -323,10 +324,9 @@ TEST(ProfileBuilder, DevelopmentSplitHoldsOutEveryTenthBlock)
     for (size_t i = 0; i < lines; ++i)
         held += IsDevelopmentLine(i, lines) ? 1 : 0;
     EXPECT_EQ(held, 400u);
-    EXPECT_FALSE(IsDevelopmentLine(699, lines));
-    EXPECT_TRUE(IsDevelopmentLine(700, lines));
-    EXPECT_TRUE(IsDevelopmentLine(799, lines));
-    EXPECT_FALSE(IsDevelopmentLine(800, lines));
+    EXPECT_EQ((std::array<bool, 4>{IsDevelopmentLine(699, lines), IsDevelopmentLine(700, lines),
+                                   IsDevelopmentLine(799, lines), IsDevelopmentLine(800, lines)}),
+              (std::array<bool, 4>{false, true, true, false}));
     EXPECT_FALSE(IsDevelopmentLine(0, 1));  // a one-line file keeps its line for training
 }
 
@@ -372,10 +372,7 @@ TEST(ProfileBuilder, CorpusFilesDecodeAsUtf16Lines)
     std::vector<std::u16string> lines;
     ASSERT_TRUE(ReadCorpusFile(path, lines));
     std::remove(path.c_str());
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], u"a");
-    EXPECT_EQ(lines[1], u"é");
-    EXPECT_EQ(lines[2], std::u16string(u"\uFFFDx") + char16_t(0xD83D) + char16_t(0xDE00));
+    EXPECT_EQ(lines, (std::vector<std::u16string>{u"a", u"é", u"\uFFFDx\U0001F600"}));
     EXPECT_FALSE(ReadCorpusFile(path, lines));
 }
 
@@ -388,19 +385,17 @@ TEST(ProfileBuilder, WindowsEndAtWordsWithinTheirLengths)
     const std::u16string chinese = u"我们明天早上去公园散步\U00020000好吗我们明天早上去公园散步好吗我们明天";
     for (const bool atCharacters : {false, true}) {
         const std::u16string& line = atCharacters ? chinese : words;
-        std::vector<std::u16string> windows, again;
         for (uint64_t seed = 1; seed <= 20; ++seed) {
-            CSplitMix random(seed), same(seed);
-            windows.clear();
-            again.clear();
-            CutWindows(line, atCharacters, 10, 30, random, windows);
-            CutWindows(line, atCharacters, 10, 30, same, again);
-            EXPECT_EQ(windows, again);
-            ASSERT_FALSE(windows.empty());
-            for (const std::u16string& w : windows) {
+            std::vector<std::u16string> windows[2];
+            for (std::vector<std::u16string>& cut : windows) {
+                CSplitMix random(seed);
+                CutWindows(line, atCharacters, 10, 30, random, cut);
+            }
+            EXPECT_EQ(windows[0], windows[1]);
+            ASSERT_FALSE(windows[0].empty());
+            for (const std::u16string& w : windows[0]) {
                 SCOPED_TRACE(EncodeUtf8(w));
-                EXPECT_GE(w.size(), 10u);
-                EXPECT_LE(w.size(), 30u);
+                EXPECT_TRUE(w.size() >= 10 && w.size() <= 30);
                 const size_t at = line.find(w);
                 ASSERT_NE(at, std::u16string::npos);
                 EXPECT_EQ(w.find(u"longword"), std::u16string::npos);

@@ -315,7 +315,7 @@ TEST(Resources, IconGroupHasThreeImagesAndTheManifestAsksForCommonControls6OfIts
 
 // The dialog's 9-point font is made for the DPI (its size in dialog units follows with the
 // platform), and the link's underlined font follows a DPI change. (Run again at 144 and 192 DPI by
-// MainWindow.DpiCasesPassAt144And192.)
+// the window_tests_at_*_dpi tests.)
 TEST_F(AboutBox, FontFollowsTheDpi)
 {
     const UINT dpi = SystemDpi();
