@@ -139,22 +139,34 @@ TEST(AboutTemplate, ClassicDialogWithExactHeaderAndControls)
     }
 }
 
-TEST_F(AboutBox, ShowsItsTextsWholeAndABlueUnderlinedLinkThatOpensTheHomePageOnClick)
+// Run again at 144 and 192 DPI by the window_tests_at_*_dpi tests.
+TEST_F(AboutBox, ShowsItsTextsWholeAtItsDpiAndABlueUnderlinedLinkThatOpensTheHomePageOnClick)
 {
     const INT_PTR result = RunAbout([](HWND dialog) {
         HWND link = GetDlgItem(dialog, IDC_LINK);
         EXPECT_EQ(GetDlgCtrlID(GetFocus()), IDOK);  // the default button has the focus
 
-        // The link's own font: the dialog's, underlined; the dialog's font stays as it was.
-        HFONT linkFont = FontOf(link);
-        EXPECT_EQ(linkFont, g_linkFont);
-        LOGFONTW linkLog = {}, dialogLog = {};
-        ASSERT_EQ(GetObjectW(linkFont, sizeof(linkLog), &linkLog), static_cast<int>(sizeof(linkLog)));
-        GetObjectW(FontOf(dialog), sizeof(dialogLog), &dialogLog);
-        EXPECT_EQ(linkLog.lfUnderline, 1);
-        EXPECT_EQ(dialogLog.lfUnderline, 0);
-        EXPECT_EQ(linkLog.lfHeight, dialogLog.lfHeight);
-        EXPECT_STREQ(linkLog.lfFaceName, dialogLog.lfFaceName);
+        // The dialog's 9-point font made for the DPI; the link's own font is the dialog's, underlined.
+        auto expectLinkFont = [&] {
+            LOGFONTW linkLog = {}, dialogLog = {};
+            EXPECT_EQ(FontOf(link), g_linkFont);
+            ASSERT_EQ(GetObjectW(g_linkFont, sizeof(linkLog), &linkLog), static_cast<int>(sizeof(linkLog)));
+            GetObjectW(FontOf(dialog), sizeof(dialogLog), &dialogLog);
+            EXPECT_EQ(std::abs(dialogLog.lfHeight), MulDiv(9, static_cast<int>(SystemDpi()), 72));
+            EXPECT_EQ((std::array<LONG, 2>{linkLog.lfUnderline, dialogLog.lfUnderline}), (std::array<LONG, 2>{1, 0}));
+            EXPECT_EQ(linkLog.lfHeight, dialogLog.lfHeight);
+            EXPECT_STREQ(linkLog.lfFaceName, dialogLog.lfFaceName);
+        };
+        expectLinkFont();
+        // After a DPI change the link's font is made again, once the dialog manager has had the message.
+        HFONT before = g_linkFont;
+        RECT suggested = {};
+        GetWindowRect(dialog, &suggested);
+        SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(SystemDpi(), SystemDpi()), reinterpret_cast<LPARAM>(&suggested));
+        PumpMessages();
+        EXPECT_NE(g_linkFont, before);
+        EXPECT_EQ(GetObjectType(before), 0u);
+        expectLinkFont();
 
         // Blue on the dialog's own background for the link; default colours for the others.
         HDC dc = CreateCompatibleDC(nullptr);
@@ -311,31 +323,4 @@ TEST(Resources, IconGroupHasThreeImagesAndTheManifestAsksForCommonControls6OfIts
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(GetModuleHandleW(L"comctl32.dll"), path, MAX_PATH);
     EXPECT_NE(std::wstring(path).find(L"6.0"), std::wstring::npos) << Utf8(path);
-}
-
-// The dialog's 9-point font is made for the DPI (its size in dialog units follows with the
-// platform), and the link's underlined font follows a DPI change. (Run again at 144 and 192 DPI by
-// the window_tests_at_*_dpi tests.)
-TEST_F(AboutBox, FontFollowsTheDpi)
-{
-    const UINT dpi = SystemDpi();
-    RunAbout([&](HWND dialog) {
-        LOGFONTW font = {};
-        GetObjectW(FontOf(dialog), sizeof(font), &font);
-        EXPECT_EQ(std::abs(font.lfHeight), MulDiv(9, static_cast<int>(dpi), 72));
-
-        // The link's font is made again from the dialog's once the dialog manager has had the message.
-        HFONT before = g_linkFont;
-        RECT suggested = {};
-        GetWindowRect(dialog, &suggested);
-        SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
-        PumpMessages();
-        EXPECT_NE(g_linkFont, before);
-        EXPECT_EQ(GetObjectType(before), 0u);
-        EXPECT_EQ(FontOf(GetDlgItem(dialog, IDC_LINK)), g_linkFont);
-        LOGFONTW link = {};
-        GetObjectW(g_linkFont, sizeof(link), &link);
-        EXPECT_EQ((std::array<LONG, 2>{link.lfHeight, link.lfUnderline}), (std::array<LONG, 2>{font.lfHeight, 1}));
-        SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-    });
 }
