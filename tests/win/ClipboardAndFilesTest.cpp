@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -28,13 +29,6 @@ public:
 
     std::wstring m_path;
 };
-
-std::string Utf16LeWithBom(const std::wstring& text)
-{
-    std::string bytes("\xFF\xFE");
-    bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
-    return bytes;
-}
 
 // The listener's message follows a change of the clipboard.
 void PumpClipboardUpdates()
@@ -64,9 +58,22 @@ protected:
 
     void ExpectUntouched(const std::wstring& label, const std::string& what)
     {
-        EXPECT_EQ(WindowText(m_app->m_hText), kBefore) << what;
-        EXPECT_FALSE(IsWindowEnabled(m_app->m_hJudge)) << what;
-        EXPECT_EQ(WindowText(m_app->m_hResult), label) << what;
+        EXPECT_EQ(std::make_tuple(WindowText(m_app->m_hText), IsWindowEnabled(m_app->m_hJudge), WindowText(m_app->m_hResult)),
+                  std::make_tuple(std::wstring(kBefore), FALSE, label)) << what;
+    }
+
+    // The watch turned on from the system menu.
+    void Watch()
+    {
+        SendMessageW(m_app->m_hWnd, WM_SYSCOMMAND, IDM_CLIPBOARD, 0);
+        ASSERT_TRUE(m_app->m_clipboard);
+    }
+
+    // A clipboard change that the watch passes over.
+    void ExpectPassedOver(const std::string& what)
+    {
+        PumpClipboardUpdates();
+        ExpectUntouched(L"previous", what);
     }
 
     CTestApp m_app;
@@ -75,9 +82,9 @@ protected:
 
 }  // namespace
 
-// Dropped text, or a text file in each encoding the command-line tool reads, goes into the box
-// selected whole and enables the button; with Auto on it is identified and flashes at once, but never
-// a single unit. Empty drops change nothing, even with Auto on.
+// Dropped text, or a text file (decoded as the command-line tool decodes it, which its checks cover),
+// goes into the box selected whole and enables the button; with Auto on it is identified and flashes
+// at once, but never a single unit. Empty drops change nothing, even with Auto on.
 TEST_F(ClipboardAndFiles, DroppedTextAndTextFilesGoIntoTheBoxAndAutoIdentifiesThem)
 {
     const struct
@@ -91,11 +98,8 @@ TEST_F(ClipboardAndFiles, DroppedTextAndTextFilesGoIntoTheBoxAndAutoIdentifiesTh
         {nullptr, "", kGerman, true, true},
         {nullptr, "", L"z", true, false},
         {L"drop-utf8.txt", "\xEF\xBB\xBF" + Utf8(kGerman), kGerman, true, true},
-        {L"drop-utf16.txt", Utf16LeWithBom(kFrench), kFrench, false, false},
         // A NUL past the first 4 KiB is no sign of a binary file; the text ends there.
         {L"drop-late-nul.txt", std::string(5000, 'a') + '\0' + "tail", std::wstring(5000, L'a'), false, false},
-        // Invalid UTF-8 becomes U+FFFD.
-        {L"drop-invalid.txt", "caf\xE9 au lait", L"caf\uFFFD au lait", false, false},
     };
     for (const auto& d : drops) {
         SCOPED_TRACE((d.name ? Utf8(d.name) : Utf8(d.text)) + (d.automatic ? ", Auto on" : ""));
@@ -134,7 +138,7 @@ TEST_F(ClipboardAndFiles, FilesThatCannotBeTakenLeaveTheBoxAndSayWhy)
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     CTempFile huge(L"drop-huge.txt", std::string(CTonguemeter::kMaxDropBytes + 1, 'a'));
     CTempFile binary(L"drop-binary.bin", std::string("MZ\x90\0\x03\0\0\0", 8) + "text after the header");
-    CTempFile utf16WithNul(L"drop-utf16-nul.txt", Utf16LeWithBom(std::wstring(L"\0ab", 3)));
+    CTempFile utf16WithNul(L"drop-utf16-nul.txt", std::string("\xFF\xFE\0\0a\0b\0", 8));  // NUL, "ab"
     const std::wstring folder = TestProgramFolder() + L"drop-folder";
     CreateDirectoryW(folder.c_str(), nullptr);
     const struct
@@ -174,8 +178,7 @@ TEST_F(ClipboardAndFiles, FilesThatCannotBeTakenLeaveTheBoxAndSayWhy)
 // Ctrl+Z takes back, and is identified at once, whatever Auto says.
 TEST_F(ClipboardAndFiles, WatchedClipboardTextIsIdentifiedAndCtrlZBringsTheOldTextBack)
 {
-    SendMessageW(m_app->m_hWnd, WM_SYSCOMMAND, IDM_CLIPBOARD, 0);
-    ASSERT_TRUE(m_app->m_clipboard);
+    Watch();
     m_app->m_auto = false;
     ASSERT_TRUE(PutOnClipboard(nullptr, kGerman));
     EXPECT_TRUE(WaitFor([&] { return WindowText(m_app->m_hText) == kGerman; }, 5));
@@ -191,45 +194,34 @@ TEST_F(ClipboardAndFiles, WatchedClipboardTextIsIdentifiedAndCtrlZBringsTheOldTe
     ASSERT_TRUE(PutOnClipboard(m_other.m_hWnd, kFrench));
     PumpClipboardUpdates();
     SendMessageW(m_app->m_hWnd, WM_CLIPBOARDUPDATE, 0, 0);
-    ExpectUntouched(L"previous", "watch off");
+    ExpectPassedOver("watch off");
 }
 
 // Passed over: the program's own copies, an empty clipboard, other formats, text over the limit, and
 // an update while another window holds the clipboard open (not retried when it is free again).
 TEST_F(ClipboardAndFiles, TheWatchPassesOverOwnCopiesEmptyOrHugeClipboardsAndABusyOne)
 {
-    SendMessageW(m_app->m_hWnd, WM_SYSCOMMAND, IDM_CLIPBOARD, 0);
-    ASSERT_TRUE(m_app->m_clipboard);
-
+    Watch();
     SendMessageW(m_app->m_hText, EM_SETSEL, 4, 8);
     SendMessageW(m_app->m_hText, WM_COPY, 0, 0);
-    PumpClipboardUpdates();
-    ExpectUntouched(L"previous", "the input box's own copy");
-
+    ExpectPassedOver("the input box's own copy");
     ASSERT_TRUE(PutOnClipboard(m_other.m_hWnd, nullptr));
-    PumpClipboardUpdates();
-    ExpectUntouched(L"previous", "an empty clipboard");
+    ExpectPassedOver("an empty clipboard");
 
     ASSERT_TRUE(OpenClipboard(m_other.m_hWnd));
     EmptyClipboard();
-    HGLOBAL bitmapless = GlobalAlloc(GMEM_MOVEABLE, 4);
-    SetClipboardData(RegisterClipboardFormatW(L"Tonguemeter test format"), bitmapless);
+    SetClipboardData(RegisterClipboardFormatW(L"Tonguemeter test format"), GlobalAlloc(GMEM_MOVEABLE, 4));
     CloseClipboard();
-    PumpClipboardUpdates();
-    ExpectUntouched(L"previous", "no text on the clipboard");
-
-    const std::wstring huge(CTonguemeter::kMaxWatchedUnits + 1, L'a');
-    ASSERT_TRUE(PutOnClipboard(m_other.m_hWnd, huge.c_str()));
-    PumpClipboardUpdates();
-    ExpectUntouched(L"previous", "text over the limit");
+    ExpectPassedOver("no text on the clipboard");
+    ASSERT_TRUE(PutOnClipboard(m_other.m_hWnd, std::wstring(CTonguemeter::kMaxWatchedUnits + 1, L'a').c_str()));
+    ExpectPassedOver("text over the limit");
 
     ASSERT_TRUE(PutOnClipboard(m_other.m_hWnd, kGerman));
     ASSERT_TRUE(OpenClipboard(m_other.m_hWnd));  // busy: the update finds it held open
     PumpClipboardUpdates();
     SendMessageW(m_app->m_hWnd, WM_CLIPBOARDUPDATE, 0, 0);
     CloseClipboard();
-    PumpClipboardUpdates();
-    ExpectUntouched(L"previous", "a busy clipboard");
+    ExpectPassedOver("a busy clipboard");
 }
 
 namespace {
@@ -257,7 +249,7 @@ LRESULT CALLBACK ChangeClipboardWhileJudging(int code, WPARAM wParam, LPARAM lPa
 // label end with the newer text, and Ctrl+Z goes back one text at a time.
 TEST_F(ClipboardAndFiles, AChangeWhileIdentifyingIsTakenAfterwards)
 {
-    SendMessageW(m_app->m_hWnd, WM_SYSCOMMAND, IDM_CLIPBOARD, 0);
+    Watch();
     g_label = m_app->m_hResult;
     g_owner = m_other.m_hWnd;
     g_changed = false;

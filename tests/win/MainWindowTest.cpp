@@ -174,7 +174,7 @@ void ExpectOptions(CTonguemeter& app, const std::array<bool, 4>& on, int step)
         const Option& o = kOptions[k];
         SCOPED_TRACE(Utf8(o.key) + " at step " + std::to_string(step));
         EXPECT_EQ(app.*o.field, on[k]);
-        EXPECT_EQ((ExStyle(app.m_hWnd) & o.exStyle) != 0, on[k] && o.exStyle);
+        EXPECT_EQ((GetWindowLongPtrW(app.m_hWnd, GWL_EXSTYLE) & o.exStyle) != 0, on[k] && o.exStyle);
         // Found by id: wine appends an entry of its own to the system menu.
         EXPECT_EQ((GetMenuState(GetSystemMenu(app.m_hWnd, FALSE), o.command, MF_BYCOMMAND) & MF_CHECKED) != 0, on[k]);
     }
