@@ -11,13 +11,6 @@
 
 namespace {
 
-// A run as a test names it: its language and the text it starts with ("" for the start of the text).
-struct ExpectedRun
-{
-    std::string language;
-    std::u16string startsWith;
-};
-
 using Runs = std::vector<std::pair<std::string, size_t>>;  // language names and starts
 
 // The runs as named by `nameOf`, after checking that they cover the text back to back.
@@ -92,7 +85,7 @@ TEST(FindLanguageRuns, RunsFollowTheLanguagesOfTheText)
     {
         const char* what;
         std::u16string text;
-        std::vector<ExpectedRun> runs;
+        std::vector<std::pair<std::string, std::u16string>> runs;  // languages and the text each starts with
     } cases[] = {
         {"one language", kEnglish, {{"ENGLISH", u""}}},
         {"two by paragraph", kEnglish + u"\n\n" + kGerman, {{"ENGLISH", u""}, {"GERMAN", u"Am "}}},
@@ -111,8 +104,8 @@ TEST(FindLanguageRuns, RunsFollowTheLanguagesOfTheText)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Runs wanted;
-        for (const ExpectedRun& run : c.runs) {
-            wanted.emplace_back(run.language, c.text.find(run.startsWith));
+        for (const auto& [language, startsWith] : c.runs) {
+            wanted.emplace_back(language, c.text.find(startsWith));
             ASSERT_NE(wanted.back().second, std::u16string::npos);
         }
         const auto runs = FindLanguageRuns(RealLanguages().Identifier(), c.text.c_str(), c.text.size());
