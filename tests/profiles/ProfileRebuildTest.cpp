@@ -440,22 +440,22 @@ protected:
     {
         ASSERT_EQ(ResourceName(kEnglish), "ENGLISH");
         WriteSmallCorpus(m_dir);
+        m_recipe.ordinaryKeys = 200;
+        m_recipe.minCount = 1;
+        m_recipe.shares.clear();
     }
 
     std::string m_dir = testing::TempDir() + "tm_small_corpus";
+    BuildRecipe m_recipe;  // what each test changes of it, and every key of the small corpus taken
 };
 
 TEST_F(SmallCorpus, KeysCountsAndTotalFollowTheTrainingText)
 {
-    BuildRecipe recipe;
-    recipe.bonusScale = 0;  // plain occurrence counts
-    recipe.ordinaryKeys = 200;
-    recipe.capitalKeys = 50;
-    recipe.capitalEvery = 2;
-    recipe.sharedLimit = 10;
-    recipe.minCount = 1;
-    recipe.shares.clear();
-    const std::vector<std::vector<uint8_t>> blobs = Built({m_dir}, recipe);
+    m_recipe.bonusScale = 0;  // plain occurrence counts
+    m_recipe.capitalKeys = 50;
+    m_recipe.capitalEvery = 2;
+    m_recipe.sharedLimit = 10;
+    const std::vector<std::vector<uint8_t>> blobs = Built({m_dir}, m_recipe);
     for (int language = 0; language < kLanguageCount; ++language) {
         // Held by every language's top set: left out everywhere. Each language keeps its own word.
         EXPECT_EQ(StoredCount(blobs[language], u"commo"), -1);
@@ -487,14 +487,10 @@ TEST_F(SmallCorpus, KeysCountsAndTotalFollowTheTrainingText)
 
 TEST_F(SmallCorpus, DistinctKeysCarryABonus)
 {
-    BuildRecipe recipe;
-    recipe.ordinaryKeys = 200;
-    recipe.capitalKeys = 0;
-    recipe.sharedLimit = 0;  // keep the keys every language uses alike
-    recipe.minCount = 1;
-    recipe.learnEpochs = 0;  // the bonus as the counts give it
-    recipe.shares.clear();
-    const std::vector<std::vector<uint8_t>> blobs = Built({m_dir}, recipe);
+    m_recipe.capitalKeys = 0;
+    m_recipe.sharedLimit = 0;  // keep the keys every language uses alike
+    m_recipe.learnEpochs = 0;  // the bonus as the counts give it
+    const std::vector<std::vector<uint8_t>> blobs = Built({m_dir}, m_recipe);
     CNgramTable table;
     ASSERT_TRUE(table.Load(blobs[kEnglish].data(), blobs[kEnglish].size()));
     auto fraction = [&](const char16_t* key) {
@@ -513,18 +509,14 @@ TEST_F(SmallCorpus, DistinctKeysCarryABonus)
 // number of threads.
 TEST_F(SmallCorpus, LearningKeepsTheKeysWhateverTheThreads)
 {
-    BuildRecipe recipe;
-    recipe.ordinaryKeys = 200;
-    recipe.minCount = 1;
-    recipe.learnWindows = 40;
-    recipe.shares.clear();
+    m_recipe.learnWindows = 40;
     LearningReport report;
-    const std::vector<std::vector<uint8_t>> one = Built({m_dir}, recipe, 1, &report);
-    EXPECT_EQ(one, Built({m_dir}, recipe, 3));
-    EXPECT_EQ(report.validationRight.size(), size_t(recipe.learnEpochs + 1));
+    const std::vector<std::vector<uint8_t>> one = Built({m_dir}, m_recipe, 1, &report);
+    EXPECT_EQ(one, Built({m_dir}, m_recipe, 3));
+    EXPECT_EQ(report.validationRight.size(), size_t(m_recipe.learnEpochs + 1));
     EXPECT_GT(report.trainingWindows, 0u);
-    recipe.learnEpochs = 0;
-    const std::vector<std::vector<uint8_t>> unlearnt = Built({m_dir}, recipe, 1);
+    m_recipe.learnEpochs = 0;
+    const std::vector<std::vector<uint8_t>> unlearnt = Built({m_dir}, m_recipe, 1);
     for (int language = 0; language < kLanguageCount; ++language) {
         CNgramTable learnt, plain;
         ASSERT_TRUE(learnt.Load(one[language].data(), one[language].size()));
@@ -543,11 +535,8 @@ TEST_F(SmallCorpus, LaterCorpusCountsAsAFixedAmountAtMost)
     const std::u16string line = u"common words " + std::u16string(3, char16_t(0x4E00 + kEnglish)) + u" asdfg";
     size_t units = 0;
     NormaliseText(line.c_str(), &units);
-    BuildRecipe recipe;
-    recipe.bonusScale = 0;  // plain weighed counts
-    recipe.ordinaryKeys = 200;
-    recipe.sharedLimit = 0;
-    recipe.minCount = 1;
+    m_recipe.bonusScale = 0;  // plain weighed counts
+    m_recipe.sharedLimit = 0;
     // 80 lines: 72 training lines and 36 upper-cased copies.
     const double fixedAmount = double((72 + 36) * units);
     const std::string later = m_dir + "_later";
@@ -566,8 +555,8 @@ TEST_F(SmallCorpus, LaterCorpusCountsAsAFixedAmountAtMost)
                 file << EncodeUtf8(line) << "\n";
             std::ofstream empty(later + "/WELSH.txt");
         }
-        recipe.laterUnits = c.laterUnits;
-        const std::vector<std::vector<uint8_t>> blobs = Built({m_dir, later}, recipe);
+        m_recipe.laterUnits = c.laterUnits;
+        const std::vector<std::vector<uint8_t>> blobs = Built({m_dir, later}, m_recipe);
         EXPECT_EQ(StoredCount(blobs[kEnglish], u"qwert"), 36);
         EXPECT_EQ(StoredCount(blobs[kEnglish], u"asdfg"), c.asdfg);
     }
