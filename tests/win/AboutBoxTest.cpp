@@ -7,6 +7,7 @@
 #include "../../res/resource.h"
 
 #include <gtest/gtest.h>
+#include <shellapi.h>
 
 #include <array>
 #include <cstdlib>
@@ -75,12 +76,11 @@ protected:
     void SetUp() override
     {
         g_openCalls.clear();
-        m_saved = g_openAddress;
         g_openAddress = RecordOpen;
     }
     void TearDown() override
     {
-        g_openAddress = m_saved;
+        g_openAddress = ShellExecuteW;
         PumpMessages();
     }
 
@@ -93,8 +93,6 @@ protected:
         EXPECT_TRUE(g_ranInside) << "no About box open";
         return result;
     }
-
-    OpenAddressFunction m_saved;
 };
 
 }  // namespace
