@@ -32,7 +32,8 @@ TEST(UnpackZeroRuns, TokensAndRejections)
         payload.insert(payload.end(), c.stream.begin(), c.stream.end());
         std::unique_ptr<uint8_t[]> buffer;
         uint32_t length = 0;
-        ASSERT_EQ(UnpackZeroRuns(payload.data(), payload.size(), buffer, length), c.taken) << testing::PrintToString(payload);
+        ASSERT_EQ(UnpackZeroRuns(payload.data(), payload.size(), buffer, length), c.taken)
+            << testing::PrintToString(payload);
         if (c.taken) {
             EXPECT_EQ(Bytes(buffer.get(), buffer.get() + length), c.unpacked);
         }

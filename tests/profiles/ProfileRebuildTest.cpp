@@ -40,9 +40,9 @@ testing::AssertionResult SameBytes(const std::vector<uint8_t>& committed, const 
 {
     if (committed == made)
         return testing::AssertionSuccess();
-    return testing::AssertionFailure() << "differs at byte " << (std::mismatch(committed.begin(), committed.end(), made.begin(),
-                                                                               made.end()).first - committed.begin())
-                                       << " (committed " << committed.size() << " bytes, made " << made.size()
+    const auto differ = std::mismatch(committed.begin(), committed.end(), made.begin(), made.end());
+    return testing::AssertionFailure() << "differs at byte " << (differ.first - committed.begin()) << " (committed "
+                                       << committed.size() << " bytes, made " << made.size()
                                        << "); run tm-build-profiles to write the profiles and their index again";
 }
 

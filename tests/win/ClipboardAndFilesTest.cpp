@@ -58,7 +58,8 @@ protected:
 
     void ExpectUntouched(const std::wstring& label, const std::string& what)
     {
-        EXPECT_EQ(std::make_tuple(WindowText(m_app->m_hText), IsWindowEnabled(m_app->m_hJudge), WindowText(m_app->m_hResult)),
+        EXPECT_EQ(std::make_tuple(WindowText(m_app->m_hText), IsWindowEnabled(m_app->m_hJudge),
+                                  WindowText(m_app->m_hResult)),
                   std::make_tuple(std::wstring(kBefore), FALSE, label)) << what;
     }
 

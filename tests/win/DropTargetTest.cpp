@@ -59,8 +59,10 @@ public:
     {
         DROPFILES header = {sizeof(header), {}, FALSE, wide};
         m_bytes.assign(reinterpret_cast<const char*>(&header), reinterpret_cast<const char*>(&header + 1));
-        for (wchar_t c : paths + L'\0')
-            m_bytes.insert(m_bytes.end(), reinterpret_cast<const char*>(&c), reinterpret_cast<const char*>(&c) + (wide ? 2 : 1));
+        for (wchar_t c : paths + L'\0') {
+            const char* unit = reinterpret_cast<const char*>(&c);  // ANSI: the low byte
+            m_bytes.insert(m_bytes.end(), unit, unit + (wide ? 2 : 1));
+        }
         m_format = CF_HDROP;
     }
 

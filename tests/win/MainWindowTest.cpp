@@ -435,8 +435,8 @@ void ExpectButtonFor(CTonguemeter& app)
 }  // namespace
 
 // Also run at 144 and 192 DPI by the window_tests_at_*_dpi tests (TM_EXPECT_DPI then names the DPI
-// the platform must report). Without settings the window opens at the default size for the DPI, with the
-// message font for it, and shows a three-candidate verdict whole.
+// the platform must report). Without settings the window opens at the default size for the DPI, with
+// the message font for it, and shows a three-candidate verdict whole.
 TEST(MainWindow, ReadyWindowAndVerdictAtThisDpi)
 {
     const UINT dpi = SystemDpi();
