@@ -11,18 +11,12 @@
 
 namespace {
 
-// A run as a test names it: its language and the text it starts with ("" for the start of the text).
-struct ExpectedRun
-{
-    std::string language;
-    std::u16string startsWith;
-};
+using Runs = std::vector<std::pair<std::string, size_t>>;  // language names and starts
 
-// The runs as language names with their starts, after checking that they cover the text back to back.
-std::vector<std::pair<std::string, size_t>> Describe(const std::vector<LanguageRun>& runs, size_t length,
-                                                     const std::function<std::string(int)>& nameOf)
+// The runs as named by `nameOf`, after checking that they cover the text back to back.
+Runs Describe(const std::vector<LanguageRun>& runs, size_t length, const std::function<std::string(int)>& nameOf)
 {
-    std::vector<std::pair<std::string, size_t>> described;
+    Runs described;
     size_t at = 0;
     for (const LanguageRun& run : runs) {
         EXPECT_EQ(run.start, at);
@@ -34,43 +28,24 @@ std::vector<std::pair<std::string, size_t>> Describe(const std::vector<LanguageR
     return described;
 }
 
-void ExpectRuns(CLangIdentifier& identifier, const std::u16string& text,
-                const std::vector<ExpectedRun>& expected, const std::function<std::string(int)>& nameOf)
+// The real profiles, loaded once.
+const CProfileCatalogue& RealLanguages()
 {
-    std::vector<std::pair<std::string, size_t>> wanted;
-    for (const ExpectedRun& run : expected) {
-        const size_t start = text.find(run.startsWith);
-        ASSERT_NE(start, std::u16string::npos);
-        wanted.emplace_back(run.language, start);
-    }
-    const std::vector<LanguageRun> runs = FindLanguageRuns(identifier, text.c_str(), text.size());
-    EXPECT_EQ(Describe(runs, text.size(), nameOf), wanted);
+    static CProfileCatalogue catalogue;
+    static const bool loaded = [] {
+        const bool ok = catalogue.Load(TM_PROFILE_DIR);
+        catalogue.Identifier().BuildIndex();
+        return ok;
+    }();
+    EXPECT_TRUE(loaded);
+    return catalogue;
 }
 
-class CRealLanguages : public ::testing::Test
+std::string RealName(int profile)
 {
-protected:
-    static void SetUpTestSuite()
-    {
-        s_catalogue = new CProfileCatalogue;
-        ASSERT_TRUE(s_catalogue->Load(TM_PROFILE_DIR));
-        s_catalogue->Identifier().BuildIndex();
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_catalogue;
-        s_catalogue = nullptr;
-    }
-    static std::string NameOf(int profile)
-    {
-        const char16_t* name = LanguageTable[s_catalogue->LanguageOf(profile)].resourceName;
-        return std::string(name, name + std::char_traits<char16_t>::length(name));
-    }
-
-    static CProfileCatalogue* s_catalogue;
-};
-
-CProfileCatalogue* CRealLanguages::s_catalogue = nullptr;
+    const char16_t* name = LanguageTable[RealLanguages().LanguageOf(profile)].resourceName;
+    return std::string(name, name + std::char_traits<char16_t>::length(name));
+}
 
 const std::u16string kEnglish =
     u"The weather was cold this morning, so we stayed inside and read books by the fire. In the "
@@ -101,7 +76,7 @@ const std::u16string kJapanese = u"昨日は友達と一緒に京都へ行きま
 
 }  // namespace
 
-TEST_F(CRealLanguages, RunsFollowTheLanguagesOfTheText)
+TEST(FindLanguageRuns, RunsFollowTheLanguagesOfTheText)
 {
     const std::u16string sentences = kEnglish.substr(0, kEnglish.find(u"Everyone"));
     const std::u16string digits = u"1234 5678 90.12 3456 7890 (1234) 5678 9012 3456 - 7890 1234 "
@@ -110,7 +85,7 @@ TEST_F(CRealLanguages, RunsFollowTheLanguagesOfTheText)
     {
         const char* what;
         std::u16string text;
-        std::vector<ExpectedRun> runs;
+        std::vector<std::pair<std::string, std::u16string>> runs;  // languages and the text each starts with
     } cases[] = {
         {"one language", kEnglish, {{"ENGLISH", u""}}},
         {"two by paragraph", kEnglish + u"\n\n" + kGerman, {{"ENGLISH", u""}, {"GERMAN", u"Am "}}},
@@ -128,7 +103,13 @@ TEST_F(CRealLanguages, RunsFollowTheLanguagesOfTheText)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        ExpectRuns(s_catalogue->Identifier(), c.text, c.runs, NameOf);
+        Runs wanted;
+        for (const auto& [language, startsWith] : c.runs) {
+            wanted.emplace_back(language, c.text.find(startsWith));
+            ASSERT_NE(wanted.back().second, std::u16string::npos);
+        }
+        const auto runs = FindLanguageRuns(RealLanguages().Identifier(), c.text.c_str(), c.text.size());
+        EXPECT_EQ(Describe(runs, c.text.size(), RealName), wanted);
     }
 }
 
@@ -196,6 +177,5 @@ TEST(FindLanguageRuns, ALongUnbrokenRunChangesOnlyWhereTheEvidenceDoes)
     // A sentence of two words of the other language in a long run is not worth a change.
     const std::u16string insert = Words(u'a', 50) + u". " + Words(u'b', 2) + u". " + Words(u'a', 50);
     const std::vector<LanguageRun> one = FindLanguageRuns(identifier, insert.c_str(), insert.size());
-    EXPECT_EQ(Describe(one, insert.size(), SyntheticName),
-              (std::vector<std::pair<std::string, size_t>>{{"a", 0}}));
+    EXPECT_EQ(Describe(one, insert.size(), SyntheticName), (Runs{{"a", 0}}));
 }

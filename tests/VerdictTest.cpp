@@ -31,14 +31,6 @@ std::pair<std::u16string, bool> Verdict(const std::vector<double>& scores)
     return {text, named};
 }
 
-std::string Describe(const std::vector<double>& scores)
-{
-    std::string out = "scores";
-    for (double s : scores)
-        out += " " + std::to_string(s);
-    return out;
-}
-
 }  // namespace
 
 TEST(FormatVerdict, NamesTheLeaderListsCloseRunnersUpAndGivesUpOnAFourWayTie)
@@ -72,8 +64,8 @@ TEST(FormatVerdict, NamesTheLeaderListsCloseRunnersUpAndGivesUpOnAFourWayTie)
     };
     for (const auto& c : cases) {
         const auto [text, named] = Verdict(c.scores);
-        EXPECT_EQ(text, c.text) << Describe(c.scores);
-        EXPECT_EQ(named, c.text != kNone) << Describe(c.scores);
+        EXPECT_EQ(text, c.text) << testing::PrintToString(c.scores);
+        EXPECT_EQ(named, c.text != kNone) << testing::PrintToString(c.scores);
     }
     std::u16string text = u"stale";
     EXPECT_FALSE(FormatVerdict(nullptr, 42, text));

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -33,6 +34,17 @@ std::vector<uint8_t> ReadBlob(int language)
 }
 
 const std::vector<std::string> kCorpusDirs = {TM_CORPUS_DIR, TM_RUNNING_CORPUS_DIR, TM_SENTENCES_CORPUS_DIR};
+
+// Committed bytes against the bytes made of them now, with the first byte that differs.
+testing::AssertionResult SameBytes(const std::vector<uint8_t>& committed, const std::vector<uint8_t>& made)
+{
+    if (committed == made)
+        return testing::AssertionSuccess();
+    const auto differ = std::mismatch(committed.begin(), committed.end(), made.begin(), made.end());
+    return testing::AssertionFailure() << "differs at byte " << (differ.first - committed.begin()) << " (committed "
+                                       << committed.size() << " bytes, made " << made.size()
+                                       << "); run tm-build-profiles to write the profiles and their index again";
+}
 
 // What a table expects: the resource name of the language, or null for 判定不能.
 struct Expected
@@ -94,10 +106,9 @@ const std::vector<Expected> kEveryday = {
 };
 
 // The close pairs and groups, several short sentences each, the same thing said in each language
-// where it can be. Of the sentences first written for these two tables, five were named wrong and
-// left out: "Ons gaan vanaand by my ouma eet." (Dutch), "Kolik to stojí?" (English), "Dnes večer
-// pôjdeme do kina." (Slovene), "Hoeveel kost dat?" (Afrikaans), "Де тут найближча аптека?"
-// (Bulgarian, Ukrainian a close second). Rows that fail now stay, within the budget.
+// where it can be. Five sentences first written for these tables were named wrong and left out
+// ("Ons gaan vanaand by my ouma eet.", "Kolik to stojí?", "Dnes večer pôjdeme do kina.", "Hoeveel kost
+// dat?", "Де тут найближча аптека?"); rows that fail now stay, within the budget.
 const std::vector<Expected> kCloseLanguages = {
     {u"Jeg købte en ny bog i går.", "DANISH"},
     {u"Hvad koster billetten til Aarhus?", "DANISH"},
@@ -207,13 +218,11 @@ const std::vector<Expected> kWithoutLetters = {
 };
 
 // The texts of a table that are named wrong, one line each: the text, the expected and the actual
-// verdict (a resource name or 判定不能).
-std::string Misidentified(CLangIdentifier& identifier, const std::vector<Expected>& table,
-                          size_t* count = nullptr)
+// verdict (a resource name or 判定不能); `count` of them.
+std::string Misidentified(CLangIdentifier& identifier, const std::vector<Expected>& table, size_t& count)
 {
     std::string wrong;
-    if (count != nullptr)
-        *count = 0;
+    count = 0;
     std::u16string verdict;
     for (const Expected& c : table) {
         const LangScore* results = identifier.Identify(c.text);
@@ -226,8 +235,7 @@ std::string Misidentified(CLangIdentifier& identifier, const std::vector<Expecte
         if (actual == expected)
             continue;
         wrong += "\n  " + EncodeUtf8(c.text) + "  expected " + expected + ", got " + actual;
-        if (count != nullptr)
-            ++*count;
+        ++count;
     }
     return wrong;
 }
@@ -286,7 +294,7 @@ TEST(CommittedProfiles, IdentifyEverydaySentences)
                   {"without letters", &kWithoutLetters, 0}};
     for (const auto& table : tables) {
         size_t wrongCount = 0;
-        const std::string wrong = Misidentified(identifier, *table.rows, &wrongCount);
+        const std::string wrong = Misidentified(identifier, *table.rows, wrongCount);
         EXPECT_LE(wrongCount, table.budget) << table.name << ":" << wrong;
         if (!wrong.empty())
             std::printf("%s, %zu of %zu wrong (at most %zu allowed):%s\n", table.name, wrongCount,
@@ -301,10 +309,9 @@ TEST(ProfileBuilder, DevelopmentSplitHoldsOutEveryTenthBlock)
     for (size_t i = 0; i < lines; ++i)
         held += IsDevelopmentLine(i, lines) ? 1 : 0;
     EXPECT_EQ(held, 400u);
-    EXPECT_FALSE(IsDevelopmentLine(699, lines));
-    EXPECT_TRUE(IsDevelopmentLine(700, lines));
-    EXPECT_TRUE(IsDevelopmentLine(799, lines));
-    EXPECT_FALSE(IsDevelopmentLine(800, lines));
+    EXPECT_EQ((std::array<bool, 4>{IsDevelopmentLine(699, lines), IsDevelopmentLine(700, lines),
+                                   IsDevelopmentLine(799, lines), IsDevelopmentLine(800, lines)}),
+              (std::array<bool, 4>{false, true, true, false}));
     EXPECT_FALSE(IsDevelopmentLine(0, 1));  // a one-line file keeps its line for training
 }
 
@@ -350,10 +357,7 @@ TEST(ProfileBuilder, CorpusFilesDecodeAsUtf16Lines)
     std::vector<std::u16string> lines;
     ASSERT_TRUE(ReadCorpusFile(path, lines));
     std::remove(path.c_str());
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], u"a");
-    EXPECT_EQ(lines[1], u"é");
-    EXPECT_EQ(lines[2], std::u16string(u"\uFFFDx") + char16_t(0xD83D) + char16_t(0xDE00));
+    EXPECT_EQ(lines, (std::vector<std::u16string>{u"a", u"é", u"\uFFFDx\U0001F600"}));
     EXPECT_FALSE(ReadCorpusFile(path, lines));
 }
 
@@ -366,19 +370,17 @@ TEST(ProfileBuilder, WindowsEndAtWordsWithinTheirLengths)
     const std::u16string chinese = u"我们明天早上去公园散步\U00020000好吗我们明天早上去公园散步好吗我们明天";
     for (const bool atCharacters : {false, true}) {
         const std::u16string& line = atCharacters ? chinese : words;
-        std::vector<std::u16string> windows, again;
         for (uint64_t seed = 1; seed <= 20; ++seed) {
-            CSplitMix random(seed), same(seed);
-            windows.clear();
-            again.clear();
-            CutWindows(line, atCharacters, 10, 30, random, windows);
-            CutWindows(line, atCharacters, 10, 30, same, again);
-            EXPECT_EQ(windows, again);
-            ASSERT_FALSE(windows.empty());
-            for (const std::u16string& w : windows) {
+            std::vector<std::u16string> windows[2];
+            for (std::vector<std::u16string>& cut : windows) {
+                CSplitMix random(seed);
+                CutWindows(line, atCharacters, 10, 30, random, cut);
+            }
+            EXPECT_EQ(windows[0], windows[1]);
+            ASSERT_FALSE(windows[0].empty());
+            for (const std::u16string& w : windows[0]) {
                 SCOPED_TRACE(EncodeUtf8(w));
-                EXPECT_GE(w.size(), 10u);
-                EXPECT_LE(w.size(), 30u);
+                EXPECT_TRUE(w.size() >= 10 && w.size() <= 30);
                 const size_t at = line.find(w);
                 ASSERT_NE(at, std::u16string::npos);
                 EXPECT_EQ(w.find(u"longword"), std::u16string::npos);
@@ -404,6 +406,18 @@ int32_t StoredCount(const std::vector<uint8_t>& blob, const char16_t* key)
     return table.Load(blob.data(), blob.size()) && table.Lookup(key, &count) ? count : -1;
 }
 
+// The profiles the builder makes of `dirs`.
+std::vector<std::vector<uint8_t>> Built(const std::vector<std::string>& dirs, const BuildRecipe& recipe,
+                                        int threads = 2, LearningReport* report = nullptr)
+{
+    std::vector<std::vector<uint8_t>> blobs;
+    std::string error;
+    EXPECT_TRUE(BuildProfiles(dirs, recipe, threads, blobs, error, report)) << error;
+    EXPECT_EQ(blobs.size(), size_t(kLanguageCount));
+    blobs.resize(kLanguageCount);
+    return blobs;
+}
+
 class SmallCorpus : public testing::Test
 {
 protected:
@@ -411,25 +425,22 @@ protected:
     {
         ASSERT_EQ(ResourceName(kEnglish), "ENGLISH");
         WriteSmallCorpus(m_dir);
+        m_recipe.ordinaryKeys = 200;
+        m_recipe.minCount = 1;
+        m_recipe.shares.clear();
     }
 
     std::string m_dir = testing::TempDir() + "tm_small_corpus";
+    BuildRecipe m_recipe;  // what each test changes of it, and every key of the small corpus taken
 };
 
 TEST_F(SmallCorpus, KeysCountsAndTotalFollowTheTrainingText)
 {
-    BuildRecipe recipe;
-    recipe.bonusScale = 0;  // plain occurrence counts
-    recipe.ordinaryKeys = 200;
-    recipe.capitalKeys = 50;
-    recipe.capitalEvery = 2;
-    recipe.sharedLimit = 10;
-    recipe.minCount = 1;
-    recipe.shares.clear();
-    std::vector<std::vector<uint8_t>> blobs;
-    std::string error;
-    ASSERT_TRUE(BuildProfiles({m_dir}, recipe, 2, blobs, error)) << error;
-
+    m_recipe.bonusScale = 0;  // plain occurrence counts
+    m_recipe.capitalKeys = 50;
+    m_recipe.capitalEvery = 2;
+    m_recipe.sharedLimit = 10;
+    const std::vector<std::vector<uint8_t>> blobs = Built({m_dir}, m_recipe);
     for (int language = 0; language < kLanguageCount; ++language) {
         // Held by every language's top set: left out everywhere. Each language keeps its own word.
         EXPECT_EQ(StoredCount(blobs[language], u"commo"), -1);
@@ -461,17 +472,10 @@ TEST_F(SmallCorpus, KeysCountsAndTotalFollowTheTrainingText)
 
 TEST_F(SmallCorpus, DistinctKeysCarryABonus)
 {
-    BuildRecipe recipe;
-    recipe.ordinaryKeys = 200;
-    recipe.capitalKeys = 0;
-    recipe.sharedLimit = 0;  // keep the keys every language uses alike
-    recipe.minCount = 1;
-    recipe.learnEpochs = 0;  // the bonus as the counts give it
-    recipe.shares.clear();
-    std::vector<std::vector<uint8_t>> blobs;
-    std::string error;
-    ASSERT_TRUE(BuildProfiles({m_dir}, recipe, 2, blobs, error)) << error;
-
+    m_recipe.capitalKeys = 0;
+    m_recipe.sharedLimit = 0;  // keep the keys every language uses alike
+    m_recipe.learnEpochs = 0;  // the bonus as the counts give it
+    const std::vector<std::vector<uint8_t>> blobs = Built({m_dir}, m_recipe);
     CNgramTable table;
     ASSERT_TRUE(table.Load(blobs[kEnglish].data(), blobs[kEnglish].size()));
     auto fraction = [&](const char16_t* key) {
@@ -490,21 +494,14 @@ TEST_F(SmallCorpus, DistinctKeysCarryABonus)
 // number of threads.
 TEST_F(SmallCorpus, LearningKeepsTheKeysWhateverTheThreads)
 {
-    BuildRecipe recipe;
-    recipe.ordinaryKeys = 200;
-    recipe.minCount = 1;
-    recipe.learnWindows = 40;
-    recipe.shares.clear();
-    std::vector<std::vector<uint8_t>> one, three, unlearnt;
-    std::string error;
+    m_recipe.learnWindows = 40;
     LearningReport report;
-    ASSERT_TRUE(BuildProfiles({m_dir}, recipe, 1, one, error, &report)) << error;
-    ASSERT_TRUE(BuildProfiles({m_dir}, recipe, 3, three, error)) << error;
-    EXPECT_EQ(one, three);
-    EXPECT_EQ(report.validationRight.size(), size_t(recipe.learnEpochs + 1));
+    const std::vector<std::vector<uint8_t>> one = Built({m_dir}, m_recipe, 1, &report);
+    EXPECT_EQ(one, Built({m_dir}, m_recipe, 3));
+    EXPECT_EQ(report.validationRight.size(), size_t(m_recipe.learnEpochs + 1));
     EXPECT_GT(report.trainingWindows, 0u);
-    recipe.learnEpochs = 0;
-    ASSERT_TRUE(BuildProfiles({m_dir}, recipe, 1, unlearnt, error)) << error;
+    m_recipe.learnEpochs = 0;
+    const std::vector<std::vector<uint8_t>> unlearnt = Built({m_dir}, m_recipe, 1);
     for (int language = 0; language < kLanguageCount; ++language) {
         CNgramTable learnt, plain;
         ASSERT_TRUE(learnt.Load(one[language].data(), one[language].size()));
@@ -523,11 +520,8 @@ TEST_F(SmallCorpus, LaterCorpusCountsAsAFixedAmountAtMost)
     const std::u16string line = u"common words " + std::u16string(3, char16_t(0x4E00 + kEnglish)) + u" asdfg";
     size_t units = 0;
     NormaliseText(line.c_str(), &units);
-    BuildRecipe recipe;
-    recipe.bonusScale = 0;  // plain weighed counts
-    recipe.ordinaryKeys = 200;
-    recipe.sharedLimit = 0;
-    recipe.minCount = 1;
+    m_recipe.bonusScale = 0;  // plain weighed counts
+    m_recipe.sharedLimit = 0;
     // 80 lines: 72 training lines and 36 upper-cased copies.
     const double fixedAmount = double((72 + 36) * units);
     const std::string later = m_dir + "_later";
@@ -546,10 +540,8 @@ TEST_F(SmallCorpus, LaterCorpusCountsAsAFixedAmountAtMost)
                 file << EncodeUtf8(line) << "\n";
             std::ofstream empty(later + "/WELSH.txt");
         }
-        recipe.laterUnits = c.laterUnits;
-        std::vector<std::vector<uint8_t>> blobs;
-        std::string error;
-        ASSERT_TRUE(BuildProfiles({m_dir, later}, recipe, 2, blobs, error)) << error;
+        m_recipe.laterUnits = c.laterUnits;
+        const std::vector<std::vector<uint8_t>> blobs = Built({m_dir, later}, m_recipe);
         EXPECT_EQ(StoredCount(blobs[kEnglish], u"qwert"), 36);
         EXPECT_EQ(StoredCount(blobs[kEnglish], u"asdfg"), c.asdfg);
     }
@@ -570,21 +562,9 @@ TEST(ProfileBuilder, RebuildsTheCommittedBlobsByteForByte)
         << "the corpus files differ from the ones the profiles were built from (res/profiles/"
         << kCorpusDigestName << ")";
 
-    std::vector<std::vector<uint8_t>> blobs;
-    std::string error;
-    ASSERT_TRUE(BuildProfiles(kCorpusDirs, BuildRecipe(), 2, blobs, error)) << error;
-    ASSERT_EQ(blobs.size(), size_t(kLanguageCount));
-    for (int language = 0; language < kLanguageCount; ++language) {
-        const std::vector<uint8_t> committed = ReadBlob(language);
-        const std::vector<uint8_t>& built = blobs[language];
-        size_t first = 0;
-        while (first < committed.size() && first < built.size() && committed[first] == built[first])
-            ++first;
-        EXPECT_TRUE(committed == built)
-            << ResourceName(language) << ".bin differs from the rebuilt blob at byte " << first
-            << " (committed " << committed.size() << " bytes, rebuilt " << built.size()
-            << "); run tm-build-profiles to update the profiles";
-    }
+    const std::vector<std::vector<uint8_t>> blobs = Built(kCorpusDirs, BuildRecipe());
+    for (int language = 0; language < kLanguageCount; ++language)
+        EXPECT_TRUE(SameBytes(ReadBlob(language), blobs[language])) << ResourceName(language) << ".bin, rebuilt";
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// tm-build-profiles and tm-evaluate given bad input: a clear message, the documented exit status,
-// and nothing lost or half-written. Each runs the real tool on a small corpus in a folder of its own.
+// tm-build-profiles and tm-evaluate given bad input, run on a small corpus in a folder of their own: a
+// clear message, the documented exit status, and nothing lost or half-written.
 #include "LanguageTable.h"
 #include "ProfileBuilder.h"
 #include "ProfileFolder.h"
@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <string>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -34,22 +35,26 @@ void WriteText(const fs::path& path, const std::string& text)
     std::ofstream(path, std::ios::binary) << text;
 }
 
+// The files of a folder by name, with their bytes.
+std::map<std::string, std::string> Contents(const fs::path& dir)
+{
+    std::map<std::string, std::string> files;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir))
+        files[entry.path().filename().string()] = ReadText(entry.path());
+    return files;
+}
+
 struct ToolRun
 {
-    int status = -1;  // exit status, or -1 when the tool did not exit normally
+    int status;  // exit status, or -1 when the tool did not exit normally
     std::string out, err;
 };
 
 // Runs a shell command line in `dir` with its output and errors captured.
 ToolRun RunIn(const fs::path& dir, const std::string& command)
 {
-    const std::string line = "cd '" + dir.string() + "' && { " + command + " ; } > out.txt 2> err.txt";
-    const int raw = std::system(line.c_str());
-    ToolRun run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = ReadText(dir / "out.txt");
-    run.err = ReadText(dir / "err.txt");
-    return run;
+    const int raw = std::system(("cd '" + dir.string() + "' && { " + command + " ; } > out.txt 2> err.txt").c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(dir / "out.txt"), ReadText(dir / "err.txt")};
 }
 
 const std::string kBuild = TM_BUILD_PROFILES_TOOL;
@@ -58,8 +63,7 @@ const std::string kIdentify = TM_IDENTIFY_TOOL;
 
 using Setup = std::function<void(const fs::path&)>;
 
-// How a case spoils the fixture: a file (or folder) of it replaced by a folder, removed, or given
-// other text.
+// How a case spoils the fixture.
 Setup FolderInstead(const std::string& name)
 {
     return [name](const fs::path& root) {
@@ -93,7 +97,7 @@ Setup SizedFile(const std::string& name, uintmax_t bytes)
 }
 
 // One bad input: what it is, how the fixture is spoilt for it, the tool's arguments (a command line
-// of its own when it starts with "ulimit"), and the exit status and message expected.
+// of its own when it starts with "ulimit"), the exit status and message expected.
 struct BadInput
 {
     const char* what;
@@ -144,11 +148,9 @@ protected:
     {
         for (const fs::directory_entry& entry : fs::directory_iterator(m_root / "out")) {
             const std::string name = entry.path().filename().string();
-            if (entry.is_regular_file()) {
-                EXPECT_TRUE(ReadText(entry.path()) == "old " + name.substr(0, name.size() - 4) ||
-                            name == kCorpusDigestName)
-                    << name << " is not from the old set";
-            }
+            EXPECT_TRUE(!entry.is_regular_file() || name == kCorpusDigestName ||
+                        ReadText(entry.path()) == "old " + name.substr(0, name.size() - 4))
+                << name << " is not from the old set";
         }
         for (int language = 0; language < kLanguageCount; ++language)
             EXPECT_TRUE(fs::exists(OldBlob(language)));
@@ -270,9 +272,7 @@ TEST_F(ToolBadInput, BuildKilledAtAnyRenameLeavesOneWholeSet)
 {
     // The new set, built where nothing was.
     ASSERT_EQ(RunIn(m_root, kBuild + " corpus --out new").status, 0);
-    std::vector<std::pair<std::string, std::string>> fresh;
-    for (const fs::directory_entry& entry : fs::directory_iterator(m_root / "new"))
-        fresh.push_back({entry.path().filename().string(), ReadText(entry.path())});
+    const std::map<std::string, std::string> fresh = Contents(m_root / "new");
     ASSERT_EQ(fresh.size(), size_t(kLanguageCount + 1));
 
     // Two renames for each file of the old set: each old file is moved aside, then its new one put
@@ -298,16 +298,7 @@ TEST_F(ToolBadInput, BuildKilledAtAnyRenameLeavesOneWholeSet)
         const ToolRun next = RunIn(m_root, kBuild + " nowhere --out out");
         EXPECT_EQ(next.status, 1);
         EXPECT_NE(next.err.find("completed the replacement"), std::string::npos) << next.err;
-        size_t files = 0;
-        for (const fs::directory_entry& entry : fs::directory_iterator(m_root / "out")) {
-            const std::string name = entry.path().filename().string();
-            ++files;
-            bool same = false;
-            for (const auto& [freshName, contents] : fresh)
-                same = same || (freshName == name && contents == ReadText(entry.path()));
-            EXPECT_TRUE(same) << name << " is not of the new set";
-        }
-        EXPECT_EQ(files, fresh.size());
+        EXPECT_TRUE(Contents(m_root / "out") == fresh) << "the folder does not hold the new set alone";
     }
 }
 

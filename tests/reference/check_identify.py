@@ -39,28 +39,13 @@ def hash_ngram(key):
 
 
 def pack(data):
+    """The zero-run packing: 0xFF escaped as FF 00, a run of 2 to 255 zeros as FF n."""
     out = bytearray()
-    i = 0
-    while i < len(data):
-        b = data[i]
-        if b == 0xFF:
-            out += b"\xff\x00"
-            i += 1
-        elif b:
-            out.append(b)
-            i += 1
+    for run in re.findall(rb"\x00{1,255}|[^\x00]", data):
+        if run[0]:
+            out += b"\xff\x00" if run == b"\xff" else run
         else:
-            run = 0
-            while i + run < len(data) and data[i + run] == 0:
-                run += 1
-            i += run
-            if run == 1:
-                out.append(0)
-                continue
-            while run:
-                piece = min(run, 255)
-                out += bytes([0xFF, piece])
-                run -= piece
+            out += run if len(run) == 1 else bytes([0xFF, len(run)])
     return bytes(out)
 
 
@@ -106,18 +91,10 @@ def lookup(profile, key):
 
 
 def normalise(text):
-    out = [0x2E, 0x20]
-    prev = 0x20
+    out, prev = [0x2E, 0x20], 0x20
     for c in text:
-        if c in (0x0A, 0x0D, 0x20):
-            c = 0x20
-        elif c in (0x21, 0x3F, 0x2E):
-            c = 0x2E
-        else:
-            out.append(c)
-            prev = c
-            continue
-        if c != prev:
+        c = {0x0A: 0x20, 0x0D: 0x20, 0x21: 0x2E, 0x3F: 0x2E}.get(c, c)
+        if c not in (0x20, 0x2E) or c != prev:  # a run of one separator collapses
             out.append(c)
             prev = c
     return out
@@ -248,16 +225,10 @@ def main():
             data = b"\n".join(lines) + (b"\n" if rng.random() < 0.5 else b"")
             if round_ % 5 == 0:
                 data = b"\xef\xbb\xbf" + data
-            expected = {"--scores": [], "--best": []}
-            body = data[3:] if data.startswith(b"\xef\xbb\xbf") else data
-            raw_lines = body.split(b"\n")
-            if body.endswith(b"\n"):
-                raw_lines.pop()
-            for i, raw in enumerate(raw_lines):
-                if raw.endswith(b"\r") and (i < len(raw_lines) - 1 or body.endswith(b"\n")):
-                    raw = raw[:-1]
-                for mode, answer in zip(expected, answers(profiles, decode_line(raw))):
-                    expected[mode].append(answer)
+            # A CR before a line's LF is no part of it; a last line without LF keeps its CR.
+            *ended, tail = (data[3:] if data.startswith(b"\xef\xbb\xbf") else data).split(b"\n")
+            raw_lines = [raw[:-1] if raw.endswith(b"\r") else raw for raw in ended] + ([tail] if tail else [])
+            scores, best = map(list, zip(*(answers(profiles, decode_line(raw)) for raw in raw_lines)))
             # Whole files, each one text, answered as "path<TAB>answer" (--scores, which holds
             # everything --best is made of).
             files, expected_files = [], []
@@ -271,21 +242,15 @@ def main():
             # The answers are the same whatever the number of threads.
             jobs = ["--jobs", str((1, 2, 3, 5)[round_ % 4])]
             for mode, arguments, stdin, expected_lines in (
-                    ("--scores", [], data, expected["--scores"]), ("--best", [], data, expected["--best"]),
-                    ("--scores", files, b"", expected_files)):
+                    ("--scores", [], data, scores), ("--best", [], data, best), ("--scores", files, b"", expected_files)):
                 got = subprocess.run([args.tm_identify, "--profiles", folder, mode] + jobs + arguments,
                                      input=stdin, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                     check=True).stdout
-                got_lines = got.decode("utf-8").split("\n")[:-1]
-                if got_lines != expected_lines:
+                                     check=True).stdout.decode("utf-8").split("\n")[:-1]
+                if got != expected_lines:
                     failed = True
-                    for g, e in zip(got_lines, expected_lines):
-                        if g != e:
-                            print("round %d %s\n  expected: %r\n  got:      %r" % (round_, mode, e, g))
-                            break
-                    else:
-                        print("round %d %s: %d lines, expected %d"
-                              % (round_, mode, len(got_lines), len(expected_lines)))
+                    diff = next(((e, g) for g, e in zip(got, expected_lines) if g != e), None)
+                    print(f"round {round_} {mode}: " + (f"\n  expected: {diff[0]!r}\n  got:      {diff[1]!r}" if diff
+                                                        else f"{len(got)} lines, expected {len(expected_lines)}"))
             failures += failed
     print("%d passed, %d failed" % (args.rounds - failures, failures))
     return 1 if failures else 0

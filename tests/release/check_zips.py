@@ -1,13 +1,10 @@
 #!/usr/bin/env python3
-"""Checks release zips: the file list, and that each program is what the zip's name says.
+"""Checks release zips: Tonguemeter-<version>-<arch>.zip holds exactly the folder of that name with
+Tonguemeter.exe, README.txt, LICENSE.txt and DATA-SOURCES.md, and the program is a Windows GUI program
+for the zip's processor (i386 for win32, x86-64 for win64). Prints one line per zip; the exit status
+is the number of zips that failed.
 
     check_zips.py ZIP...
-
-A zip named Tonguemeter-<version>-<arch>.zip must hold exactly the folder Tonguemeter-<version>-<arch>
-with Tonguemeter.exe, README.txt, LICENSE.txt and DATA-SOURCES.md; the program must be a Windows
-GUI program for the zip's processor (i386 for win32, x86-64 for win64). (Its manifest is a resource
-the window tests carry too and check there.) Prints one line per zip; the exit
-status is the number of zips that failed.
 """
 import re
 import struct
@@ -19,31 +16,21 @@ GUI_SUBSYSTEM = 2
 FILES = ["Tonguemeter.exe", "README.txt", "LICENSE.txt", "DATA-SOURCES.md"]
 
 
-def machine_and_subsystem(data):
-    """The machine type and subsystem of a PE image."""
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
-    if data[pe:pe + 4] != b"PE\0\0":
-        raise ValueError("no PE signature")
-    return struct.unpack_from("<H", data, pe + 4)[0], struct.unpack_from("<H", data, pe + 24 + 68)[0]
-
-
 def check(path):
     name = re.search(r"(Tonguemeter-[^/]+-(win32|win64))\.zip$", path)
     if not name:
         return ["the name is not Tonguemeter-<version>-win32.zip or -win64.zip"]
-    folder, arch = name.group(1), name.group(2)
-    machine = MACHINES[arch]
-    problems = []
+    folder, machine = name.group(1), MACHINES[name.group(2)]
     with zipfile.ZipFile(path) as z:
-        bad = z.testzip()
-        if bad:
-            problems.append(f"{bad} is damaged")
-        listed = z.namelist()
+        problems = [f"{bad} is damaged" for bad in [z.testzip()] if bad]
         expected = [folder + "/"] + [folder + "/" + f for f in FILES]
-        if listed != expected:
-            problems.append(f"holds {listed}, expected {expected}")
-            return problems
-        exe_machine, subsystem = machine_and_subsystem(z.read(folder + "/Tonguemeter.exe"))
+        if z.namelist() != expected:
+            return problems + [f"holds {z.namelist()}, expected {expected}"]
+        exe = z.read(folder + "/Tonguemeter.exe")
+    pe = struct.unpack_from("<I", exe, 0x3C)[0]
+    if exe[pe:pe + 4] != b"PE\0\0":
+        return problems + ["the program has no PE signature"]
+    exe_machine, subsystem = struct.unpack_from("<H", exe, pe + 4)[0], struct.unpack_from("<H", exe, pe + 24 + 68)[0]
     if exe_machine != machine:
         problems.append(f"the program's machine type is {exe_machine:#x}, expected {machine:#x}")
     if subsystem != GUI_SUBSYSTEM:
@@ -51,16 +38,12 @@ def check(path):
     return problems
 
 
-def main(paths):
-    failures = 0
-    for path in paths:
-        problems = check(path)
-        print(("ok   " if not problems else "FAIL ") + path + "".join("\n     " + p for p in problems))
-        failures += bool(problems)
-    return failures
-
-
 if __name__ == "__main__":
     if len(sys.argv) < 2:
         sys.exit(__doc__)
-    sys.exit(main(sys.argv[1:]))
+    failures = 0
+    for path in sys.argv[1:]:
+        problems = check(path)
+        print(("ok   " if not problems else "FAIL ") + path + "".join("\n     " + p for p in problems))
+        failures += bool(problems)
+    sys.exit(failures)

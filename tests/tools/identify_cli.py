@@ -12,6 +12,7 @@ import subprocess
 import sys
 import tempfile
 import time
+from pathlib import Path
 
 TEXT = b"The quick brown fox jumps over the lazy dog.\nDie Datei konnte nicht gespeichert werden.\n"
 
@@ -34,16 +35,6 @@ def claimed_table(slots):
     return head + b"\x01" + zeros(4 * slots - 1) + b"a" + zeros(2 * slots + 1)
 
 
-def write(path, data):
-    with open(path, "wb") as f:
-        f.write(data)
-
-
-def sized(path, size):
-    with open(path, "wb") as f:
-        f.truncate(size)
-
-
 # (name, how the row's file is spoiled, the reason tm-identify must give). A missing row, a folder and
 # one over the size limit: CatalogueTest.
 SPOILED = [
@@ -51,8 +42,8 @@ SPOILED = [
     ("GERMAN", lambda p: os.symlink("/dev/zero", p), "not a regular file"),
     ("FRENCH", lambda p: os.symlink("/proc/self/mem", p), "unreadable"),
     ("ITALIAN", lambda p: os.symlink(os.path.basename(p), p), "unreadable"),  # a loop of links
-    ("THAI", lambda p: write(p, b"LANG" + bytes(30)), "rejected by the reader"),
-    ("WELSH", lambda p: write(p, claimed_table(30000000)), "rejected by the reader"),
+    ("THAI", lambda p: Path(p).write_bytes(b"LANG" + bytes(30)), "rejected by the reader"),
+    ("WELSH", lambda p: Path(p).write_bytes(claimed_table(30000000)), "rejected by the reader"),
 ]
 
 USAGE = r"^usage: tm-identify"
@@ -131,15 +122,15 @@ def main():
     report("co-process into a regular file", coprocess(tool, [], to_file=True))
 
     with tempfile.TemporaryDirectory() as tmp:
-        paths = {}
+        paths = {name: os.path.join(tmp, name) for name, _, _ in FILES}
         for name, data, _ in FILES:
-            paths[name] = os.path.join(tmp, name)
-            write(paths[name], data)
+            Path(paths[name]).write_bytes(data)
         answers = b"".join(f"{paths[name]}\t{best}\n".encode() for name, _, best in FILES)
         got = run(tool, ["--best"] + list(paths.values()) + ["-"], JAPANESE)
         check("files in each encoding and -", got, 0, "^$", answers + b"-\tJAPANESE\n", messages=0)
         big = os.path.join(tmp, "big")
-        sized(big, 64 * 1024 * 1024 + 1)
+        Path(big).touch()
+        os.truncate(big, 64 * 1024 * 1024 + 1)
         fifo = os.path.join(tmp, "fifo")
         os.mkfifo(fifo)  # no writer ever comes: opening it for reading would wait for ever
         bad = [os.path.join(tmp, "absent"), tmp, big, fifo]
@@ -152,11 +143,10 @@ def main():
 
         # --sections: a line per run in file mode, the runs of a line on one line in line mode; offsets
         # in UTF-16 units, so the Japanese run's end counts one unit a character.
-        mixed = os.path.join(tmp, "mixed")
+        mixed, empty = os.path.join(tmp, "mixed"), os.path.join(tmp, "empty")
         english = "The quick brown fox jumps over the lazy dog. It was not saved.\n"
-        write(mixed, (english + JAPANESE.decode()).encode())
-        empty = os.path.join(tmp, "empty")
-        write(empty, b"")
+        Path(mixed).write_bytes((english + JAPANESE.decode()).encode())
+        Path(empty).write_bytes(b"")
         n, total = len(english), len(english) + len(JAPANESE.decode())
         got = run(tool, ["--sections", mixed, empty])
         check("--sections on files", got, 0, "^$", (f"{mixed}\t0\t{n}\tENGLISH\n{mixed}\t{n}\t{total}\tJAPANESE\n"
@@ -171,7 +161,7 @@ def main():
         batch = b"".join(data.split(b"\n")[0] + b"\n" for _, data, _ in FILES if not data.startswith(b"\xff")
                          and not data.startswith(b"\xfe")) * 50 + long_text + b"\n" + JAPANESE + b"\n"
         long_file = os.path.join(tmp, "long")
-        write(long_file, long_text)
+        Path(long_file).write_bytes(long_text)
         file_args = list(paths.values()) + [long_file]
         for args, stdin in ((["--scores"], batch), (["--sections"], batch), (["--best"] + file_args, b"")):
             outputs = [run(tool, args + ["--jobs", str(n)], stdin) for n in (1, 2, 3, 8)]

@@ -1,5 +1,5 @@
-// The About box and the resources that go with it: dialog 10's template, the running dialog, the link
-// (through a recorder instead of the browser), the version resource, the icon group and the manifest.
+// The About box (dialog 10's template and the running dialog, its link opening through a recorder
+// instead of the browser) and the version resource, the icon group and the manifest.
 #include "WindowTestSupport.h"
 
 #include "AboutBox.h"
@@ -7,6 +7,7 @@
 #include "../../res/resource.h"
 
 #include <gtest/gtest.h>
+#include <shellapi.h>
 
 #include <array>
 #include <cstdlib>
@@ -38,7 +39,7 @@ const WORD* ReadText(const WORD* p, std::wstring& out, bool isClass = false)
     return p + 1;
 }
 
-// ShellExecuteW's stand-in: records each call as one line.
+// ShellExecuteW's stand-in: one line a call.
 std::vector<std::wstring> g_openCalls;
 
 HINSTANCE WINAPI RecordOpen(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory, INT show)
@@ -49,8 +50,8 @@ HINSTANCE WINAPI RecordOpen(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR para
     return reinterpret_cast<HINSTANCE>(33);
 }
 
-// Runs an action with the open About box from inside its modal loop: a thread timer's message is
-// dispatched there once the dialog waits for input. The action must end the dialog.
+// Runs an action, which must end the dialog, with the open About box from inside its modal loop: a
+// thread timer's message is dispatched there once the dialog waits for input.
 std::function<void(HWND)> g_inside;
 bool g_ranInside = false;
 
@@ -58,8 +59,7 @@ void CALLBACK RunInside(HWND, UINT, UINT_PTR timer, DWORD)
 {
     KillTimer(nullptr, timer);
     HWND dialog = FindWindowW(L"#32770", nullptr);  // the only dialog of the test's own wine prefix
-    g_ranInside = dialog != nullptr;
-    if (dialog)
+    if ((g_ranInside = dialog != nullptr))
         g_inside(dialog);
 }
 
@@ -76,12 +76,11 @@ protected:
     void SetUp() override
     {
         g_openCalls.clear();
-        m_saved = g_openAddress;
         g_openAddress = RecordOpen;
     }
     void TearDown() override
     {
-        g_openAddress = m_saved;
+        g_openAddress = ShellExecuteW;
         PumpMessages();
     }
 
@@ -94,8 +93,6 @@ protected:
         EXPECT_TRUE(g_ranInside) << "no About box open";
         return result;
     }
-
-    OpenAddressFunction m_saved;
 };
 
 }  // namespace
@@ -104,20 +101,17 @@ TEST(AboutTemplate, ClassicDialogWithExactHeaderAndControls)
 {
     const auto* header = static_cast<const DLGTEMPLATE*>(ResourceBytes(RT_DIALOG, IDD_ABOUT));
     ASSERT_NE(header, nullptr);
-    EXPECT_EQ(header->style,
-              static_cast<DWORD>(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT));
-    EXPECT_EQ(header->dwExtendedStyle, 0u);
-    EXPECT_EQ((std::array<int, 4>{header->x, header->y, header->cx, header->cy}),
-              (std::array<int, 4>{0, 0, 160, 62}));
+    EXPECT_EQ((std::array<DWORD, 6>{header->style, header->dwExtendedStyle, DWORD(header->x), DWORD(header->y),
+                                    DWORD(header->cx), DWORD(header->cy)}),
+              (std::array<DWORD, 6>{WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT,
+                                    0, 0, 0, 160, 62}));
     // The classic header is followed by menu, class and caption, then (DS_SETFONT) size and face.
     std::wstring menu, cls, caption, face;
     const WORD* p = ReadText(ReadText(ReadText(reinterpret_cast<const WORD*>(header + 1), menu), cls), caption);
     const WORD pointSize = *p++;
     p = ReadText(p, face);
-    EXPECT_EQ(menu + cls, L"");
-    EXPECT_EQ(caption, L"バージョン情報");
-    EXPECT_EQ(pointSize, 9);
-    EXPECT_EQ(face, L"ＭＳ Ｐゴシック");
+    EXPECT_EQ(menu + cls + L"|" + caption + L"|" + std::to_wstring(pointSize) + L"|" + face,
+              L"|バージョン情報|9|ＭＳ Ｐゴシック");
 
     // Style; x, y, width, height and id; class; text.
     struct Item { DWORD style; std::array<int, 5> place; const wchar_t* cls; std::wstring text; };
@@ -135,40 +129,50 @@ TEST(AboutTemplate, ClassicDialogWithExactHeaderAndControls)
         std::wstring className, text;
         p = ReadText(ReadText(reinterpret_cast<const WORD*>(item + 1), className, true), text);
         p += 1 + *p / sizeof(WORD);  // creation data
-        EXPECT_EQ(item->style, e.style) << Utf8(e.text);
-        EXPECT_EQ((std::array<int, 5>{item->x, item->y, item->cx, item->cy, static_cast<short>(item->id)}), e.place)
-            << Utf8(e.text);
-        EXPECT_EQ(_wcsicmp(className.c_str(), e.cls), 0) << Utf8(e.text);
+        SCOPED_TRACE(Utf8(e.text));
+        EXPECT_EQ(item->style, e.style);
+        EXPECT_EQ((std::array<int, 5>{item->x, item->y, item->cx, item->cy, static_cast<short>(item->id)}), e.place);
+        EXPECT_EQ(_wcsicmp(className.c_str(), e.cls), 0);
         EXPECT_EQ(text, e.text);
     }
 }
 
-TEST_F(AboutBox, ShowsItsTextsWholeAndABlueUnderlinedLinkThatOpensTheHomePageOnClick)
+// Run again at 144 and 192 DPI by the window_tests_at_*_dpi tests.
+TEST_F(AboutBox, ShowsItsTextsWholeAtItsDpiAndABlueUnderlinedLinkThatOpensTheHomePageOnClick)
 {
     const INT_PTR result = RunAbout([](HWND dialog) {
         HWND link = GetDlgItem(dialog, IDC_LINK);
         EXPECT_EQ(GetDlgCtrlID(GetFocus()), IDOK);  // the default button has the focus
 
-        // The link's own font: the dialog's, underlined; the dialog's font stays as it was.
-        HFONT linkFont = FontOf(link);
-        EXPECT_EQ(linkFont, g_linkFont);
-        LOGFONTW linkLog = {}, dialogLog = {};
-        ASSERT_EQ(GetObjectW(linkFont, sizeof(linkLog), &linkLog), static_cast<int>(sizeof(linkLog)));
-        GetObjectW(FontOf(dialog), sizeof(dialogLog), &dialogLog);
-        EXPECT_EQ(linkLog.lfUnderline, 1);
-        EXPECT_EQ(dialogLog.lfUnderline, 0);
-        EXPECT_EQ(linkLog.lfHeight, dialogLog.lfHeight);
-        EXPECT_STREQ(linkLog.lfFaceName, dialogLog.lfFaceName);
+        // The dialog's 9-point font made for the DPI; the link's own font is the dialog's, underlined.
+        auto expectLinkFont = [&] {
+            LOGFONTW linkLog = {}, dialogLog = {};
+            EXPECT_EQ(FontOf(link), g_linkFont);
+            ASSERT_EQ(GetObjectW(g_linkFont, sizeof(linkLog), &linkLog), static_cast<int>(sizeof(linkLog)));
+            GetObjectW(FontOf(dialog), sizeof(dialogLog), &dialogLog);
+            EXPECT_EQ(std::abs(dialogLog.lfHeight), MulDiv(9, static_cast<int>(SystemDpi()), 72));
+            EXPECT_EQ((std::array<LONG, 2>{linkLog.lfUnderline, dialogLog.lfUnderline}), (std::array<LONG, 2>{1, 0}));
+            EXPECT_EQ(linkLog.lfHeight, dialogLog.lfHeight);
+            EXPECT_STREQ(linkLog.lfFaceName, dialogLog.lfFaceName);
+        };
+        expectLinkFont();
+        // After a DPI change the link's font is made again, once the dialog manager has had the message.
+        HFONT before = g_linkFont;
+        RECT suggested = {};
+        GetWindowRect(dialog, &suggested);
+        SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(SystemDpi(), SystemDpi()), reinterpret_cast<LPARAM>(&suggested));
+        PumpMessages();
+        EXPECT_NE(g_linkFont, before);
+        EXPECT_EQ(GetObjectType(before), 0u);
+        expectLinkFont();
 
         // Blue on the dialog's own background for the link; default colours for the others.
         HDC dc = CreateCompatibleDC(nullptr);
         EXPECT_EQ(SendMessageW(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(link)),
                   reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH)));
-        EXPECT_EQ(GetTextColor(dc), RGB(0, 0, 255));
-        EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
+        EXPECT_EQ(std::make_pair(GetTextColor(dc), GetBkMode(dc)), std::make_pair(RGB(0, 0, 255), TRANSPARENT));
         DeleteDC(dc);
-        HWND ok = GetDlgItem(dialog, IDOK);
-        EXPECT_EQ(AboutDlgProc(dialog, WM_CTLCOLORSTATIC, 0, reinterpret_cast<LPARAM>(ok)), FALSE);
+        EXPECT_EQ(AboutDlgProc(dialog, WM_CTLCOLORSTATIC, 0, reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK))), FALSE);
 
         // The hand over the link only.
         EXPECT_EQ(AboutDlgProc(dialog, WM_SETCURSOR, reinterpret_cast<WPARAM>(link), HTCLIENT), TRUE);
@@ -183,8 +187,7 @@ TEST_F(AboutBox, ShowsItsTextsWholeAndABlueUnderlinedLinkThatOpensTheHomePageOnC
             needed.right = client.right;
             DrawTextW(CFontDC(control, FontOf(control)).Get(), WindowText(control).c_str(), -1, &needed,
                       DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
-            EXPECT_LE(needed.right, client.right) << GetDlgCtrlID(control);
-            EXPECT_LE(needed.bottom, client.bottom) << GetDlgCtrlID(control);
+            EXPECT_TRUE(needed.right <= client.right && needed.bottom <= client.bottom) << GetDlgCtrlID(control);
         }
 
         // A double click and other commands open nothing; a real click opens the page once.
@@ -219,8 +222,7 @@ TEST_F(AboutBox, OkOrCancelEndItAndEveryOpeningHasItsOwnLinkFont)
         }), e.result);
         EXPECT_EQ(g_linkFont, nullptr);
         EXPECT_EQ(GetObjectType(watch.m_font), 0u);
-        EXPECT_EQ(watch.m_endedWithFont, 4);
-        EXPECT_EQ(watch.m_endedWithoutFont, 0);
+        EXPECT_EQ(std::make_pair(watch.m_endedWithFont, watch.m_endedWithoutFont), std::make_pair(4, 0));
     }
     EXPECT_TRUE(g_openCalls.empty());
 }
@@ -237,8 +239,7 @@ TEST_F(AboutBox, OpensFromTheSystemMenuAtTheOwnersClientCorner)
         POINT corner = {0, 0}, dialogCorner = {0, 0};
         ClientToScreen(app->m_hWnd, &corner);
         ClientToScreen(dialog, &dialogCorner);
-        EXPECT_EQ(dialogCorner.x, corner.x);
-        EXPECT_EQ(dialogCorner.y, corner.y);
+        EXPECT_EQ(std::make_pair(dialogCorner.x, dialogCorner.y), std::make_pair(corner.x, corner.y));
         SendMessageW(dialog, WM_COMMAND, IDOK, 0);
     });
     EXPECT_EQ(SendMessageW(app->m_hWnd, WM_SYSCOMMAND, IDM_ABOUT | 0xF, 0), 0);  // any of the low bits
@@ -320,39 +321,4 @@ TEST(Resources, IconGroupHasThreeImagesAndTheManifestAsksForCommonControls6OfIts
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(GetModuleHandleW(L"comctl32.dll"), path, MAX_PATH);
     EXPECT_NE(std::wstring(path).find(L"6.0"), std::wstring::npos) << Utf8(path);
-}
-
-// The dialog's 9-point font is made for the DPI, and the dialog and its controls follow it in dialog
-// units; the link's underlined font follows a DPI change. (Run again at 144 and 192 DPI by MainWindow.DpiCasesPassAt144And192.)
-TEST_F(AboutBox, FontAndSizeFollowTheDpi)
-{
-    const UINT dpi = SystemDpi();
-    RunAbout([&](HWND dialog) {
-        LOGFONTW font = {};
-        GetObjectW(FontOf(dialog), sizeof(font), &font);
-        EXPECT_EQ(std::abs(font.lfHeight), MulDiv(9, static_cast<int>(dpi), 72));
-        RECT expected = {0, 0, 160, 62}, client = {};
-        MapDialogRect(dialog, &expected);
-        GetClientRect(dialog, &client);
-        EXPECT_EQ((std::array<LONG, 2>{client.right, client.bottom}), (std::array<LONG, 2>{expected.right, expected.bottom}));
-        RECT ok = {0, 0, 48, 14}, button = {};
-        MapDialogRect(dialog, &ok);
-        GetClientRect(GetDlgItem(dialog, IDOK), &button);
-        EXPECT_EQ(button.right, ok.right);
-
-        // After a DPI change the link's font is made again from the dialog's, once the dialog
-        // manager has had the message.
-        HFONT before = g_linkFont;
-        RECT suggested = {};
-        GetWindowRect(dialog, &suggested);
-        SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
-        PumpMessages();
-        EXPECT_NE(g_linkFont, before);
-        EXPECT_EQ(GetObjectType(before), 0u);
-        EXPECT_EQ(FontOf(GetDlgItem(dialog, IDC_LINK)), g_linkFont);
-        LOGFONTW link = {};
-        GetObjectW(g_linkFont, sizeof(link), &link);
-        EXPECT_EQ((std::array<LONG, 2>{link.lfHeight, link.lfUnderline}), (std::array<LONG, 2>{font.lfHeight, 1}));
-        SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-    });
 }

@@ -57,15 +57,11 @@ public:
     // A file list (DROPFILES, then the paths, each NUL-terminated, and one more NUL), wide or ANSI.
     void SetFiles(const std::wstring& paths, bool wide)
     {
-        DROPFILES header = {};
-        header.pFiles = sizeof(header);
-        header.fWide = wide;
+        DROPFILES header = {sizeof(header), {}, FALSE, wide};
         m_bytes.assign(reinterpret_cast<const char*>(&header), reinterpret_cast<const char*>(&header + 1));
         for (wchar_t c : paths + L'\0') {
-            if (wide)
-                m_bytes.insert(m_bytes.end(), reinterpret_cast<const char*>(&c), reinterpret_cast<const char*>(&c + 1));
-            else
-                m_bytes.push_back(static_cast<char>(c));
+            const char* unit = reinterpret_cast<const char*>(&c);  // ANSI: the low byte
+            m_bytes.insert(m_bytes.end(), unit, unit + (wide ? 2 : 1));
         }
         m_format = CF_HDROP;
     }

@@ -1,6 +1,5 @@
 // The settings file beside the program: eight keys read at start-up and written at shutdown.
-#include "TestSupport.h"
-#include "Tonguemeter.h"
+#include "WindowTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +12,6 @@
 namespace {
 
 using Bounds = std::array<int, 4>;
-
-// The test program's own settings file, as LoadSettings derives it.
-std::wstring IniPath()
-{
-    return TestProgramFolder() + L"app_tests.ini";
-}
 
 Bounds BoundsOf(const CTonguemeter& app)
 {
@@ -36,8 +29,8 @@ Bounds BoundsReadBack()
 class SettingsTest : public testing::Test
 {
 protected:
-    SettingsTest() : m_app(GetModuleHandleW(nullptr)) { DeleteFileW(IniPath().c_str()); }
-    ~SettingsTest() override { DeleteFileW(IniPath().c_str()); }
+    SettingsTest() : m_app(GetModuleHandleW(nullptr)) { DeleteFileW(CTestApp::IniPath().c_str()); }
+    ~SettingsTest() override { DeleteFileW(CTestApp::IniPath().c_str()); }
 
     // Saves with a stand-in main window at the given bounds, shown with `show`.
     void SaveWithWindowAt(const Bounds& b, int show = SW_SHOWNORMAL)
@@ -60,7 +53,7 @@ protected:
 TEST_F(SettingsTest, NoFileGivesTheDefaultsAndSavedBoundsComeBackAsSaved)
 {
     m_app.LoadSettings();
-    EXPECT_EQ(IniPath(), m_app.m_iniPath);
+    EXPECT_EQ(CTestApp::IniPath(), m_app.m_iniPath);
     EXPECT_EQ(BoundsOf(m_app), (Bounds{0, 0, 400, 160}));
     EXPECT_FALSE(m_app.m_alwaysOnTop || m_app.m_translucent || m_app.m_auto || m_app.m_clipboard);
 
@@ -80,7 +73,7 @@ TEST_F(SettingsTest, NoFileGivesTheDefaultsAndSavedBoundsComeBackAsSaved)
 // The file of an older version, without Clipboard: the watch reads as off and the key is added last.
 TEST_F(SettingsTest, NonZeroOptionsReadAsOnAndAreWrittenAsOneOtherKeysUntouched)
 {
-    ASSERT_TRUE(WriteFileBytes(IniPath(), "[Other]\r\nKeep=me\r\n[Settings]\r\nAlwaysOnTop=5\r\nTranslucent=-1\r\n"
+    ASSERT_TRUE(WriteFileBytes(CTestApp::IniPath(), "[Other]\r\nKeep=me\r\n[Settings]\r\nAlwaysOnTop=5\r\nTranslucent=-1\r\n"
                                           "Auto=0\r\nExtra=7\r\nWindowWidth=0\r\nWindowHeight=-20\r\n"));
     m_app.LoadSettings();
     EXPECT_EQ((std::array<bool, 4>{m_app.m_alwaysOnTop, m_app.m_translucent, m_app.m_auto, m_app.m_clipboard}),
@@ -89,7 +82,7 @@ TEST_F(SettingsTest, NonZeroOptionsReadAsOnAndAreWrittenAsOneOtherKeysUntouched)
     EXPECT_EQ(BoundsOf(m_app), (Bounds{0, 0, 0, -20}));
 
     SaveWithWindowAt({0, 0, 400, 160});
-    const std::vector<std::string> lines = FileLines(IniPath());
+    const std::vector<std::string> lines = FileLines(CTestApp::IniPath());
     for (const char* line : {"AlwaysOnTop=1", "Translucent=1", "Auto=0", "[Other]", "Keep=me", "Extra=7"})
         EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
     EXPECT_EQ(lines.back(), "Clipboard=0");
@@ -145,24 +138,17 @@ struct Screen
 };
 const Screen kScreens[] = {{{0, 0, 1024, 768}, {0, 0, 1024, 728}}, {{-1280, -200, 0, 824}, {-1280, -200, 0, 824}}};
 
-// The screen holding the largest part of `rect`, else the one whose centre is nearest.
+// The screen holding the larger part of `rect`; off both, the one on its side of x = 0.
 HMONITOR WINAPI TwoScreensFromRect(const RECT* rect, DWORD)
 {
-    long long best = 0, bestScore = LLONG_MIN;
-    for (long long i = 0; i < 2; ++i) {
-        const RECT& m = kScreens[i].monitor;
+    long long area[2] = {};
+    for (int i = 0; i < 2; ++i) {
         RECT overlap = {};
-        const long long dx = (0LL + rect->left + rect->right - m.left - m.right) / 2;
-        const long long dy = (0LL + rect->top + rect->bottom - m.top - m.bottom) / 2;
-        const long long score = IntersectRect(&overlap, rect, &m)
-            ? (0LL + overlap.right - overlap.left) * (overlap.bottom - overlap.top)
-            : -(dx * dx / 2 + dy * dy / 2);
-        if (score > bestScore) {
-            bestScore = score;
-            best = i;
-        }
+        if (IntersectRect(&overlap, rect, &kScreens[i].monitor))
+            area[i] = (0LL + overlap.right - overlap.left) * (overlap.bottom - overlap.top);
     }
-    return reinterpret_cast<HMONITOR>(static_cast<INT_PTR>(best + 1));
+    const bool second = area[1] > area[0] || (area[0] == 0 && 0LL + rect->left + rect->right < 0);
+    return reinterpret_cast<HMONITOR>(static_cast<INT_PTR>(second ? 2 : 1));
 }
 
 BOOL WINAPI TwoScreensInfo(HMONITOR monitor, MONITORINFO* info)

@@ -29,11 +29,6 @@ std::string Utf8(const std::wstring& text)
     return out;
 }
 
-DWORD ExStyle(HWND window)
-{
-    return static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE));
-}
-
 BYTE Alpha(HWND window)
 {
     BYTE alpha = 0;

@@ -14,7 +14,6 @@ std::wstring TestProgramFolder();
 
 std::wstring WindowText(HWND window);
 std::string Utf8(const std::wstring& text);
-DWORD ExStyle(HWND window);
 // The window's layered alpha, or 0 when it has none.
 BYTE Alpha(HWND window);
 
