@@ -1,8 +1,7 @@
 // libFuzzer target: any byte string handed to the profile reader is either rejected or yields a
 // table whose lookups end, without a crash, a hang or a leak. A table that loads is also scored
-// through the merged index, through that index laid out and read in place, and through its own
-// lookups, which must agree to the bit, and its records are formatted as a verdict (any counts, a
-// negative one included, must give a defined verdict).
+// through the merged index and through its own lookups, which must agree to the bit, and its records
+// are formatted as a verdict (any counts, a negative one included, must give a defined verdict).
 #include "LangIdentifier.h"
 #include "NgramTable.h"
 #include "Verdict.h"
