@@ -38,13 +38,6 @@ void Paste(HWND edit, const wchar_t* text, bool over = false)
 
 void Click(HWND button) { SendMessageW(button, BM_CLICK, 0, 0); }
 
-int TextWidth(HDC dc, const std::wstring& text)
-{
-    SIZE size = {};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    return size.cx;
-}
-
 // The label is not scrolled and the lines it wrapped its text to fit its formatting rectangle, in its
 // own font (fonts differ between platforms, so no pixel count is fixed here). It wraps at its width:
 // its style, without ES_AUTOHSCROLL, is the creation test's.
@@ -67,7 +60,11 @@ testing::AssertionResult ShowsWhole(HWND label)
 std::vector<const char16_t*> NamesByWidth(HWND label)
 {
     CFontDC dc(label, FontOf(label));
-    auto width = [&](const char16_t* name) { return TextWidth(dc.Get(), AsWide(name)); };
+    auto width = [&](const char16_t* name) {
+        SIZE size = {};
+        GetTextExtentPoint32W(dc.Get(), AsWide(name), lstrlenW(AsWide(name)), &size);
+        return size.cx;
+    };
     std::vector<const char16_t*> names;
     for (const LanguageRow& row : LanguageTable)
         names.push_back(row.displayName);
@@ -119,7 +116,6 @@ std::tuple<LRESULT, COLORREF, COLORREF> AskLabelColours(CTonguemeter& app)
     return colours;
 }
 
-const wchar_t kEnglishText[] = L"the lazy dog jumps over the quick brown fox";
 const wchar_t kRussianText[] = L"Сегодня с утра была хорошая погода, поэтому мы гуляли вдоль реки.";
 
 // What CreateWindowExW was asked for, by parent: the class name (without the version that the
@@ -170,13 +166,53 @@ void ExpectOptions(CTonguemeter& app, const std::array<bool, 4>& on, int step)
     EXPECT_EQ(Alpha(app.m_hWnd), on[1] ? 204 : 0) << "at step " << step;
 }
 
+// Refuses the creation of the input box on this thread.
+LRESULT CALLBACK VetoInputBox(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND &&
+        reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->hMenu == reinterpret_cast<HMENU>(IDC_TEXT))
+        return 1;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+int FontHeight(UINT dpi)
+{
+    LOGFONTW font = {};
+    MessageFontForDpi(dpi, font);
+    return std::abs(font.lfHeight);
+}
+
+// The button: its padding (32 x 12 at 96 DPI) scaled for the window's DPI around the font's size.
+void ExpectButtonFor(CTonguemeter& app)
+{
+    const TEXTMETRICW metrics = CFontDC(app.m_hJudge, app.m_font.Get()).Metrics();
+    const Box button = Bounds(app.m_hJudge);
+    EXPECT_EQ(button[2], 2 * metrics.tmMaxCharWidth + ScaleForDpi(32, app.m_dpi));
+    EXPECT_EQ(button[3], metrics.tmHeight + ScaleForDpi(12, app.m_dpi));
+}
+
+
+using GetProcAddressFunction = FARPROC(WINAPI*)(HMODULE, LPCSTR);
+GetProcAddressFunction g_realGetProcAddress = nullptr;
+
+// The platform as before Windows 8.1 and 10: no per-DPI functions.
+FARPROC WINAPI WithoutPerDpiFunctions(HMODULE module, LPCSTR name)
+{
+    if (!IS_INTRESOURCE(name) && (std::strstr(name, "ForDpi") || std::strstr(name, "GetDpiFor")))
+        return nullptr;
+    return g_realGetProcAddress(module, name);
+}
+
 }  // namespace
 
+
+// Stored bounds with no width, off the screen: the window is made at the default size, centred on the
+// screen's work area. (Every rule of StartBounds: the settings tests.)
 TEST(MainWindow, CreationMakesTheWindowItsThreeControlsAndTheMenuExactly)
 {
     g_created.clear();
     HHOOK hook = SetWindowsHookExW(WH_CBT, RecordCreation, nullptr, GetCurrentThreadId());
-    CTestApp app;
+    CTestApp app([](CTonguemeter& a) { a.m_windowLeft = 100000, a.m_windowWidth = 0; });
     UnhookWindowsHookEx(hook);
     ASSERT_TRUE(app.m_registered);
     EXPECT_FALSE(IsWindowVisible(app->m_hWnd));  // the entry shows it
@@ -184,35 +220,33 @@ TEST(MainWindow, CreationMakesTheWindowItsThreeControlsAndTheMenuExactly)
 
     // In this order, with exactly these styles, the controls at (0, 0) with size 0 x 0; the platform
     // may make helper windows of its own meanwhile.
+    MONITORINFO screen = {sizeof(screen)};
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(app->m_hWnd, MONITOR_DEFAULTTOPRIMARY), &screen));
+    const RECT& work = screen.rcWork;
+    const Box centred = {(work.left + work.right - 400) / 2, (work.top + work.bottom - 160) / 2, 400, 160};
     std::vector<Creation> ours;
     for (const auto& [parent, made] : g_created)
         if (std::get<0>(made) == L"TONGUEMETER MAIN WINDOW" || parent == app->m_hWnd)
             ours.push_back(made);
-    EXPECT_EQ(ours, (std::vector<Creation>{
-                        {L"TONGUEMETER MAIN WINDOW", L"Tonguemeter", 0x02CF0000, 0, 0, {0, 0, 400, 160}},
-                        {L"EDIT", L"", 0x54200044, WS_EX_CLIENTEDGE, IDC_TEXT, {}},
-                        {L"BUTTON", L"判定", 0x5C000000, 0, IDC_JUDGE, {}},
-                        {L"EDIT", L"", 0x54800804, 0, IDC_RESULT, {}}}));
+    EXPECT_EQ(ours, (std::vector<Creation>{{L"TONGUEMETER MAIN WINDOW", L"Tonguemeter", 0x02CF0000, 0, 0, centred},
+                                           {L"EDIT", L"", 0x54200044, WS_EX_CLIENTEDGE, IDC_TEXT, {}},
+                                           {L"BUTTON", L"判定", 0x5C000000, 0, IDC_JUDGE, {}},
+                                           {L"EDIT", L"", 0x54800804, 0, IDC_RESULT, {}}}));
     for (HWND control : {app->m_hText, app->m_hJudge, app->m_hResult})
         EXPECT_EQ(FontOf(control), app->m_font.Get());
 
-    // The system menu ends with our seven entries; wine may append one of its own after them.
+    // The system menu ends with our seven entries (separators as "-"); wine may append one after them.
     HMENU menu = GetSystemMenu(app->m_hWnd, FALSE);
-    int about = -1;
-    for (int i = 0; i < GetMenuItemCount(menu); ++i)
-        if (GetMenuItemID(menu, i) == IDM_ABOUT)
-            about = i;
-    ASSERT_GE(about, 6);
-    const std::pair<UINT, std::wstring> entries[] = {{0, L""}, {IDM_ALWAYSONTOP, L"常に前面に表示"},
-        {IDM_TRANSLUCENT, L"半透明表示"}, {IDM_AUTO, L"ドロップ時に即判定"}, {IDM_CLIPBOARD, L"クリップボードを監視"},
-        {0, L""}, {IDM_ABOUT, L"バージョン情報..."}};
-    for (int k = 0; k < 7; ++k) {
-        const int pos = about - 6 + k;
+    std::vector<std::pair<UINT, std::wstring>> entries;
+    for (int i = 0; i < GetMenuItemCount(menu) && (entries.empty() || entries.back().first != IDM_ABOUT); ++i) {
         wchar_t text[64] = {};
-        GetMenuStringW(menu, pos, text, 64, MF_BYPOSITION);
-        EXPECT_EQ(std::make_pair(GetMenuItemID(menu, pos), std::wstring(text)), entries[k]) << "menu entry " << k;
-        EXPECT_EQ((GetMenuState(menu, pos, MF_BYPOSITION) & MF_SEPARATOR) != 0, entries[k].first == 0) << k;
+        GetMenuStringW(menu, i, text, 64, MF_BYPOSITION);
+        entries.push_back({GetMenuItemID(menu, i), GetMenuState(menu, i, MF_BYPOSITION) & MF_SEPARATOR ? L"-" : text});
     }
+    ASSERT_GE(entries.size(), 7u);
+    EXPECT_EQ(std::vector(entries.end() - 7, entries.end()), (std::vector<std::pair<UINT, std::wstring>>{
+        {0, L"-"}, {IDM_ALWAYSONTOP, L"常に前面に表示"}, {IDM_TRANSLUCENT, L"半透明表示"}, {IDM_AUTO, L"ドロップ時に即判定"},
+        {IDM_CLIPBOARD, L"クリップボードを監視"}, {0, L"-"}, {IDM_ABOUT, L"バージョン情報..."}}));
 }
 
 // Options read at start-up shape the window from its creation; each command flips one, whatever its
@@ -244,46 +278,27 @@ TEST(MainWindow, OptionsShapeTheWindowFromTheStartAndToggleWithAnyLowBits)
     }
 }
 
-// Stored bounds with no width, off the screen: the window comes up at the default size, centred on
-// the screen's work area. (Every rule of StartBounds: the settings tests.)
-TEST(MainWindow, UnusableStoredBoundsGiveTheDefaultSizeCentred)
-{
-    CTestApp app([](CTonguemeter& a) {
-        a.m_windowLeft = 100000;
-        a.m_windowWidth = 0;
-    });
-    MONITORINFO screen = {};
-    screen.cbSize = sizeof(screen);
-    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(app->m_hWnd, MONITOR_DEFAULTTOPRIMARY), &screen));
-    const RECT& work = screen.rcWork;
-    EXPECT_EQ(Bounds(app->m_hWnd), (Box{work.left + (work.right - work.left - 400) / 2,
-                                        work.top + (work.bottom - work.top - 160) / 2, 400, 160}));
-}
-
-TEST(MainWindow, LongPastesArriveWholeAndWithoutProfilesNothingFlashes)
-{
-    CTestApp app;
-    // An edit control takes only 32,767 units by default and cuts a paste off silently.
-    std::wstring big;
-    while (big.size() < 3 * 1024 * 1024)
-        big += L"A line of pasted text that goes on and on. ";
-    Paste(app->m_hText, big.c_str());
-    Paste(app->m_hText, L"!");
-    EXPECT_EQ(GetWindowTextLengthW(app->m_hText), static_cast<int>(big.size()) + 1);
-    EXPECT_TRUE(IsWindowEnabled(app->m_hJudge));
-
-    Paste(app->m_hText, kEnglishText, true);
-    Click(app->m_hJudge);
-    EXPECT_EQ(WindowText(app->m_hResult), L"判定不能");
-    EXPECT_FALSE(app->m_flashing);
-    EXPECT_FALSE(KillTimer(app->m_hWnd, IDT_FLASH));
-}
-
-TEST(MainWindow, VerdictIsTheEnginesLineAndFlashesUntilTimerOneTicks)
+// Long pastes arrive whole; without profiles nothing flashes, with them the verdict is the engine's
+// line and flashes until timer 1 ticks.
+TEST(MainWindow, PastesArriveWholeAndTheVerdictIsTheEnginesLineAndFlashesUntilTimerOneTicks)
 {
     const long before = LiveAllocations();
     {
         CTestApp app;
+        // An edit control takes only 32,767 units by default and cuts a paste off silently.
+        std::wstring big;
+        while (big.size() < 3 * 1024 * 1024)
+            big += L"A line of pasted text that goes on and on. ";
+        Paste(app->m_hText, big.c_str());
+        Paste(app->m_hText, L"!");
+        EXPECT_EQ(GetWindowTextLengthW(app->m_hText), static_cast<int>(big.size()) + 1);
+        EXPECT_TRUE(IsWindowEnabled(app->m_hJudge));
+        Paste(app->m_hText, L"the lazy dog jumps over the quick brown fox", true);
+        Click(app->m_hJudge);
+        EXPECT_EQ(WindowText(app->m_hResult), L"判定不能");
+        EXPECT_FALSE(app->m_flashing);
+        EXPECT_FALSE(KillTimer(app->m_hWnd, IDT_FLASH));
+
         app->LoadLanguages();
         Paste(app->m_hText, kRussianText, true);
         Click(app->m_hJudge);
@@ -385,15 +400,6 @@ TEST(MainWindow, TheLabelGetsTheLinesItsTextNeedsSoTheWholeVerdictShows)
     }
 }
 
-// Refuses the creation of the input box on this thread.
-LRESULT CALLBACK VetoInputBox(int code, WPARAM wParam, LPARAM lParam)
-{
-    if (code == HCBT_CREATEWND &&
-        reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->hMenu == reinterpret_cast<HMENU>(IDC_TEXT))
-        return 1;
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 TEST(MainWindow, RefusedCreationsLeaveNoWindowButTheTeardownRuns)
 {
     {
@@ -413,26 +419,6 @@ TEST(MainWindow, RefusedCreationsLeaveNoWindowButTheTeardownRuns)
 }
 
 // ---- Scaling: the window made for its DPI
-
-namespace {
-
-int FontHeight(UINT dpi)
-{
-    LOGFONTW font = {};
-    MessageFontForDpi(dpi, font);
-    return std::abs(font.lfHeight);
-}
-
-// The button: its padding (32 x 12 at 96 DPI) scaled for the window's DPI around the font's size.
-void ExpectButtonFor(CTonguemeter& app)
-{
-    const TEXTMETRICW metrics = CFontDC(app.m_hJudge, app.m_font.Get()).Metrics();
-    const Box button = Bounds(app.m_hJudge);
-    EXPECT_EQ(button[2], 2 * metrics.tmMaxCharWidth + ScaleForDpi(32, app.m_dpi));
-    EXPECT_EQ(button[3], metrics.tmHeight + ScaleForDpi(12, app.m_dpi));
-}
-
-}  // namespace
 
 // Also run at 144 and 192 DPI by the window_tests_at_*_dpi tests (TM_EXPECT_DPI then names the DPI
 // the platform must report). Without settings the window opens at the default size for the DPI, with
@@ -487,21 +473,6 @@ TEST(MainWindow, DpiChangeMakesTheFontAgainAndTakesTheSuggestedRectangle)
     }
     EXPECT_EQ(app->m_messageFont.lfHeight, firstHeight);
 }
-
-namespace {
-
-using GetProcAddressFunction = FARPROC(WINAPI*)(HMODULE, LPCSTR);
-GetProcAddressFunction g_realGetProcAddress = nullptr;
-
-// The platform as before Windows 8.1 and 10: no per-DPI functions.
-FARPROC WINAPI WithoutPerDpiFunctions(HMODULE module, LPCSTR name)
-{
-    if (!IS_INTRESOURCE(name) && (std::strstr(name, "ForDpi") || std::strstr(name, "GetDpiFor")))
-        return nullptr;
-    return g_realGetProcAddress(module, name);
-}
-
-}  // namespace
 
 // Without the per-DPI functions the window takes the system DPI, and a font for another DPI is the
 // system's message font scaled.
