@@ -36,36 +36,30 @@ std::wstring RemoteText(HWND window)
 // system time; false on Windows, or when the process is not found.
 bool KernelCpuTimes(const std::wstring& program, double& user, double& system)
 {
-    if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
-        return false;
-    const std::string name = Utf8(program);
     WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
+    HANDLE search = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")
+                        ? FindFirstFileW(L"Z:\\proc\\*", &entry) : INVALID_HANDLE_VALUE;
     bool found = false;
-    do {
-        if (!iswdigit(entry.cFileName[0]))
-            continue;
+    for (bool more = search != INVALID_HANDLE_VALUE; more && !found; more = FindNextFileW(search, &entry)) {
         // The command line's arguments are separated by NULs: its first "line" is the program.
         const std::wstring folder = std::wstring(L"Z:\\proc\\") + entry.cFileName + L"\\";
-        const std::vector<std::string> commandLine = FileLines(folder + L"cmdline");
-        if (commandLine.empty() || _stricmp(commandLine[0].c_str(), name.c_str()) != 0)
+        const std::vector<std::string> commandLine =
+            iswdigit(entry.cFileName[0]) ? FileLines(folder + L"cmdline") : std::vector<std::string>();
+        if (commandLine.empty() || _stricmp(commandLine[0].c_str(), Utf8(program).c_str()) != 0)
             continue;
         // utime and stime are the 14th and 15th fields; the 2nd, the command name, ends with ')'.
-        const std::vector<std::string> statLines = FileLines(folder + L"stat");
-        const std::string stat = statLines.empty() ? "" : statLines[0];
-        const size_t nameEnd = stat.rfind(')');
+        const std::vector<std::string> stat = FileLines(folder + L"stat");
+        const size_t nameEnd = stat.empty() ? std::string::npos : stat[0].rfind(')');
         long long ticks[2] = {};
-        if (nameEnd == std::string::npos ||
-            sscanf(stat.c_str() + nameEnd + 1, " %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %lld %lld", &ticks[0],
-                   &ticks[1]) != 2)
-            continue;
-        user = ticks[0] / 100.0;  // the kernel's clock ticks for user space: 100 a second
-        system = ticks[1] / 100.0;
-        found = true;
-    } while (!found && FindNextFileW(search, &entry));
-    FindClose(search);
+        if ((found = nameEnd != std::string::npos &&
+                     sscanf(stat[0].c_str() + nameEnd + 1, " %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %lld %lld",
+                            &ticks[0], &ticks[1]) == 2)) {
+            user = ticks[0] / 100.0;  // the kernel's clock ticks for user space: 100 a second
+            system = ticks[1] / 100.0;
+        }
+    }
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
     return found;
 }
 
