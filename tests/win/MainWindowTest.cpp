@@ -80,11 +80,16 @@ std::wstring WidestThreeCandidates(HWND label)
     return VerdictFor(records, 3);
 }
 
-// For client size `width` x `height`: the input box above a bottom strip at least as tall as the
-// button, the button at the strip's top-left corner and the label over the rest of the strip. A label
-// that does not show its whole text has had all the input box can give.
-void ExpectLayout(CTonguemeter& app, int width, int height)
+// For client size `width` x `height` (by default the present one: whatever changed the size or the
+// label's text has laid the window out again): the input box above a bottom strip at least as tall as
+// the button, the button at the strip's top-left corner and the label over the rest of the strip. A
+// label that does not show its whole text has had all the input box can give.
+void ExpectLayout(CTonguemeter& app, int width = -1, int height = -1)
 {
+    RECT client = {};
+    GetClientRect(app.m_hWnd, &client);
+    if (width < 0)
+        width = client.right, height = client.bottom;
     const Box button = Bounds(app.m_hJudge), label = Bounds(app.m_hResult);
     const int bw = button[2], bh = button[3], y = button[1];
     const std::string size = std::to_string(width) + "x" + std::to_string(height);
@@ -94,15 +99,6 @@ void ExpectLayout(CTonguemeter& app, int width, int height)
     if (label[2] > 0 && !ShowsWhole(app.m_hResult)) {
         EXPECT_LE(y, bh) << size << ": the label is cut while the input box is taller than a button";
     }
-}
-
-// ExpectLayout for the present client size: whatever changed the size or the label's text has laid
-// the window out again.
-void ExpectLayoutNow(CTonguemeter& app)
-{
-    RECT client = {};
-    GetClientRect(app.m_hWnd, &client);
-    ExpectLayout(app, client.right, client.bottom);
 }
 
 // The result label's brush, text and background colour.
@@ -140,13 +136,7 @@ LRESULT CALLBACK RecordCreation(int code, WPARAM wParam, LPARAM lParam)
 }
 
 // The four options: system-menu command, field, window style and settings key.
-struct Option
-{
-    UINT command;
-    bool CTonguemeter::*field;
-    DWORD exStyle;
-    const wchar_t* key;
-};
+struct Option { UINT command; bool CTonguemeter::*field; DWORD exStyle; const wchar_t* key; };
 const Option kOptions[] = {{IDM_ALWAYSONTOP, &CTonguemeter::m_alwaysOnTop, WS_EX_TOPMOST, L"AlwaysOnTop"},
                            {IDM_TRANSLUCENT, &CTonguemeter::m_translucent, WS_EX_LAYERED, L"Translucent"},
                            {IDM_AUTO, &CTonguemeter::m_auto, 0, L"Auto"},
@@ -191,7 +181,6 @@ void ExpectButtonFor(CTonguemeter& app)
     EXPECT_EQ(button[3], metrics.tmHeight + ScaleForDpi(12, app.m_dpi));
 }
 
-
 using GetProcAddressFunction = FARPROC(WINAPI*)(HMODULE, LPCSTR);
 GetProcAddressFunction g_realGetProcAddress = nullptr;
 
@@ -205,9 +194,8 @@ FARPROC WINAPI WithoutPerDpiFunctions(HMODULE module, LPCSTR name)
 
 }  // namespace
 
-
-// Stored bounds with no width, off the screen: the window is made at the default size, centred on the
-// screen's work area. (Every rule of StartBounds: the settings tests.)
+// The window and its controls as made, from stored bounds with no width, off the screen: the window at
+// the default size, centred on the screen's work area (every rule of StartBounds: the settings tests).
 TEST(MainWindow, CreationMakesTheWindowItsThreeControlsAndTheMenuExactly)
 {
     g_created.clear();
@@ -337,8 +325,7 @@ TEST(MainWindow, PastesArriveWholeAndTheVerdictIsTheEnginesLineAndFlashesUntilTi
         CFontWatch watch;
         watch.m_font = app->m_font.Get();
         DestroyWindow(app->m_hWnd);
-        EXPECT_EQ(watch.m_endedWithFont, 3);
-        EXPECT_EQ(watch.m_endedWithoutFont, 0);
+        EXPECT_EQ(std::make_pair(watch.m_endedWithFont, watch.m_endedWithoutFont), std::make_pair(3, 0));
         EXPECT_EQ(GetObjectType(lastBrush), 0u);
         EXPECT_EQ(GetObjectType(watch.m_font), 0u);
         EXPECT_EQ(app->m_dropTarget, nullptr);
@@ -372,7 +359,7 @@ TEST(MainWindow, TheLabelGetsTheLinesItsTextNeedsSoTheWholeVerdictShows)
             SetWindowTextW(app->m_hResult, verdict->c_str());
             SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height) + ", " +
                          std::to_string(verdict->size()) + " units");
-            ExpectLayoutNow(*app);
+            ExpectLayout(*app);
             if (verdict != &longest || size.longestWhole)
                 EXPECT_TRUE(ShowsWhole(app->m_hResult));
             else if (!ShowsWhole(app->m_hResult)) {
@@ -442,7 +429,7 @@ TEST(MainWindow, ReadyWindowAndVerdictAtThisDpi)
     for (bool ready : {true, false}) {
         if (!ready)
             SetWindowTextW(app->m_hResult, WidestThreeCandidates(app->m_hResult).c_str());
-        ExpectLayoutNow(*app);
+        ExpectLayout(*app);
         EXPECT_TRUE(ShowsWhole(app->m_hResult)) << Utf8(WindowText(app->m_hResult));
     }
 }
@@ -468,7 +455,7 @@ TEST(MainWindow, DpiChangeMakesTheFontAgainAndTakesTheSuggestedRectangle)
             EXPECT_EQ(FontOf(control), app->m_font.Get());
         EXPECT_EQ(std::abs(app->m_messageFont.lfHeight), FontHeight(dpi));
         ExpectButtonFor(*app);
-        ExpectLayoutNow(*app);
+        ExpectLayout(*app);
         EXPECT_TRUE(ShowsWhole(app->m_hResult));
     }
     EXPECT_EQ(app->m_messageFont.lfHeight, firstHeight);
