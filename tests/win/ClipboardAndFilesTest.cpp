@@ -16,17 +16,13 @@ const wchar_t kGerman[] = L"Die Datei konnte leider nicht gespeichert werden, we
 const wchar_t kFrench[] = L"Le fichier n'a pas pu être enregistré parce que le disque est plein.";
 
 // A file beside the test program, removed with the object.
-class CTempFile
+struct CTempFile
 {
-public:
     CTempFile(const wchar_t* name, const std::string& bytes) : m_path(TestProgramFolder() + name)
     {
         WriteFileBytes(m_path, bytes);
     }
     ~CTempFile() { DeleteFileW(m_path.c_str()); }
-    CTempFile(const CTempFile&) = delete;
-    CTempFile& operator=(const CTempFile&) = delete;
-
     std::wstring m_path;
 };
 
