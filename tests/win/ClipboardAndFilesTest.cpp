@@ -77,6 +77,23 @@ protected:
     CTestWindow m_other{0, 0, 50, 50};  // another program's window, as far as the watch can tell
 };
 
+// Puts kFrench on the clipboard the first time the label shows "判定中...": while the first text is
+// being identified.
+HWND g_label = nullptr;
+HWND g_owner = nullptr;
+bool g_changed = false;
+
+LRESULT CALLBACK ChangeClipboardWhileJudging(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPSTRUCT* sent = reinterpret_cast<CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && !g_changed && sent->hwnd == g_label && sent->message == WM_SETTEXT &&
+        std::wstring(reinterpret_cast<const wchar_t*>(sent->lParam)) == L"判定中...") {
+        g_changed = true;
+        PutOnClipboard(g_owner, kFrench);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 }  // namespace
 
 // Dropped text, or a text file (decoded as the command-line tool decodes it, which its checks cover),
@@ -170,27 +187,6 @@ TEST_F(ClipboardAndFiles, FilesThatCannotBeTakenLeaveTheBoxAndSayWhy)
     EXPECT_TRUE(m_app->OnDropFile(limit.m_path.c_str()));
     EXPECT_EQ(GetWindowTextLengthW(m_app->m_hText), static_cast<int>(CTonguemeter::kMaxDropBytes));
 }
-
-namespace {
-
-// Puts kFrench on the clipboard the first time the label shows "判定中...": while the first text is
-// being identified.
-HWND g_label = nullptr;
-HWND g_owner = nullptr;
-bool g_changed = false;
-
-LRESULT CALLBACK ChangeClipboardWhileJudging(int code, WPARAM wParam, LPARAM lParam)
-{
-    const CWPSTRUCT* sent = reinterpret_cast<CWPSTRUCT*>(lParam);
-    if (code == HC_ACTION && !g_changed && sent->hwnd == g_label && sent->message == WM_SETTEXT &&
-        std::wstring(reinterpret_cast<const wchar_t*>(sent->lParam)) == L"判定中...") {
-        g_changed = true;
-        PutOnClipboard(g_owner, kFrench);
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-}  // namespace
 
 // Other programs' text (the first without an owning window) replaces the box's as one step that
 // Ctrl+Z takes back, and is identified at once, whatever Auto says. A change that comes while a text

@@ -38,6 +38,57 @@ protected:
     CTonguemeter m_app;
 };
 
+using GetMonitorInfoFunction = BOOL(WINAPI*)(HMONITOR, MONITORINFO*);
+GetMonitorInfoFunction g_realGetMonitorInfo = nullptr;
+
+// Monitor information as with a taskbar docked at the left (100 pixels) and top (50 pixels).
+BOOL WINAPI TaskbarAtLeftAndTop(HMONITOR monitor, MONITORINFO* info)
+{
+    if (!g_realGetMonitorInfo(monitor, info))
+        return FALSE;
+    info->rcWork.left = info->rcMonitor.left + 100;
+    info->rcWork.top = info->rcMonitor.top + 50;
+    return TRUE;
+}
+
+BOOL WINAPI FailingMonitorInfo(HMONITOR, MONITORINFO*)
+{
+    return FALSE;
+}
+
+// Two screens, as the patched monitor query reports them, each as monitor and work area: the primary
+// with a taskbar at its bottom, and a taller one to its left.
+const RECT kScreens[2][2] = {{{0, 0, 1024, 768}, {0, 0, 1024, 728}}, {{-1280, -200, 0, 824}, {-1280, -200, 0, 824}}};
+
+// The screen holding the larger part of `rect`; off both, the one on its side of x = 0.
+HMONITOR WINAPI TwoScreensFromRect(const RECT* rect, DWORD)
+{
+    long long area[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        RECT overlap = {};
+        if (IntersectRect(&overlap, rect, &kScreens[i][0]))
+            area[i] = (0LL + overlap.right - overlap.left) * (overlap.bottom - overlap.top);
+    }
+    const bool second = area[1] > area[0] || (area[0] == 0 && 0LL + rect->left + rect->right < 0);
+    return reinterpret_cast<HMONITOR>(static_cast<INT_PTR>(second ? 2 : 1));
+}
+
+BOOL WINAPI TwoScreensInfo(HMONITOR monitor, MONITORINFO* info)
+{
+    const INT_PTR i = reinterpret_cast<INT_PTR>(monitor) - 1;
+    if (i < 0 || i > 1)
+        return FALSE;
+    info->rcMonitor = kScreens[i][0];
+    info->rcWork = kScreens[i][1];
+    info->dwFlags = i == 0 ? MONITORINFOF_PRIMARY : 0;
+    return TRUE;
+}
+
+Bounds AsArray(const WindowBounds& b)
+{
+    return {b.left, b.top, b.width, b.height};
+}
+
 }  // namespace
 
 // Without a file: the defaults. Negative coordinates, and a maximised or minimised window's restored
@@ -81,28 +132,6 @@ TEST_F(SettingsTest, NonZeroOptionsReadAsOnAndAreWrittenAsOneOtherKeysUntouched)
     EXPECT_EQ(lines.back(), "Clipboard=0");
 }
 
-namespace {
-
-using GetMonitorInfoFunction = BOOL(WINAPI*)(HMONITOR, MONITORINFO*);
-GetMonitorInfoFunction g_realGetMonitorInfo = nullptr;
-
-// Monitor information as with a taskbar docked at the left (100 pixels) and top (50 pixels).
-BOOL WINAPI TaskbarAtLeftAndTop(HMONITOR monitor, MONITORINFO* info)
-{
-    if (!g_realGetMonitorInfo(monitor, info))
-        return FALSE;
-    info->rcWork.left = info->rcMonitor.left + 100;
-    info->rcWork.top = info->rcMonitor.top + 50;
-    return TRUE;
-}
-
-BOOL WINAPI FailingMonitorInfo(HMONITOR, MONITORINFO*)
-{
-    return FALSE;
-}
-
-}  // namespace
-
 // The restored rectangle is in workspace coordinates: the work area's offset is added, unless the
 // monitor information cannot be had. (Under wine the work area is the whole screen, so the offset
 // is all the platform stand-in's.)
@@ -120,43 +149,6 @@ TEST_F(SettingsTest, SavedPositionIncludesTheWorkAreaOffset)
         EXPECT_EQ(BoundsOf(m_app), c.saved) << c.what;
     }
 }
-
-namespace {
-
-// Two screens, as the patched monitor query reports them, each as monitor and work area: the primary
-// with a taskbar at its bottom, and a taller one to its left.
-const RECT kScreens[2][2] = {{{0, 0, 1024, 768}, {0, 0, 1024, 728}}, {{-1280, -200, 0, 824}, {-1280, -200, 0, 824}}};
-
-// The screen holding the larger part of `rect`; off both, the one on its side of x = 0.
-HMONITOR WINAPI TwoScreensFromRect(const RECT* rect, DWORD)
-{
-    long long area[2] = {};
-    for (int i = 0; i < 2; ++i) {
-        RECT overlap = {};
-        if (IntersectRect(&overlap, rect, &kScreens[i][0]))
-            area[i] = (0LL + overlap.right - overlap.left) * (overlap.bottom - overlap.top);
-    }
-    const bool second = area[1] > area[0] || (area[0] == 0 && 0LL + rect->left + rect->right < 0);
-    return reinterpret_cast<HMONITOR>(static_cast<INT_PTR>(second ? 2 : 1));
-}
-
-BOOL WINAPI TwoScreensInfo(HMONITOR monitor, MONITORINFO* info)
-{
-    const INT_PTR i = reinterpret_cast<INT_PTR>(monitor) - 1;
-    if (i < 0 || i > 1)
-        return FALSE;
-    info->rcMonitor = kScreens[i][0];
-    info->rcWork = kScreens[i][1];
-    info->dwFlags = i == 0 ? MONITORINFOF_PRIMARY : 0;
-    return TRUE;
-}
-
-Bounds AsArray(const WindowBounds& b)
-{
-    return {b.left, b.top, b.width, b.height};
-}
-
-}  // namespace
 
 // Stored bounds stay when they give a usable window: at least the smallest size, the title bar inside
 // a work area from top to bottom and over at least the smallest width. Otherwise the default size,
