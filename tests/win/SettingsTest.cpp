@@ -134,8 +134,9 @@ TEST_F(SettingsTest, NonZeroOptionsReadAsOnAndAreWrittenAsOneOtherKeysUntouched)
 
 // The restored rectangle is in workspace coordinates: the work area's offset is added, unless the
 // monitor information cannot be had. (Under wine the work area is the whole screen, so the offset
-// is all the platform stand-in's.)
-TEST_F(SettingsTest, SavedPositionIncludesTheWorkAreaOffset)
+// is all the platform stand-in's.) A file that cannot be written fails silently: tests run as root,
+// so file permissions stop nothing, but a folder that does not exist does.
+TEST_F(SettingsTest, SavedPositionIncludesTheWorkAreaOffsetAndAnUnwritableFileFailsSilently)
 {
     m_app.LoadSettings();
     const struct { const char* what; GetMonitorInfoFunction query; Bounds saved; } cases[] = {
@@ -148,6 +149,13 @@ TEST_F(SettingsTest, SavedPositionIncludesTheWorkAreaOffset)
         SaveWithWindowAt({10, 20, 300, 150});
         EXPECT_EQ(BoundsOf(m_app), c.saved) << c.what;
     }
+
+    const std::wstring folder = TestProgramFolder() + L"no-such-folder";
+    wcscpy(m_app.m_iniPath, (folder + L"\\app_tests.ini").c_str());
+    m_app.m_alwaysOnTop = true;
+    SaveWithWindowAt({10, 20, 300, 150});
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.c_str()));
+    EXPECT_EQ(7u, GetPrivateProfileIntW(L"Settings", L"AlwaysOnTop", 7, m_app.m_iniPath));
 }
 
 // Stored bounds stay when they give a usable window: at least the smallest size, the title bar inside
@@ -192,16 +200,4 @@ TEST_F(SettingsTest, StartBoundsAreTheStoredOnesOnlyWhenTheyGiveAUsableWindow)
     // Without monitor information nothing can be judged: the stored bounds stay.
     CImportPatch failing("user32.dll", "GetMonitorInfoW", reinterpret_cast<void*>(&FailingMonitorInfo));
     EXPECT_EQ(AsArray(m_app.StartBounds()), BoundsOf(m_app));
-}
-
-// Tests run as root, so file permissions stop nothing: a folder that does not exist does.
-TEST_F(SettingsTest, UnwritableLocationFailsSilently)
-{
-    m_app.LoadSettings();
-    const std::wstring folder = TestProgramFolder() + L"no-such-folder";
-    wcscpy(m_app.m_iniPath, (folder + L"\\app_tests.ini").c_str());
-    m_app.m_alwaysOnTop = true;
-    SaveWithWindowAt({10, 20, 300, 150});
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.c_str()));
-    EXPECT_EQ(7u, GetPrivateProfileIntW(L"Settings", L"AlwaysOnTop", 7, m_app.m_iniPath));
 }
