@@ -128,8 +128,6 @@ TEST(DropTargetObject, CountsReferencesAnswersForItsTwoInterfacesAndDeletesItsel
     const long before = LiveAllocations();
     CDropTarget* target = new CDropTarget;
     EXPECT_EQ(nullptr, target->m_eventHandler);
-    EXPECT_EQ(2u, target->AddRef());  // created with one reference
-    EXPECT_EQ(1u, target->Release());
 
     // Only the two interfaces answer, each with a reference.
     for (const IID* iid : {&IID_IUnknown, &IID_IDropTarget, &IID_IDataObject, &IID_IDropSource}) {
@@ -138,8 +136,7 @@ TEST(DropTargetObject, CountsReferencesAnswersForItsTwoInterfacesAndDeletesItsel
         EXPECT_EQ(ours ? S_OK : E_NOINTERFACE, target->QueryInterface(*iid, &out));
         EXPECT_EQ(ours ? target : nullptr, out);
     }
-    EXPECT_EQ(3, target->m_refCount);
-
+    EXPECT_EQ(3, target->m_refCount);  // created with one reference
     EXPECT_EQ(2u, target->Release());
     EXPECT_EQ(1u, target->Release());
     EXPECT_EQ(before + 1, LiveAllocations());

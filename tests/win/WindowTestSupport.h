@@ -73,7 +73,7 @@ public:
         : m_app(new CTonguemeter(GetModuleHandleW(nullptr)))
     {
         DeleteFileW(IniPath().c_str());
-        m_registered = m_app->Initialize();
+        m_app->Initialize();
         if (prepare)
             prepare(*m_app);
         m_app->CreateMainWindow();
@@ -99,8 +99,6 @@ public:
 
     CTonguemeter& operator*() { return *m_app; }
     CTonguemeter* operator->() { return m_app.get(); }
-
-    bool m_registered;
 
 private:
     std::unique_ptr<CTonguemeter> m_app;
