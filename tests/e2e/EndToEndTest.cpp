@@ -36,36 +36,30 @@ std::wstring RemoteText(HWND window)
 // system time; false on Windows, or when the process is not found.
 bool KernelCpuTimes(const std::wstring& program, double& user, double& system)
 {
-    if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
-        return false;
-    const std::string name = Utf8(program);
     WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
+    HANDLE search = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")
+                        ? FindFirstFileW(L"Z:\\proc\\*", &entry) : INVALID_HANDLE_VALUE;
     bool found = false;
-    do {
-        if (!iswdigit(entry.cFileName[0]))
-            continue;
+    for (bool more = search != INVALID_HANDLE_VALUE; more && !found; more = FindNextFileW(search, &entry)) {
         // The command line's arguments are separated by NULs: its first "line" is the program.
         const std::wstring folder = std::wstring(L"Z:\\proc\\") + entry.cFileName + L"\\";
-        const std::vector<std::string> commandLine = FileLines(folder + L"cmdline");
-        if (commandLine.empty() || _stricmp(commandLine[0].c_str(), name.c_str()) != 0)
+        const std::vector<std::string> commandLine =
+            iswdigit(entry.cFileName[0]) ? FileLines(folder + L"cmdline") : std::vector<std::string>();
+        if (commandLine.empty() || _stricmp(commandLine[0].c_str(), Utf8(program).c_str()) != 0)
             continue;
         // utime and stime are the 14th and 15th fields; the 2nd, the command name, ends with ')'.
-        const std::vector<std::string> statLines = FileLines(folder + L"stat");
-        const std::string stat = statLines.empty() ? "" : statLines[0];
-        const size_t nameEnd = stat.rfind(')');
+        const std::vector<std::string> stat = FileLines(folder + L"stat");
+        const size_t nameEnd = stat.empty() ? std::string::npos : stat[0].rfind(')');
         long long ticks[2] = {};
-        if (nameEnd == std::string::npos ||
-            sscanf(stat.c_str() + nameEnd + 1, " %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %lld %lld", &ticks[0],
-                   &ticks[1]) != 2)
-            continue;
-        user = ticks[0] / 100.0;  // the kernel's clock ticks for user space: 100 a second
-        system = ticks[1] / 100.0;
-        found = true;
-    } while (!found && FindNextFileW(search, &entry));
-    FindClose(search);
+        if ((found = nameEnd != std::string::npos &&
+                     sscanf(stat[0].c_str() + nameEnd + 1, " %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %lld %lld",
+                            &ticks[0], &ticks[1]) == 2)) {
+            user = ticks[0] / 100.0;  // the kernel's clock ticks for user space: 100 a second
+            system = ticks[1] / 100.0;
+        }
+    }
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
     return found;
 }
 
@@ -77,8 +71,7 @@ public:
     {
         const std::wstring& exe = m_exe = folder + L"Tonguemeter.exe";
         std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
+        STARTUPINFOW startup = {sizeof(startup)};
         startup.dwFlags = STARTF_USESHOWWINDOW;
         startup.wShowWindow = showCommand;
         const ULONGLONG start = GetTickCount64();
@@ -138,10 +131,8 @@ public:
     {
         PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
         DWORD code = 0;
-        if (WaitForSingleObject(m_process.hProcess, 30000) != WAIT_OBJECT_0 ||
-            !GetExitCodeProcess(m_process.hProcess, &code))
-            return -1;
-        return static_cast<long>(code);
+        const bool ended = WaitForSingleObject(m_process.hProcess, 30000) == WAIT_OBJECT_0;
+        return ended && GetExitCodeProcess(m_process.hProcess, &code) ? static_cast<long>(code) : -1;
     }
 
     // Pastes `text` over the whole content and presses the button; the label's text afterwards.
@@ -162,11 +153,7 @@ public:
     HWND m_hWnd = nullptr, m_hText = nullptr, m_hJudge = nullptr, m_hResult = nullptr;
 };
 
-struct Sample
-{
-    const wchar_t* language;  // the display name that the verdict must start with
-    const wchar_t* text;
-};
+struct Sample { const wchar_t* language, *text; };  // the verdict starts with the display name `language`
 
 const Sample kSamples[] = {
     {L"英語 (English)",

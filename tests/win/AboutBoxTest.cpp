@@ -16,11 +16,9 @@
 
 namespace {
 
-const WORD kEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
-
 const void* ResourceBytes(const wchar_t* type, int id, DWORD* size = nullptr)
 {
-    HRSRC found = FindResourceExW(nullptr, type, MAKEINTRESOURCEW(id), kEnglish);
+    HRSRC found = FindResourceExW(nullptr, type, MAKEINTRESOURCEW(id), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
     if (size)
         *size = found ? SizeofResource(nullptr, found) : 0;
     return found ? LockResource(LoadResource(nullptr, found)) : nullptr;
@@ -247,7 +245,9 @@ TEST_F(AboutBox, OpensFromTheSystemMenuAtTheOwnersClientCorner)
     EXPECT_TRUE(IsWindowEnabled(app->m_hWnd));
 }
 
-TEST(Resources, VersionResourceAsReleased)
+// The version resource as released, the icon group's three images, and a manifest that asks for
+// common controls 6 of the program's own architecture.
+TEST(Resources, VersionIconGroupAndManifestAsReleased)
 {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -276,10 +276,7 @@ TEST(Resources, VersionResourceAsReleased)
     ASSERT_TRUE(VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
                                &length));
     EXPECT_EQ(std::vector<WORD>(translation, translation + length / 2), (std::vector<WORD>{0x0411, 1200}));
-}
 
-TEST(Resources, IconGroupHasThreeImagesAndTheManifestAsksForCommonControls6OfItsArchitecture)
-{
     // GRPICONDIR: a 6-byte header with the count at 4, then 14-byte entries: width, height, colours,
     // reserved, planes, bits.
     const BYTE* group = static_cast<const BYTE*>(ResourceBytes(RT_GROUP_ICON, IDI_APP));
@@ -305,12 +302,7 @@ TEST(Resources, IconGroupHasThreeImagesAndTheManifestAsksForCommonControls6OfIts
         EXPECT_NE(manifest.find(declared), std::string::npos) << declared;
     // The program and common controls 6 are asked for in the architecture of this executable: a
     // 64-bit program that asks for the x86 controls gets the old ones.
-    const BYTE* image = reinterpret_cast<const BYTE*>(GetModuleHandleW(nullptr));
-    const auto* headers =
-        reinterpret_cast<const IMAGE_NT_HEADERS*>(image + reinterpret_cast<const IMAGE_DOS_HEADER*>(image)->e_lfanew);
-    const WORD machine = headers->FileHeader.Machine;
-    ASSERT_TRUE(machine == IMAGE_FILE_MACHINE_I386 || machine == IMAGE_FILE_MACHINE_AMD64) << machine;
-    const std::string arch = machine == IMAGE_FILE_MACHINE_AMD64 ? "amd64" : "x86";
+    const std::string arch = sizeof(void*) == 8 ? "amd64" : "x86";
     size_t named = 0;
     for (size_t at = manifest.find("processorArchitecture=\""); at != std::string::npos;
          at = manifest.find("processorArchitecture=\"", at + 1), ++named)
@@ -318,7 +310,6 @@ TEST(Resources, IconGroupHasThreeImagesAndTheManifestAsksForCommonControls6OfIts
     EXPECT_EQ(named, 2u);
     // The manifest took effect: a control of this program comes from common controls 6.
     DestroyWindow(CreateWindowExW(0, L"BUTTON", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
-    wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(GetModuleHandleW(L"comctl32.dll"), path, MAX_PATH);
     EXPECT_NE(std::wstring(path).find(L"6.0"), std::wstring::npos) << Utf8(path);
 }

@@ -6,64 +6,29 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
-#include <vector>
-
 namespace {
 
-// Presses and releases each key in turn, with Ctrl held around them when `ctrl`, then handles this
-// thread's messages until `done` holds (false after 5 s).
+// Presses and releases `key`, with Ctrl held around it when `ctrl`, then handles this thread's
+// messages until `done` holds (false after 5 s).
 template <typename Condition>
-bool PressKeys(std::initializer_list<WORD> keys, bool ctrl, Condition done)
+bool Press(WORD key, bool ctrl, Condition done)
 {
-    std::vector<INPUT> inputs;
-    auto add = [&](WORD key, DWORD flags) {
-        INPUT input = {};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = key;
-        input.ki.dwFlags = flags;
-        inputs.push_back(input);
-    };
-    if (ctrl)
-        add(VK_CONTROL, 0);
-    for (WORD key : keys) {
-        add(key, 0);
-        add(key, KEYEVENTF_KEYUP);
+    INPUT inputs[4] = {};
+    const UINT count = ctrl ? 4 : 2;
+    for (UINT i = 0; i < count; ++i) {
+        inputs[i].type = INPUT_KEYBOARD;
+        inputs[i].ki.wVk = ctrl && (i == 0 || i == 3) ? VK_CONTROL : key;
+        inputs[i].ki.dwFlags = i < count / 2 ? 0 : KEYEVENTF_KEYUP;
     }
-    if (ctrl)
-        add(VK_CONTROL, KEYEVENTF_KEYUP);
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    SendInput(count, inputs, sizeof(INPUT));
     return WaitFor(done, 5);
 }
 
 }  // namespace
 
-TEST(Keyboard, KeysTypeAndCtrlASelectsAllForTheNextKeyToReplace)
-{
-    CTestApp app;
-    ShowWindow(app->m_hWnd, SW_SHOW);
-    SetForegroundWindow(app->m_hWnd);
-    SetFocus(app->m_hText);
-    ASSERT_EQ(GetFocus(), app->m_hText);
-    EXPECT_TRUE(PressKeys({'X'}, false, [&] { return GetWindowTextLengthW(app->m_hText) == 1; }));
-    EXPECT_TRUE(IsWindowEnabled(app->m_hJudge));
-    EXPECT_TRUE(PressKeys({VK_BACK}, false, [&] { return GetWindowTextLengthW(app->m_hText) == 0; }));
-    EXPECT_FALSE(IsWindowEnabled(app->m_hJudge));
-
-    // Wherever the caret is, Ctrl+A selects every line and inserts nothing; the next key replaces it all.
-    const std::wstring text = L"first line\r\nsecond line";
-    SendMessageW(app->m_hText, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
-    SendMessageW(app->m_hText, EM_SETSEL, 3, 3);
-    const std::pair<DWORD, DWORD> all(0, static_cast<DWORD>(text.size()));
-    EXPECT_TRUE(PressKeys({'A'}, true, [&] { return Selection(app->m_hText) == all; }))
-        << Selection(app->m_hText).first << "-" << Selection(app->m_hText).second;
-    EXPECT_EQ(WindowText(app->m_hText), text);
-    EXPECT_TRUE(PressKeys({'Z'}, false, [&] { return WindowText(app->m_hText) == L"z"; }))
-        << Utf8(WindowText(app->m_hText));
-}
-
-// Ctrl+Enter identifies and breaks no line; Enter alone still breaks one.
-TEST(Keyboard, CtrlEnterIdentifiesWithoutALineBreak)
+// Keys type; wherever the caret is, Ctrl+A selects every line and inserts nothing, and the next key
+// replaces it all. Ctrl+Enter identifies and breaks no line; Enter alone still breaks one.
+TEST(Keyboard, KeysTypeCtrlASelectsAllAndCtrlEnterIdentifiesWithoutALineBreak)
 {
     CTestApp app;
     app->LoadLanguages();
@@ -71,11 +36,26 @@ TEST(Keyboard, CtrlEnterIdentifiesWithoutALineBreak)
     SetForegroundWindow(app->m_hWnd);
     SetFocus(app->m_hText);
     ASSERT_EQ(GetFocus(), app->m_hText);
-    const std::wstring text = L"Das ist ein ganz gewöhnlicher deutscher Satz.";
-    SendMessageW(app->m_hText, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
-    EXPECT_TRUE(PressKeys({VK_RETURN}, true, [&] { return WindowText(app->m_hResult).find(L"ドイツ語") == 0; }))
+    EXPECT_TRUE(Press('X', false, [&] { return GetWindowTextLengthW(app->m_hText) == 1; }));
+    EXPECT_TRUE(IsWindowEnabled(app->m_hJudge));
+    EXPECT_TRUE(Press(VK_BACK, false, [&] { return GetWindowTextLengthW(app->m_hText) == 0; }));
+    EXPECT_FALSE(IsWindowEnabled(app->m_hJudge));
+
+    const std::wstring lines = L"first line\r\nsecond line";
+    SendMessageW(app->m_hText, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(lines.c_str()));
+    SendMessageW(app->m_hText, EM_SETSEL, 3, 3);
+    const std::pair<DWORD, DWORD> all(0, static_cast<DWORD>(lines.size()));
+    EXPECT_TRUE(Press('A', true, [&] { return Selection(app->m_hText) == all; }))
+        << Selection(app->m_hText).first << "-" << Selection(app->m_hText).second;
+    EXPECT_EQ(WindowText(app->m_hText), lines);
+    EXPECT_TRUE(Press('Z', false, [&] { return WindowText(app->m_hText) == L"z"; })) << Utf8(WindowText(app->m_hText));
+
+    const std::wstring german = L"Das ist ein ganz gewöhnlicher deutscher Satz.";
+    SetWindowTextW(app->m_hText, german.c_str());
+    SendMessageW(app->m_hText, EM_SETSEL, german.size(), german.size());
+    EXPECT_TRUE(Press(VK_RETURN, true, [&] { return WindowText(app->m_hResult).find(L"ドイツ語") == 0; }))
         << Utf8(WindowText(app->m_hResult));
-    EXPECT_EQ(WindowText(app->m_hText), text);
-    EXPECT_TRUE(PressKeys({VK_RETURN}, false, [&] { return WindowText(app->m_hText) == text + L"\r\n"; }))
+    EXPECT_EQ(WindowText(app->m_hText), german);
+    EXPECT_TRUE(Press(VK_RETURN, false, [&] { return WindowText(app->m_hText) == german + L"\r\n"; }))
         << Utf8(WindowText(app->m_hText));
 }

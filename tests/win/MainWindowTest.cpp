@@ -38,13 +38,6 @@ void Paste(HWND edit, const wchar_t* text, bool over = false)
 
 void Click(HWND button) { SendMessageW(button, BM_CLICK, 0, 0); }
 
-int TextWidth(HDC dc, const std::wstring& text)
-{
-    SIZE size = {};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    return size.cx;
-}
-
 // The label is not scrolled and the lines it wrapped its text to fit its formatting rectangle, in its
 // own font (fonts differ between platforms, so no pixel count is fixed here). It wraps at its width:
 // its style, without ES_AUTOHSCROLL, is the creation test's.
@@ -67,7 +60,11 @@ testing::AssertionResult ShowsWhole(HWND label)
 std::vector<const char16_t*> NamesByWidth(HWND label)
 {
     CFontDC dc(label, FontOf(label));
-    auto width = [&](const char16_t* name) { return TextWidth(dc.Get(), AsWide(name)); };
+    auto width = [&](const char16_t* name) {
+        SIZE size = {};
+        GetTextExtentPoint32W(dc.Get(), AsWide(name), lstrlenW(AsWide(name)), &size);
+        return size.cx;
+    };
     std::vector<const char16_t*> names;
     for (const LanguageRow& row : LanguageTable)
         names.push_back(row.displayName);
@@ -75,19 +72,16 @@ std::vector<const char16_t*> NamesByWidth(HWND label)
     return names;
 }
 
-// The three-candidate verdict with the widest names in the label's font.
-std::wstring WidestThreeCandidates(HWND label)
+// For client size `width` x `height` (by default the present one: whatever changed the size or the
+// label's text has laid the window out again): the input box above a bottom strip at least as tall as
+// the button, the button at the strip's top-left corner and the label over the rest of the strip. A
+// label that does not show its whole text has had all the input box can give.
+void ExpectLayout(CTonguemeter& app, int width = -1, int height = -1)
 {
-    const std::vector<const char16_t*> names = NamesByWidth(label);
-    const LangScore records[] = {{names[0], 1.0}, {names[1], 0.999}, {names[2], 0.999}};
-    return VerdictFor(records, 3);
-}
-
-// For client size `width` x `height`: the input box above a bottom strip at least as tall as the
-// button, the button at the strip's top-left corner and the label over the rest of the strip. A label
-// that does not show its whole text has had all the input box can give.
-void ExpectLayout(CTonguemeter& app, int width, int height)
-{
+    RECT client = {};
+    GetClientRect(app.m_hWnd, &client);
+    if (width < 0)
+        width = client.right, height = client.bottom;
     const Box button = Bounds(app.m_hJudge), label = Bounds(app.m_hResult);
     const int bw = button[2], bh = button[3], y = button[1];
     const std::string size = std::to_string(width) + "x" + std::to_string(height);
@@ -97,15 +91,6 @@ void ExpectLayout(CTonguemeter& app, int width, int height)
     if (label[2] > 0 && !ShowsWhole(app.m_hResult)) {
         EXPECT_LE(y, bh) << size << ": the label is cut while the input box is taller than a button";
     }
-}
-
-// ExpectLayout for the present client size: whatever changed the size or the label's text has laid
-// the window out again.
-void ExpectLayoutNow(CTonguemeter& app)
-{
-    RECT client = {};
-    GetClientRect(app.m_hWnd, &client);
-    ExpectLayout(app, client.right, client.bottom);
 }
 
 // The result label's brush, text and background colour.
@@ -119,7 +104,6 @@ std::tuple<LRESULT, COLORREF, COLORREF> AskLabelColours(CTonguemeter& app)
     return colours;
 }
 
-const wchar_t kEnglishText[] = L"the lazy dog jumps over the quick brown fox";
 const wchar_t kRussianText[] = L"Сегодня с утра была хорошая погода, поэтому мы гуляли вдоль реки.";
 
 // What CreateWindowExW was asked for, by parent: the class name (without the version that the
@@ -144,13 +128,7 @@ LRESULT CALLBACK RecordCreation(int code, WPARAM wParam, LPARAM lParam)
 }
 
 // The four options: system-menu command, field, window style and settings key.
-struct Option
-{
-    UINT command;
-    bool CTonguemeter::*field;
-    DWORD exStyle;
-    const wchar_t* key;
-};
+struct Option { UINT command; bool CTonguemeter::*field; DWORD exStyle; const wchar_t* key; };
 const Option kOptions[] = {{IDM_ALWAYSONTOP, &CTonguemeter::m_alwaysOnTop, WS_EX_TOPMOST, L"AlwaysOnTop"},
                            {IDM_TRANSLUCENT, &CTonguemeter::m_translucent, WS_EX_LAYERED, L"Translucent"},
                            {IDM_AUTO, &CTonguemeter::m_auto, 0, L"Auto"},
@@ -170,49 +148,84 @@ void ExpectOptions(CTonguemeter& app, const std::array<bool, 4>& on, int step)
     EXPECT_EQ(Alpha(app.m_hWnd), on[1] ? 204 : 0) << "at step " << step;
 }
 
+// Refuses the creation of the input box on this thread.
+LRESULT CALLBACK VetoInputBox(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND &&
+        reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->hMenu == reinterpret_cast<HMENU>(IDC_TEXT))
+        return 1;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+int FontHeight(UINT dpi)
+{
+    LOGFONTW font = {};
+    MessageFontForDpi(dpi, font);
+    return std::abs(font.lfHeight);
+}
+
+// The button: its padding (32 x 12 at 96 DPI) scaled for the window's DPI around the font's size.
+void ExpectButtonFor(CTonguemeter& app)
+{
+    const TEXTMETRICW metrics = CFontDC(app.m_hJudge, app.m_font.Get()).Metrics();
+    const Box button = Bounds(app.m_hJudge);
+    EXPECT_EQ(button[2], 2 * metrics.tmMaxCharWidth + ScaleForDpi(32, app.m_dpi));
+    EXPECT_EQ(button[3], metrics.tmHeight + ScaleForDpi(12, app.m_dpi));
+}
+
+using GetProcAddressFunction = FARPROC(WINAPI*)(HMODULE, LPCSTR);
+GetProcAddressFunction g_realGetProcAddress = nullptr;
+
+// The platform as before Windows 8.1 and 10: no per-DPI functions.
+FARPROC WINAPI WithoutPerDpiFunctions(HMODULE module, LPCSTR name)
+{
+    if (!IS_INTRESOURCE(name) && (std::strstr(name, "ForDpi") || std::strstr(name, "GetDpiFor")))
+        return nullptr;
+    return g_realGetProcAddress(module, name);
+}
+
 }  // namespace
 
+// The window and its controls as made, from stored bounds with no width, off the screen: the window at
+// the default size, centred on the screen's work area (every rule of StartBounds: the settings tests).
 TEST(MainWindow, CreationMakesTheWindowItsThreeControlsAndTheMenuExactly)
 {
     g_created.clear();
     HHOOK hook = SetWindowsHookExW(WH_CBT, RecordCreation, nullptr, GetCurrentThreadId());
-    CTestApp app;
+    CTestApp app([](CTonguemeter& a) { a.m_windowLeft = 100000, a.m_windowWidth = 0; });
     UnhookWindowsHookEx(hook);
-    ASSERT_TRUE(app.m_registered);
     EXPECT_FALSE(IsWindowVisible(app->m_hWnd));  // the entry shows it
     EXPECT_FALSE(IsWindowEnabled(app->m_hJudge));
 
     // In this order, with exactly these styles, the controls at (0, 0) with size 0 x 0; the platform
     // may make helper windows of its own meanwhile.
+    MONITORINFO screen = {sizeof(screen)};
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(app->m_hWnd, MONITOR_DEFAULTTOPRIMARY), &screen));
+    const RECT& work = screen.rcWork;
+    const Box centred = {(work.left + work.right - 400) / 2, (work.top + work.bottom - 160) / 2, 400, 160};
     std::vector<Creation> ours;
     for (const auto& [parent, made] : g_created)
         if (std::get<0>(made) == L"TONGUEMETER MAIN WINDOW" || parent == app->m_hWnd)
             ours.push_back(made);
-    EXPECT_EQ(ours, (std::vector<Creation>{
-                        {L"TONGUEMETER MAIN WINDOW", L"Tonguemeter", 0x02CF0000, 0, 0, {0, 0, 400, 160}},
-                        {L"EDIT", L"", 0x54200044, WS_EX_CLIENTEDGE, IDC_TEXT, {}},
-                        {L"BUTTON", L"判定", 0x5C000000, 0, IDC_JUDGE, {}},
-                        {L"EDIT", L"", 0x54800804, 0, IDC_RESULT, {}}}));
+    EXPECT_EQ(ours, (std::vector<Creation>{{L"TONGUEMETER MAIN WINDOW", L"Tonguemeter", 0x02CF0000, 0, 0, centred},
+                                           {L"EDIT", L"", 0x54200044, WS_EX_CLIENTEDGE, IDC_TEXT, {}},
+                                           {L"BUTTON", L"判定", 0x5C000000, 0, IDC_JUDGE, {}},
+                                           {L"EDIT", L"", 0x54800804, 0, IDC_RESULT, {}}}));
     for (HWND control : {app->m_hText, app->m_hJudge, app->m_hResult})
         EXPECT_EQ(FontOf(control), app->m_font.Get());
 
-    // The system menu ends with our seven entries; wine may append one of its own after them.
+    // The system menu ends with our seven entries (separators as "-"); wine may append one after them.
     HMENU menu = GetSystemMenu(app->m_hWnd, FALSE);
-    int about = -1;
-    for (int i = 0; i < GetMenuItemCount(menu); ++i)
-        if (GetMenuItemID(menu, i) == IDM_ABOUT)
-            about = i;
-    ASSERT_GE(about, 6);
-    const std::pair<UINT, std::wstring> entries[] = {{0, L""}, {IDM_ALWAYSONTOP, L"常に前面に表示"},
-        {IDM_TRANSLUCENT, L"半透明表示"}, {IDM_AUTO, L"ドロップ時に即判定"}, {IDM_CLIPBOARD, L"クリップボードを監視"},
-        {0, L""}, {IDM_ABOUT, L"バージョン情報..."}};
-    for (int k = 0; k < 7; ++k) {
-        const int pos = about - 6 + k;
+    std::vector<std::pair<UINT, std::wstring>> entries;
+    for (int i = 0; i < GetMenuItemCount(menu) && (entries.empty() || entries.back().first != IDM_ABOUT); ++i) {
         wchar_t text[64] = {};
-        GetMenuStringW(menu, pos, text, 64, MF_BYPOSITION);
-        EXPECT_EQ(std::make_pair(GetMenuItemID(menu, pos), std::wstring(text)), entries[k]) << "menu entry " << k;
-        EXPECT_EQ((GetMenuState(menu, pos, MF_BYPOSITION) & MF_SEPARATOR) != 0, entries[k].first == 0) << k;
+        GetMenuStringW(menu, i, text, 64, MF_BYPOSITION);
+        entries.push_back({GetMenuItemID(menu, i), GetMenuState(menu, i, MF_BYPOSITION) & MF_SEPARATOR ? L"-" : text});
     }
+    ASSERT_GE(entries.size(), 7u);
+    EXPECT_EQ(std::vector(entries.end() - 7, entries.end()), (std::vector<std::pair<UINT, std::wstring>>{
+        {0, L"-"}, {IDM_ALWAYSONTOP, L"常に前面に表示"}, {IDM_TRANSLUCENT, L"半透明表示"}, {IDM_AUTO, L"ドロップ時に即判定"},
+        {IDM_CLIPBOARD, L"クリップボードを監視"}, {0, L"-"}, {IDM_ABOUT, L"バージョン情報..."}}));
 }
 
 // Options read at start-up shape the window from its creation; each command flips one, whatever its
@@ -244,46 +257,27 @@ TEST(MainWindow, OptionsShapeTheWindowFromTheStartAndToggleWithAnyLowBits)
     }
 }
 
-// Stored bounds with no width, off the screen: the window comes up at the default size, centred on
-// the screen's work area. (Every rule of StartBounds: the settings tests.)
-TEST(MainWindow, UnusableStoredBoundsGiveTheDefaultSizeCentred)
-{
-    CTestApp app([](CTonguemeter& a) {
-        a.m_windowLeft = 100000;
-        a.m_windowWidth = 0;
-    });
-    MONITORINFO screen = {};
-    screen.cbSize = sizeof(screen);
-    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(app->m_hWnd, MONITOR_DEFAULTTOPRIMARY), &screen));
-    const RECT& work = screen.rcWork;
-    EXPECT_EQ(Bounds(app->m_hWnd), (Box{work.left + (work.right - work.left - 400) / 2,
-                                        work.top + (work.bottom - work.top - 160) / 2, 400, 160}));
-}
-
-TEST(MainWindow, LongPastesArriveWholeAndWithoutProfilesNothingFlashes)
-{
-    CTestApp app;
-    // An edit control takes only 32,767 units by default and cuts a paste off silently.
-    std::wstring big;
-    while (big.size() < 3 * 1024 * 1024)
-        big += L"A line of pasted text that goes on and on. ";
-    Paste(app->m_hText, big.c_str());
-    Paste(app->m_hText, L"!");
-    EXPECT_EQ(GetWindowTextLengthW(app->m_hText), static_cast<int>(big.size()) + 1);
-    EXPECT_TRUE(IsWindowEnabled(app->m_hJudge));
-
-    Paste(app->m_hText, kEnglishText, true);
-    Click(app->m_hJudge);
-    EXPECT_EQ(WindowText(app->m_hResult), L"判定不能");
-    EXPECT_FALSE(app->m_flashing);
-    EXPECT_FALSE(KillTimer(app->m_hWnd, IDT_FLASH));
-}
-
-TEST(MainWindow, VerdictIsTheEnginesLineAndFlashesUntilTimerOneTicks)
+// Long pastes arrive whole; without profiles nothing flashes, with them the verdict is the engine's
+// line and flashes until timer 1 ticks.
+TEST(MainWindow, PastesArriveWholeAndTheVerdictIsTheEnginesLineAndFlashesUntilTimerOneTicks)
 {
     const long before = LiveAllocations();
     {
         CTestApp app;
+        // An edit control takes only 32,767 units by default and cuts a paste off silently.
+        std::wstring big;
+        while (big.size() < 3 * 1024 * 1024)
+            big += L"A line of pasted text that goes on and on. ";
+        Paste(app->m_hText, big.c_str());
+        Paste(app->m_hText, L"!");
+        EXPECT_EQ(GetWindowTextLengthW(app->m_hText), static_cast<int>(big.size()) + 1);
+        EXPECT_TRUE(IsWindowEnabled(app->m_hJudge));
+        Paste(app->m_hText, L"the lazy dog jumps over the quick brown fox", true);
+        Click(app->m_hJudge);
+        EXPECT_EQ(WindowText(app->m_hResult), L"判定不能");
+        EXPECT_FALSE(app->m_flashing);
+        EXPECT_FALSE(KillTimer(app->m_hWnd, IDT_FLASH));
+
         app->LoadLanguages();
         Paste(app->m_hText, kRussianText, true);
         Click(app->m_hJudge);
@@ -322,8 +316,7 @@ TEST(MainWindow, VerdictIsTheEnginesLineAndFlashesUntilTimerOneTicks)
         CFontWatch watch;
         watch.m_font = app->m_font.Get();
         DestroyWindow(app->m_hWnd);
-        EXPECT_EQ(watch.m_endedWithFont, 3);
-        EXPECT_EQ(watch.m_endedWithoutFont, 0);
+        EXPECT_EQ(std::make_pair(watch.m_endedWithFont, watch.m_endedWithoutFont), std::make_pair(3, 0));
         EXPECT_EQ(GetObjectType(lastBrush), 0u);
         EXPECT_EQ(GetObjectType(watch.m_font), 0u);
         EXPECT_EQ(app->m_dropTarget, nullptr);
@@ -357,7 +350,7 @@ TEST(MainWindow, TheLabelGetsTheLinesItsTextNeedsSoTheWholeVerdictShows)
             SetWindowTextW(app->m_hResult, verdict->c_str());
             SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height) + ", " +
                          std::to_string(verdict->size()) + " units");
-            ExpectLayoutNow(*app);
+            ExpectLayout(*app);
             if (verdict != &longest || size.longestWhole)
                 EXPECT_TRUE(ShowsWhole(app->m_hResult));
             else if (!ShowsWhole(app->m_hResult)) {
@@ -385,15 +378,6 @@ TEST(MainWindow, TheLabelGetsTheLinesItsTextNeedsSoTheWholeVerdictShows)
     }
 }
 
-// Refuses the creation of the input box on this thread.
-LRESULT CALLBACK VetoInputBox(int code, WPARAM wParam, LPARAM lParam)
-{
-    if (code == HCBT_CREATEWND &&
-        reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->hMenu == reinterpret_cast<HMENU>(IDC_TEXT))
-        return 1;
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 TEST(MainWindow, RefusedCreationsLeaveNoWindowButTheTeardownRuns)
 {
     {
@@ -414,30 +398,12 @@ TEST(MainWindow, RefusedCreationsLeaveNoWindowButTheTeardownRuns)
 
 // ---- Scaling: the window made for its DPI
 
-namespace {
-
-int FontHeight(UINT dpi)
-{
-    LOGFONTW font = {};
-    MessageFontForDpi(dpi, font);
-    return std::abs(font.lfHeight);
-}
-
-// The button: its padding (32 x 12 at 96 DPI) scaled for the window's DPI around the font's size.
-void ExpectButtonFor(CTonguemeter& app)
-{
-    const TEXTMETRICW metrics = CFontDC(app.m_hJudge, app.m_font.Get()).Metrics();
-    const Box button = Bounds(app.m_hJudge);
-    EXPECT_EQ(button[2], 2 * metrics.tmMaxCharWidth + ScaleForDpi(32, app.m_dpi));
-    EXPECT_EQ(button[3], metrics.tmHeight + ScaleForDpi(12, app.m_dpi));
-}
-
-}  // namespace
-
 // Also run at 144 and 192 DPI by the window_tests_at_*_dpi tests (TM_EXPECT_DPI then names the DPI
 // the platform must report). Without settings the window opens at the default size for the DPI, with
-// the message font for it, and shows a three-candidate verdict whole.
-TEST(MainWindow, ReadyWindowAndVerdictAtThisDpi)
+// the message font for it, and shows a three-candidate verdict whole. A move to a monitor of another
+// DPI makes the font again for it, resizes the button, takes the suggested rectangle and lays
+// everything out again; moving back restores the first font.
+TEST(MainWindow, ReadyWindowVerdictAndDpiChangesAtThisDpi)
 {
     const UINT dpi = SystemDpi();
     if (const char* expected = std::getenv("TM_EXPECT_DPI")) {
@@ -453,55 +419,31 @@ TEST(MainWindow, ReadyWindowAndVerdictAtThisDpi)
 
     app->LoadLanguages();
     EXPECT_EQ(WindowText(app->m_hResult), TM_TEXT_READY);
-    for (bool ready : {true, false}) {
-        if (!ready)
-            SetWindowTextW(app->m_hResult, WidestThreeCandidates(app->m_hResult).c_str());
-        ExpectLayoutNow(*app);
-        EXPECT_TRUE(ShowsWhole(app->m_hResult)) << Utf8(WindowText(app->m_hResult));
-    }
-}
+    ExpectLayout(*app);
+    EXPECT_TRUE(ShowsWhole(app->m_hResult));
 
-// A move to a monitor of another DPI: the font is made again for it, the button resized, the
-// suggested rectangle taken and everything laid out again; moving back restores the first font.
-TEST(MainWindow, DpiChangeMakesTheFontAgainAndTakesTheSuggestedRectangle)
-{
-    CTestApp app;
-    const UINT first = app->m_dpi;
-    const int firstHeight = app->m_messageFont.lfHeight;
-    SetWindowTextW(app->m_hResult, WidestThreeCandidates(app->m_hResult).c_str());
-    for (UINT dpi : {first * 2, first * 3 / 2, first}) {
-        SCOPED_TRACE(dpi);
+    const std::vector<const char16_t*> names = NamesByWidth(app->m_hResult);  // the widest three
+    const LangScore records[] = {{names[0], 1.0}, {names[1], 0.999}, {names[2], 0.999}};
+    SetWindowTextW(app->m_hResult, VerdictFor(records, 3).c_str());
+    ExpectLayout(*app);
+    EXPECT_TRUE(ShowsWhole(app->m_hResult)) << Utf8(WindowText(app->m_hResult));
+    for (UINT other : {192u, 144u, dpi}) {  // windows that fit the test screen
+        SCOPED_TRACE(other);
         HFONT before = app->m_font.Get();
-        const RECT suggested = {30, 40, 30 + ScaleForDpi(400, dpi), 40 + ScaleForDpi(160, dpi)};
-        SendMessageW(app->m_hWnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
-        EXPECT_EQ(app->m_dpi, dpi);
-        EXPECT_EQ(Bounds(app->m_hWnd), (Box{30, 40, ScaleForDpi(400, dpi), ScaleForDpi(160, dpi)}));
+        const RECT suggested = {30, 40, 30 + ScaleForDpi(400, other), 40 + ScaleForDpi(160, other)};
+        SendMessageW(app->m_hWnd, WM_DPICHANGED, MAKEWPARAM(other, other), reinterpret_cast<LPARAM>(&suggested));
+        EXPECT_EQ(app->m_dpi, other);
+        EXPECT_EQ(Bounds(app->m_hWnd), (Box{30, 40, ScaleForDpi(400, other), ScaleForDpi(160, other)}));
         EXPECT_NE(app->m_font.Get(), before);
         EXPECT_EQ(GetObjectType(before), 0u);  // the old font is gone, none of the controls uses it
         for (HWND control : {app->m_hText, app->m_hJudge, app->m_hResult})
             EXPECT_EQ(FontOf(control), app->m_font.Get());
-        EXPECT_EQ(std::abs(app->m_messageFont.lfHeight), FontHeight(dpi));
+        EXPECT_EQ(std::abs(app->m_messageFont.lfHeight), FontHeight(other));
         ExpectButtonFor(*app);
-        ExpectLayoutNow(*app);
+        ExpectLayout(*app);
         EXPECT_TRUE(ShowsWhole(app->m_hResult));
     }
-    EXPECT_EQ(app->m_messageFont.lfHeight, firstHeight);
 }
-
-namespace {
-
-using GetProcAddressFunction = FARPROC(WINAPI*)(HMODULE, LPCSTR);
-GetProcAddressFunction g_realGetProcAddress = nullptr;
-
-// The platform as before Windows 8.1 and 10: no per-DPI functions.
-FARPROC WINAPI WithoutPerDpiFunctions(HMODULE module, LPCSTR name)
-{
-    if (!IS_INTRESOURCE(name) && (std::strstr(name, "ForDpi") || std::strstr(name, "GetDpiFor")))
-        return nullptr;
-    return g_realGetProcAddress(module, name);
-}
-
-}  // namespace
 
 // Without the per-DPI functions the window takes the system DPI, and a font for another DPI is the
 // system's message font scaled.
@@ -510,8 +452,7 @@ TEST(MainWindow, WithoutThePerDpiFunctionsTheSystemFontIsScaled)
     CImportPatch patch("kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(WithoutPerDpiFunctions));
     ASSERT_NE(patch.m_slot, nullptr);
     g_realGetProcAddress = reinterpret_cast<GetProcAddressFunction>(patch.m_original);
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof(metrics);
+    NONCLIENTMETRICSW metrics = {sizeof(metrics)};
     ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0));
     const UINT dpi = SystemDpi();
     LOGFONTW font = {};

@@ -18,14 +18,6 @@ Bounds BoundsOf(const CTonguemeter& app)
     return {app.m_windowLeft, app.m_windowTop, app.m_windowWidth, app.m_windowHeight};
 }
 
-// What a fresh start reads from the file.
-Bounds BoundsReadBack()
-{
-    CTonguemeter next(GetModuleHandleW(nullptr));
-    next.LoadSettings();
-    return BoundsOf(next);
-}
-
 class SettingsTest : public testing::Test
 {
 protected:
@@ -46,6 +38,57 @@ protected:
     CTonguemeter m_app;
 };
 
+using GetMonitorInfoFunction = BOOL(WINAPI*)(HMONITOR, MONITORINFO*);
+GetMonitorInfoFunction g_realGetMonitorInfo = nullptr;
+
+// Monitor information as with a taskbar docked at the left (100 pixels) and top (50 pixels).
+BOOL WINAPI TaskbarAtLeftAndTop(HMONITOR monitor, MONITORINFO* info)
+{
+    if (!g_realGetMonitorInfo(monitor, info))
+        return FALSE;
+    info->rcWork.left = info->rcMonitor.left + 100;
+    info->rcWork.top = info->rcMonitor.top + 50;
+    return TRUE;
+}
+
+BOOL WINAPI FailingMonitorInfo(HMONITOR, MONITORINFO*)
+{
+    return FALSE;
+}
+
+// Two screens, as the patched monitor query reports them, each as monitor and work area: the primary
+// with a taskbar at its bottom, and a taller one to its left.
+const RECT kScreens[2][2] = {{{0, 0, 1024, 768}, {0, 0, 1024, 728}}, {{-1280, -200, 0, 824}, {-1280, -200, 0, 824}}};
+
+// The screen holding the larger part of `rect`; off both, the one on its side of x = 0.
+HMONITOR WINAPI TwoScreensFromRect(const RECT* rect, DWORD)
+{
+    long long area[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        RECT overlap = {};
+        if (IntersectRect(&overlap, rect, &kScreens[i][0]))
+            area[i] = (0LL + overlap.right - overlap.left) * (overlap.bottom - overlap.top);
+    }
+    const bool second = area[1] > area[0] || (area[0] == 0 && 0LL + rect->left + rect->right < 0);
+    return reinterpret_cast<HMONITOR>(static_cast<INT_PTR>(second ? 2 : 1));
+}
+
+BOOL WINAPI TwoScreensInfo(HMONITOR monitor, MONITORINFO* info)
+{
+    const INT_PTR i = reinterpret_cast<INT_PTR>(monitor) - 1;
+    if (i < 0 || i > 1)
+        return FALSE;
+    info->rcMonitor = kScreens[i][0];
+    info->rcWork = kScreens[i][1];
+    info->dwFlags = i == 0 ? MONITORINFOF_PRIMARY : 0;
+    return TRUE;
+}
+
+Bounds AsArray(const WindowBounds& b)
+{
+    return {b.left, b.top, b.width, b.height};
+}
+
 }  // namespace
 
 // Without a file: the defaults. Negative coordinates, and a maximised or minimised window's restored
@@ -65,8 +108,9 @@ TEST_F(SettingsTest, NoFileGivesTheDefaultsAndSavedBoundsComeBackAsSaved)
         {"minimised", {30, 40, 350, 180}, SW_MINIMIZE}};
     for (const auto& c : cases) {
         SaveWithWindowAt(c.bounds, c.show);
-        EXPECT_EQ(BoundsOf(m_app), c.bounds) << c.what;
-        EXPECT_EQ(BoundsReadBack(), c.bounds) << c.what;
+        CTonguemeter next(GetModuleHandleW(nullptr));
+        next.LoadSettings();
+        EXPECT_EQ(BoundsOf(next), c.bounds) << c.what;
     }
 }
 
@@ -88,32 +132,11 @@ TEST_F(SettingsTest, NonZeroOptionsReadAsOnAndAreWrittenAsOneOtherKeysUntouched)
     EXPECT_EQ(lines.back(), "Clipboard=0");
 }
 
-namespace {
-
-using GetMonitorInfoFunction = BOOL(WINAPI*)(HMONITOR, MONITORINFO*);
-GetMonitorInfoFunction g_realGetMonitorInfo = nullptr;
-
-// Monitor information as with a taskbar docked at the left (100 pixels) and top (50 pixels).
-BOOL WINAPI TaskbarAtLeftAndTop(HMONITOR monitor, MONITORINFO* info)
-{
-    if (!g_realGetMonitorInfo(monitor, info))
-        return FALSE;
-    info->rcWork.left = info->rcMonitor.left + 100;
-    info->rcWork.top = info->rcMonitor.top + 50;
-    return TRUE;
-}
-
-BOOL WINAPI FailingMonitorInfo(HMONITOR, MONITORINFO*)
-{
-    return FALSE;
-}
-
-}  // namespace
-
 // The restored rectangle is in workspace coordinates: the work area's offset is added, unless the
 // monitor information cannot be had. (Under wine the work area is the whole screen, so the offset
-// is all the platform stand-in's.)
-TEST_F(SettingsTest, SavedPositionIncludesTheWorkAreaOffset)
+// is all the platform stand-in's.) A file that cannot be written fails silently: tests run as root,
+// so file permissions stop nothing, but a folder that does not exist does.
+TEST_F(SettingsTest, SavedPositionIncludesTheWorkAreaOffsetAndAnUnwritableFileFailsSilently)
 {
     m_app.LoadSettings();
     const struct { const char* what; GetMonitorInfoFunction query; Bounds saved; } cases[] = {
@@ -126,48 +149,14 @@ TEST_F(SettingsTest, SavedPositionIncludesTheWorkAreaOffset)
         SaveWithWindowAt({10, 20, 300, 150});
         EXPECT_EQ(BoundsOf(m_app), c.saved) << c.what;
     }
+
+    const std::wstring folder = TestProgramFolder() + L"no-such-folder";
+    wcscpy(m_app.m_iniPath, (folder + L"\\app_tests.ini").c_str());
+    m_app.m_alwaysOnTop = true;
+    SaveWithWindowAt({10, 20, 300, 150});
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.c_str()));
+    EXPECT_EQ(7u, GetPrivateProfileIntW(L"Settings", L"AlwaysOnTop", 7, m_app.m_iniPath));
 }
-
-namespace {
-
-// Two screens, as the patched monitor query reports them: the primary with a taskbar at its bottom,
-// and a taller one to its left.
-struct Screen
-{
-    RECT monitor, work;
-};
-const Screen kScreens[] = {{{0, 0, 1024, 768}, {0, 0, 1024, 728}}, {{-1280, -200, 0, 824}, {-1280, -200, 0, 824}}};
-
-// The screen holding the larger part of `rect`; off both, the one on its side of x = 0.
-HMONITOR WINAPI TwoScreensFromRect(const RECT* rect, DWORD)
-{
-    long long area[2] = {};
-    for (int i = 0; i < 2; ++i) {
-        RECT overlap = {};
-        if (IntersectRect(&overlap, rect, &kScreens[i].monitor))
-            area[i] = (0LL + overlap.right - overlap.left) * (overlap.bottom - overlap.top);
-    }
-    const bool second = area[1] > area[0] || (area[0] == 0 && 0LL + rect->left + rect->right < 0);
-    return reinterpret_cast<HMONITOR>(static_cast<INT_PTR>(second ? 2 : 1));
-}
-
-BOOL WINAPI TwoScreensInfo(HMONITOR monitor, MONITORINFO* info)
-{
-    const INT_PTR i = reinterpret_cast<INT_PTR>(monitor) - 1;
-    if (i < 0 || i > 1)
-        return FALSE;
-    info->rcMonitor = kScreens[i].monitor;
-    info->rcWork = kScreens[i].work;
-    info->dwFlags = i == 0 ? MONITORINFOF_PRIMARY : 0;
-    return TRUE;
-}
-
-Bounds AsArray(const WindowBounds& b)
-{
-    return {b.left, b.top, b.width, b.height};
-}
-
-}  // namespace
 
 // Stored bounds stay when they give a usable window: at least the smallest size, the title bar inside
 // a work area from top to bottom and over at least the smallest width. Otherwise the default size,
@@ -211,16 +200,4 @@ TEST_F(SettingsTest, StartBoundsAreTheStoredOnesOnlyWhenTheyGiveAUsableWindow)
     // Without monitor information nothing can be judged: the stored bounds stay.
     CImportPatch failing("user32.dll", "GetMonitorInfoW", reinterpret_cast<void*>(&FailingMonitorInfo));
     EXPECT_EQ(AsArray(m_app.StartBounds()), BoundsOf(m_app));
-}
-
-// Tests run as root, so file permissions stop nothing: a folder that does not exist does.
-TEST_F(SettingsTest, UnwritableLocationFailsSilently)
-{
-    m_app.LoadSettings();
-    const std::wstring folder = TestProgramFolder() + L"no-such-folder";
-    wcscpy(m_app.m_iniPath, (folder + L"\\app_tests.ini").c_str());
-    m_app.m_alwaysOnTop = true;
-    SaveWithWindowAt({10, 20, 300, 150});
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.c_str()));
-    EXPECT_EQ(7u, GetPrivateProfileIntW(L"Settings", L"AlwaysOnTop", 7, m_app.m_iniPath));
 }

@@ -4,14 +4,11 @@
 #include <cstring>
 #include <cwchar>
 
-// ---- Windows and files
-
 std::wstring TestProgramFolder()
 {
     wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.find_last_of(L'\\') + 1);
+    const std::wstring program(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+    return program.substr(0, program.find_last_of(L'\\') + 1);
 }
 
 std::wstring WindowText(HWND window)
@@ -102,10 +99,9 @@ CTestWindow::CTestWindow(int x, int y, int width, int height, bool withLabel) : 
                                    20, m_hWnd, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
-// ---- Import patches
-
 namespace {
 
+// The slot of this program's import address table that `function` of `dll` is called through.
 void** FindImportSlot(const char* dll, const char* function)
 {
     BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));

@@ -40,20 +40,16 @@ inline HFONT FontOf(HWND control)
 }
 
 // While it exists, watches the child windows of this thread: for each one that receives its last
-// message (WM_NCDESTROY), counts whether m_font still exists then. Counting allocates nothing.
-class CFontWatch
+// message (WM_NCDESTROY), counts whether m_font (borrowed) still exists then. Counting allocates
+// nothing. One at a time; the hook it holds makes it uncopyable.
+struct CFontWatch
 {
-public:
     CFontWatch() { s_active = this; }
     ~CFontWatch() { s_active = nullptr; }
-    CFontWatch(const CFontWatch&) = delete;
-    CFontWatch& operator=(const CFontWatch&) = delete;
 
-    HFONT m_font = nullptr;  // borrowed: the font to look for
-    int m_endedWithFont = 0;
-    int m_endedWithoutFont = 0;
+    HFONT m_font = nullptr;
+    int m_endedWithFont = 0, m_endedWithoutFont = 0;
 
-private:
     static LRESULT CALLBACK CallWndProc(int code, WPARAM wParam, LPARAM lParam)
     {
         const CWPSTRUCT* sent = reinterpret_cast<CWPSTRUCT*>(lParam);
@@ -63,7 +59,7 @@ private:
         return CallNextHookEx(nullptr, code, wParam, lParam);
     }
 
-    static inline CFontWatch* s_active = nullptr;  // the one active watch of the test thread
+    static inline CFontWatch* s_active = nullptr;
     CThreadHook m_hook{WH_CALLWNDPROC, CallWndProc};
 };
 
@@ -77,7 +73,7 @@ public:
         : m_app(new CTonguemeter(GetModuleHandleW(nullptr)))
     {
         DeleteFileW(IniPath().c_str());
-        m_registered = m_app->Initialize();
+        m_app->Initialize();
         if (prepare)
             prepare(*m_app);
         m_app->CreateMainWindow();
@@ -103,8 +99,6 @@ public:
 
     CTonguemeter& operator*() { return *m_app; }
     CTonguemeter* operator->() { return m_app.get(); }
-
-    bool m_registered;
 
 private:
     std::unique_ptr<CTonguemeter> m_app;
