@@ -146,24 +146,17 @@ std::u16string Words(char16_t letter, int count)
 
 }  // namespace
 
-TEST(FindLanguageRuns, EmptyTextsAndNoProfilesGiveNoRun)
+TEST(FindLanguageRuns, NoRunWithoutTextOrProfilesAndALongRunChangesOnlyWhereTheEvidenceDoes)
 {
-    CLangIdentifier none;
-    EXPECT_TRUE(FindLanguageRuns(none, u"aaaa", 4).empty());
-
     CLangIdentifier identifier;
+    EXPECT_TRUE(FindLanguageRuns(identifier, u"aaaa", 4).empty());
     AddLetterProfiles(identifier);
     EXPECT_TRUE(FindLanguageRuns(identifier, u"", 0).empty());
     EXPECT_TRUE(FindLanguageRuns(identifier, u"\0aaaa", 5).empty());
     const std::vector<LanguageRun> cut = FindLanguageRuns(identifier, u"aaaa\0bbbb", 9);
     ASSERT_EQ(cut.size(), 1u);
     EXPECT_EQ(cut[0].end, 4u);
-}
 
-TEST(FindLanguageRuns, ALongUnbrokenRunChangesOnlyWhereTheEvidenceDoes)
-{
-    CLangIdentifier identifier;
-    AddLetterProfiles(identifier);
     // No sentence end, no line break, one script: the text is cut into parts of about a line, and
     // the change falls on the part boundary nearest the change of words.
     const std::u16string text = Words(u'a', 100) + Words(u'b', 100);
