@@ -34,17 +34,6 @@ std::vector<uint8_t> ReadBlob(int language)
 
 const std::vector<std::string> kCorpusDirs = {TM_CORPUS_DIR, TM_RUNNING_CORPUS_DIR, TM_SENTENCES_CORPUS_DIR};
 
-// Committed bytes against the bytes made of them now, with the first byte that differs.
-testing::AssertionResult SameBytes(const std::vector<uint8_t>& committed, const std::vector<uint8_t>& made)
-{
-    if (committed == made)
-        return testing::AssertionSuccess();
-    const auto differ = std::mismatch(committed.begin(), committed.end(), made.begin(), made.end());
-    return testing::AssertionFailure() << "differs at byte " << (differ.first - committed.begin()) << " (committed "
-                                       << committed.size() << " bytes, made " << made.size()
-                                       << "); run tm-build-profiles to write the profiles and their index again";
-}
-
 // Texts and what a table expects of them: the resource name of their language, or null for 判定不能.
 struct Expected
 {
@@ -491,8 +480,13 @@ TEST(ProfileBuilder, RebuildsTheCommittedBlobsByteForByte)
         << kCorpusDigestName << ")";
 
     const std::vector<std::vector<uint8_t>> blobs = Built(kCorpusDirs, BuildRecipe());
-    for (int language = 0; language < kLanguageCount; ++language)
-        EXPECT_TRUE(SameBytes(ReadBlob(language), blobs[language])) << ResourceName(language) << ".bin, rebuilt";
+    for (int language = 0; language < kLanguageCount; ++language) {
+        const std::vector<uint8_t> committed = ReadBlob(language), &made = blobs[language];
+        EXPECT_TRUE(committed == made)
+            << ResourceName(language) << ".bin differs from the rebuilt blob at byte "
+            << (std::mismatch(committed.begin(), committed.end(), made.begin(), made.end()).first - committed.begin())
+            << "; run tm-build-profiles to update the profiles";
+    }
 }
 
 }  // namespace

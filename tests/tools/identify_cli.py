@@ -84,11 +84,8 @@ def main():
     failures = []
 
     def report(name, problems):
-        print(("FAIL " if problems else "ok   ") + name)
-        for p in problems:
-            print("     " + p)
-        if problems:
-            failures.append(name)
+        print(("FAIL " if problems else "ok   ") + name + "".join("\n     " + p for p in problems))
+        failures.extend([name] if problems else [])
 
     def check(name, got, rc, stderr_pattern, stdout=None, messages=1):
         """stdout: the number of answer lines, or the exact bytes."""
@@ -107,8 +104,7 @@ def main():
             problems.append(f"answers {out!r}, expected {stdout!r}")
         report(name, problems)
 
-    report("co-process through pipes, --line-buffered",
-           coprocess(tool, ["--line-buffered"], to_file=False))
+    report("co-process through pipes, --line-buffered", coprocess(tool, ["--line-buffered"], to_file=False))
     report("co-process into a regular file", coprocess(tool, [], to_file=True))
 
     with tempfile.TemporaryDirectory() as tmp:
