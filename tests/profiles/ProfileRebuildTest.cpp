@@ -388,26 +388,6 @@ TEST_F(SmallCorpus, KeysCountsAndTotalFollowTheTrainingText)
     EXPECT_EQ(table.TotalCount(), total);
 }
 
-TEST_F(SmallCorpus, DistinctKeysCarryABonus)
-{
-    m_recipe.capitalKeys = 0;
-    m_recipe.sharedLimit = 0;  // keep the keys every language uses alike
-    m_recipe.learnEpochs = 0;  // the bonus as the counts give it
-    const std::vector<std::vector<uint8_t>> blobs = Built({m_dir}, m_recipe);
-    CNgramTable table;
-    ASSERT_TRUE(table.Load(blobs[kEnglish].data(), blobs[kEnglish].size()));
-    auto fraction = [&](const char16_t* key) {
-        int32_t count = 0;
-        EXPECT_TRUE(table.Lookup(key, &count));
-        return double(count) / double(table.TotalCount());
-    };
-    // "commo" is as frequent in every language: its own frequency only, below 1. "qwert" only
-    // English uses: ten times the log of how much more often, on top.
-    EXPECT_GT(fraction(u"commo"), 0.0);
-    EXPECT_LT(fraction(u"commo"), 0.1);
-    EXPECT_GT(fraction(u"qwert"), 10.0);
-}
-
 // Learning moves stored counts only: the same keys as without it, and the same bytes for any
 // number of threads.
 TEST_F(SmallCorpus, LearningKeepsTheKeysWhateverTheThreads)
