@@ -28,25 +28,6 @@ Runs Describe(const std::vector<LanguageRun>& runs, size_t length, const std::fu
     return described;
 }
 
-// The real profiles, loaded once.
-const CProfileCatalogue& RealLanguages()
-{
-    static CProfileCatalogue catalogue;
-    static const bool loaded = [] {
-        const bool ok = catalogue.Load(TM_PROFILE_DIR);
-        catalogue.Identifier().BuildIndex();
-        return ok;
-    }();
-    EXPECT_TRUE(loaded);
-    return catalogue;
-}
-
-std::string RealName(int profile)
-{
-    const char16_t* name = LanguageTable[RealLanguages().LanguageOf(profile)].resourceName;
-    return std::string(name, name + std::char_traits<char16_t>::length(name));
-}
-
 const std::u16string kEnglish =
     u"The weather was cold this morning, so we stayed inside and read books by the fire. In the "
     u"afternoon the sun came out and the children went down to the river to play. Everyone was tired "
@@ -78,6 +59,13 @@ const std::u16string kJapanese = u"昨日は友達と一緒に京都へ行きま
 
 TEST(FindLanguageRuns, RunsFollowTheLanguagesOfTheText)
 {
+    CProfileCatalogue catalogue;
+    ASSERT_TRUE(catalogue.Load(TM_PROFILE_DIR));
+    catalogue.Identifier().BuildIndex();
+    const auto resourceName = [&catalogue](int profile) {
+        const std::u16string_view name = LanguageTable[catalogue.LanguageOf(profile)].resourceName;
+        return std::string(name.begin(), name.end());
+    };
     const std::u16string sentences = kEnglish.substr(0, kEnglish.find(u"Everyone"));
     const std::u16string digits = u"1234 5678 90.12 3456 7890 (1234) 5678 9012 3456 - 7890 1234 "
                                   u"5678 9012 3456 7890 1234 5678 9012 3456 7890 1234 5678 9012";
@@ -108,8 +96,8 @@ TEST(FindLanguageRuns, RunsFollowTheLanguagesOfTheText)
             wanted.emplace_back(language, c.text.find(startsWith));
             ASSERT_NE(wanted.back().second, std::u16string::npos);
         }
-        const auto runs = FindLanguageRuns(RealLanguages().Identifier(), c.text.c_str(), c.text.size());
-        EXPECT_EQ(Describe(runs, c.text.size(), RealName), wanted);
+        const auto runs = FindLanguageRuns(catalogue.Identifier(), c.text.c_str(), c.text.size());
+        EXPECT_EQ(Describe(runs, c.text.size(), resourceName), wanted);
     }
 }
 
@@ -146,24 +134,17 @@ std::u16string Words(char16_t letter, int count)
 
 }  // namespace
 
-TEST(FindLanguageRuns, EmptyTextsAndNoProfilesGiveNoRun)
+TEST(FindLanguageRuns, NoRunWithoutTextOrProfilesAndALongRunChangesOnlyWhereTheEvidenceDoes)
 {
-    CLangIdentifier none;
-    EXPECT_TRUE(FindLanguageRuns(none, u"aaaa", 4).empty());
-
     CLangIdentifier identifier;
+    EXPECT_TRUE(FindLanguageRuns(identifier, u"aaaa", 4).empty());
     AddLetterProfiles(identifier);
     EXPECT_TRUE(FindLanguageRuns(identifier, u"", 0).empty());
     EXPECT_TRUE(FindLanguageRuns(identifier, u"\0aaaa", 5).empty());
     const std::vector<LanguageRun> cut = FindLanguageRuns(identifier, u"aaaa\0bbbb", 9);
     ASSERT_EQ(cut.size(), 1u);
     EXPECT_EQ(cut[0].end, 4u);
-}
 
-TEST(FindLanguageRuns, ALongUnbrokenRunChangesOnlyWhereTheEvidenceDoes)
-{
-    CLangIdentifier identifier;
-    AddLetterProfiles(identifier);
     // No sentence end, no line break, one script: the text is cut into parts of about a line, and
     // the change falls on the part boundary nearest the change of words.
     const std::u16string text = Words(u'a', 100) + Words(u'b', 100);

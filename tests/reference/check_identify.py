@@ -69,25 +69,14 @@ def write_blob(table, total):
 
 
 def make_profile(rng, alphabet):
+    """The blob, and the keys with their counts and the total it holds. Every key is placed where a
+    probe from its start slot finds it, so the reference looks keys up by value."""
     keys = {}
     for _ in range(rng.randint(1, 60)):
         key = tuple(rng.choice(alphabet) for _ in range(rng.randint(1, 5)))
         keys[key] = rng.randint(1, 5000)
-    table = place(keys.items(), rng.randint(len(keys) + 1, 3 * len(keys) + 5))
     total = rng.randint(1, 100000)
-    return write_blob(table, total), table, total
-
-
-def lookup(profile, key):
-    table = profile[1]
-    i = hash_ngram(key) % len(table)
-    for _ in range(len(table)):
-        if table[i] is None:
-            return None
-        if table[i][0] == key:
-            return table[i][1]
-        i = (i + 1) % len(table)
-    return None
+    return write_blob(place(keys.items(), rng.randint(len(keys) + 1, 3 * len(keys) + 5)), total), keys, total
 
 
 def normalise(text):
@@ -106,14 +95,13 @@ def identify(profiles, text):
     norm = normalise(text)
     d = float(len(norm))
     results = []
-    for name, profile in profiles:
-        total = float(profile[2])
+    for name, (keys, total) in profiles:
         s = 0.0
         for p in range(len(norm)):
             for n in ([1] if p < 5 else [5, 4, 3, 2, 1]):
-                c = lookup(profile, tuple(norm[p - n + 1:p + 1]))
+                c = keys.get(tuple(norm[p - n + 1:p + 1]))
                 if c is not None:
-                    s = s + (float(c) / total + WEIGHTS[n])
+                    s = s + (float(c) / float(total) + WEIGHTS[n])
         results.append([name, s / d])
     results.sort(key=lambda r: r[1], reverse=True)  # stable: ties keep the load order
     m = max(r[1] for r in results)
@@ -218,9 +206,9 @@ def main():
             for display, resource in NAMES[:rng.randint(1, len(NAMES))]:
                 if rng.random() < 0.1 and resource != NAMES[0][1]:
                     continue  # a missing file is skipped like a language that failed to load
-                blob, table, total = make_profile(rng, alphabet)
+                blob, keys, total = make_profile(rng, alphabet)
                 open(os.path.join(folder, resource + ".bin"), "wb").write(blob)
-                profiles.append((display, (blob, table, total), resource))
+                profiles.append((display, (keys, total), resource))
             lines = [random_text(rng, alphabet) for _ in range(30)]
             data = b"\n".join(lines) + (b"\n" if rng.random() < 0.5 else b"")
             if round_ % 5 == 0:

@@ -26,24 +26,14 @@ FILES = [
 JAPANESE = "これは日本語の文章です。".encode()
 
 
-def claimed_table(slots):
-    """A blob of one key whose header claims `slots` slots: legal by size, since a zero run of 255
-    bytes packs into 2."""
-    def zeros(n):
-        return b"\xff\xff" * (n // 255) + (bytes([0xFF, n % 255]) if n % 255 else b"")
-    head = b"LANG" + b"".join(v.to_bytes(4, "little") for v in (slots, 1, 100, slots + 1, 6 * slots + 2))
-    return head + b"\x01" + zeros(4 * slots - 1) + b"a" + zeros(2 * slots + 1)
-
-
 # (name, how the row's file is spoiled, the reason tm-identify must give). A missing row, a folder and
-# one over the size limit: CatalogueTest.
+# one over the size limit: CatalogueTest; a header beyond the limits: NgramTableTest.
 SPOILED = [
     ("DANISH", os.mkfifo, "not a regular file"),
     ("GERMAN", lambda p: os.symlink("/dev/zero", p), "not a regular file"),
     ("FRENCH", lambda p: os.symlink("/proc/self/mem", p), "unreadable"),
     ("ITALIAN", lambda p: os.symlink(os.path.basename(p), p), "unreadable"),  # a loop of links
     ("THAI", lambda p: Path(p).write_bytes(b"LANG" + bytes(30)), "rejected by the reader"),
-    ("WELSH", lambda p: Path(p).write_bytes(claimed_table(30000000)), "rejected by the reader"),
 ]
 
 USAGE = r"^usage: tm-identify"
@@ -94,11 +84,8 @@ def main():
     failures = []
 
     def report(name, problems):
-        print(("FAIL " if problems else "ok   ") + name)
-        for p in problems:
-            print("     " + p)
-        if problems:
-            failures.append(name)
+        print(("FAIL " if problems else "ok   ") + name + "".join("\n     " + p for p in problems))
+        failures.extend([name] if problems else [])
 
     def check(name, got, rc, stderr_pattern, stdout=None, messages=1):
         """stdout: the number of answer lines, or the exact bytes."""
@@ -117,8 +104,7 @@ def main():
             problems.append(f"answers {out!r}, expected {stdout!r}")
         report(name, problems)
 
-    report("co-process through pipes, --line-buffered",
-           coprocess(tool, ["--line-buffered"], to_file=False))
+    report("co-process through pipes, --line-buffered", coprocess(tool, ["--line-buffered"], to_file=False))
     report("co-process into a regular file", coprocess(tool, [], to_file=True))
 
     with tempfile.TemporaryDirectory() as tmp:
@@ -158,8 +144,7 @@ def main():
         # --jobs: the same bytes for any number of threads, lines and files, with a line and a file
         # long enough (over 100,000 units) to be found in chunks on several threads.
         long_text = (b"The committee will consider the proposal at its next meeting. " * 2000)
-        batch = b"".join(data.split(b"\n")[0] + b"\n" for _, data, _ in FILES if not data.startswith(b"\xff")
-                         and not data.startswith(b"\xfe")) * 50 + long_text + b"\n" + JAPANESE + b"\n"
+        batch = TEXT * 50 + long_text + b"\n" + JAPANESE + b"\n"
         long_file = os.path.join(tmp, "long")
         Path(long_file).write_bytes(long_text)
         file_args = list(paths.values()) + [long_file]
@@ -177,11 +162,8 @@ def main():
         check("standard output closed", run(tool, [], close_stdout=True), 1,
               r"^tm-identify: cannot write the answers: ")
         fd = os.open(tmp, os.O_RDONLY)
-        try:
-            check("standard input a folder", run(tool, [], stdin_fd=fd), 1,
-                  r"^tm-identify: cannot read standard input: ", 0)
-        finally:
-            os.close(fd)
+        check("standard input a folder", run(tool, [], stdin_fd=fd), 1, r"^tm-identify: cannot read standard input", 0)
+        os.close(fd)
         # (An empty folder: every row missing.)
         check("an empty profile folder", run(tool, ["--profiles", os.path.join(tmp)]), 1,
               r"^tm-identify: no profile loaded from .* \(all 42 missing\)$", 0)
