@@ -80,13 +80,18 @@ TEST(CNgramIndex, AgreesWithLookupsOnOddTables)
     odd[size_t(duplicateHome)] = {u"b", 5};
     odd[size_t((duplicateHome + 1) % slots)] = {u"b", 50};
     // A duplicated key whose run wraps past the last slot: the probe meets the copy in the last
-    // slot (count 7) before the one in slot 0, which comes first in slot order.
-    std::u16string wrapping = u"c";
+    // slot (count 7) before the one in slot 0, which comes first in slot order; and a key of the
+    // same home behind both, which only a probe that wraps finds.
+    std::u16string wrapping = u"c", behind;
     while (SlotOf(wrapping.c_str(), slots) != slots - 1)
         wrapping[0]++;
-    ASSERT_TRUE(odd[size_t(slots - 1)].key.empty() && odd[0].key.empty()) << "choose other keys";
+    for (behind = wrapping + u"d"; SlotOf(behind.c_str(), slots) != slots - 1;)
+        behind[1]++;
+    ASSERT_TRUE(odd[size_t(slots - 1)].key.empty() && odd[0].key.empty() && odd[1].key.empty())
+        << "choose other keys";
     odd[size_t(slots - 1)] = {wrapping, 7};
     odd[0] = {wrapping, 70};
+    odd[1] = {behind, 8};
     // Plus ordinary keys where there is room, one longer than any n-gram that is looked up.
     for (const NgramCount& extra : {NgramCount{u"a", 3}, NgramCount{u"abcdef", 4}, NgramCount{u". a", 6}})
         if (odd[size_t(SlotOf(extra.key.c_str(), slots))].key.empty())
@@ -102,7 +107,7 @@ TEST(CNgramIndex, AgreesWithLookupsOnOddTables)
     std::mt19937 rng(5);
     std::vector<std::u16string> texts;
     for (int i = 0; i < 300; ++i)
-        texts.push_back(RandomText(rng, u"abcdef .!\n" + wrapping, 40));
+        texts.push_back(RandomText(rng, u"abcdef .!\n" + wrapping + behind, 40));
     ExpectSamePaths(identifier, texts);
 }
 
