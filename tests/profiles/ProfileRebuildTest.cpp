@@ -195,7 +195,7 @@ TEST(CommittedProfiles, IdentifyEverydaySentences)
         const std::vector<Expected>* rows;
         size_t budget;
     } tables[] = {{"everyday", &kEveryday, 0},
-                  {"close languages", &kCloseLanguages, 1},
+                  {"close languages", &kCloseLanguages, 2},
                   {"short everyday text", &kShortEveryday, 3},
                   {"without letters", &kWithoutLetters, 0}};
     std::u16string verdict;

@@ -8,7 +8,7 @@
 //   --keys N --capital-keys N --capital-every N --shared N --min-count N --slot-factor F
 //   --length-percent P1,P2,P3,P4,P5 --share NAME=F,... --bonus F --later-units N
 //   --letterless-keys --split blocks|lines
-//   --learn-epochs N --learn-windows N --learn-step N --learn-margin N
+//   --learn-epochs N --learn-windows N --learn-step N --learn-margin N --learn-max N --learn-cuts N
 // Any recipe option, or corpus folders other than the default ones, need an explicit --out, so that
 // an experiment never overwrites the committed profiles. The blobs and the list of the corpus files
 // read (corpus-digest.txt) replace the old ones together or not at all, through a journal that the
@@ -45,6 +45,7 @@ int Usage(std::FILE* to = stderr, int status = 2)
                  "       [--length-percent P1,P2,P3,P4,P5] [--bonus F] [--later-units N]\n"
                  "       [--letterless-keys] [--split blocks|lines]\n"
                  "       [--learn-epochs N] [--learn-windows N] [--learn-step N] [--learn-margin N]\n"
+                 "       [--learn-max N] [--learn-cuts N]\n"
                  "Recipe options and corpus folders other than the defaults need --out.\n"
                  "A corpus file may hold at most %d MiB.\n",
                  kMaxThreads, int(kMaxCorpusFileBytes >> 20));
@@ -160,6 +161,12 @@ int main(int argc, char** argv)
         } else if (arg == "--learn-step") {
             expected = "a whole number from 1 to 100000";
             ok = ParseInt(value, 1, 100000, recipe.learnStep);
+        } else if (arg == "--learn-max") {
+            expected = "a whole number from 11 to 1000";
+            ok = ParseInt(value, 11, 1000, recipe.learnMax);
+        } else if (arg == "--learn-cuts") {
+            expected = "a whole number from 1 to 100";
+            ok = ParseInt(value, 1, 100, recipe.learnCuts);
         } else if (arg == "--learn-margin") {
             ok = ParseInt(value, 0, 1000000, recipe.learnMargin);
         } else if (arg == "--slot-factor") {

@@ -683,7 +683,7 @@ bool BuildProfiles(const std::vector<std::string>& corpusDirs, const BuildRecipe
     LearningReport learnt;
     // Learning needs the bonus's total, a power of two, so that the engine's sums are exact.
     if (recipe.bonusScale > 0 && recipe.learnEpochs > 0)
-        LearnCounts(corpusDirs, recipe, kBonusUnit, profiles, learnt);
+        LearnCounts(corpusDirs, recipe, kBonusUnit, threads, profiles, learnt);
     if (report != nullptr)
         *report = learnt;
 

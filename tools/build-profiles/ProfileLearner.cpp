@@ -6,7 +6,9 @@
 #include "ProfileBuilder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
+#include <thread>
 
 uint64_t CSplitMix::Next()
 {
@@ -245,6 +247,16 @@ struct WindowSet
 
     WindowSet() : start(1, 0) {}
     size_t Size() const { return language.size(); }
+
+    void Append(const WindowSet& other)
+    {
+        const size_t base = hits.size();
+        language.insert(language.end(), other.language.begin(), other.language.end());
+        hits.insert(hits.end(), other.hits.begin(), other.hits.end());
+        length.insert(length.end(), other.length.begin(), other.length.end());
+        for (size_t w = 1; w < other.start.size(); ++w)
+            start.push_back(base + other.start[w]);
+    }
 };
 
 // The training and the validation lines of one corpus file, cleaned of control characters.
@@ -262,15 +274,17 @@ void SplitLines(const std::vector<std::u16string>& lines, const BuildRecipe& rec
     }
 }
 
-// Up to `quota` windows cut from the lines, evenly spread over all the lines' windows.
+// Up to `quota` windows cut from the lines, evenly spread over all the windows of `cuts` cuttings of
+// every line (each cutting draws other lengths, so the windows start and end elsewhere).
 void TakeWindows(const std::vector<std::u16string>& lines, int language, size_t quota,
-                 const BuildRecipe& recipe, uint64_t seed, std::vector<std::u16string>& taken)
+                 const BuildRecipe& recipe, uint64_t seed, int cuts, std::vector<std::u16string>& taken)
 {
     CSplitMix random(seed);
     std::vector<std::u16string> all;
-    for (const std::u16string& line : lines)
-        CutWindows(line, CutsAtCharacters(language), size_t(recipe.learnMin), size_t(recipe.learnMax),
-                   random, all);
+    for (int cut = 0; cut < cuts; ++cut)
+        for (const std::u16string& line : lines)
+            CutWindows(line, CutsAtCharacters(language), size_t(recipe.learnMin), size_t(recipe.learnMax),
+                       random, all);
     const size_t n = std::min(quota, all.size());
     for (size_t k = 0; k < n; ++k)
         taken.push_back(all[k * all.size() / n]);
@@ -310,39 +324,70 @@ size_t CountRight(const CLearningIndex& index, const WindowSet& set)
     return right;
 }
 
+// The training and validation windows of one language, with their hits.
+void PrepareWindows(const std::vector<std::string>& corpusDirs, const BuildRecipe& recipe,
+                    const CLearningIndex& index, int language, WindowSet& training, WindowSet& validation)
+{
+    std::vector<std::vector<std::u16string>> trainingLines, validationLines;
+    for (const std::string& dir : corpusDirs) {
+        std::vector<std::u16string> lines;
+        if (!ReadCorpusFile(CorpusFilePath(dir, language), lines) || lines.empty())
+            continue;  // the builder has already refused what it could not read
+        trainingLines.emplace_back();
+        validationLines.emplace_back();
+        SplitLines(lines, recipe, trainingLines.back(), validationLines.back());
+    }
+    const LetterCase letterCase = LanguageTable[language].letterCase;
+    const auto add = [&](const std::vector<std::vector<std::u16string>>& sources, size_t quota,
+                         uint64_t seed, int cuts, WindowSet& set) {
+        std::vector<std::u16string> windows;
+        for (size_t s = 0; s < sources.size(); ++s)
+            TakeWindows(sources[s], language, quota / sources.size(), recipe,
+                        seed + 1000 * uint64_t(language) + s, cuts, windows);
+        for (size_t w = 0; w < windows.size(); ++w) {
+            // Some windows typed in capitals, so that the keys for capitals learn too.
+            const bool capitals = recipe.capitalEvery > 0 && letterCase != LetterCase::None &&
+                                  w % 5 == 4;
+            AddWindow(index, language, capitals ? ToCapitals(windows[w], letterCase) : windows[w], set);
+        }
+    };
+    add(trainingLines, size_t(recipe.learnWindows), 1, recipe.learnCuts, training);
+    add(validationLines, size_t(recipe.learnWindows) / 4, 500000, 1, validation);
+}
+
 }  // namespace
 
 void LearnCounts(const std::vector<std::string>& corpusDirs, const BuildRecipe& recipe, int32_t total,
-                 std::vector<std::vector<NgramCount>>& profiles, LearningReport& report)
+                 int threads, std::vector<std::vector<NgramCount>>& profiles, LearningReport& report)
 {
     CLearningIndex index(profiles, total);
+    // The windows of every language on worker threads, then in catalogue order.
+    std::vector<WindowSet> trainingOf(kLanguageCount), validationOf(kLanguageCount);
+    std::atomic<int> next{0};
+    const auto worker = [&] {
+        for (int language = next++; language < kLanguageCount; language = next++)
+            PrepareWindows(corpusDirs, recipe, index, language, trainingOf[size_t(language)],
+                           validationOf[size_t(language)]);
+    };
+    std::vector<std::thread> pool;
+    for (int t = 1; t < std::max(1, threads); ++t)
+        pool.emplace_back(worker);
+    worker();
+    for (std::thread& t : pool)
+        t.join();
     WindowSet training, validation;
+    size_t trainingHits = 0, validationHits = 0;
     for (int language = 0; language < kLanguageCount; ++language) {
-        std::vector<std::vector<std::u16string>> trainingLines, validationLines;
-        for (const std::string& dir : corpusDirs) {
-            std::vector<std::u16string> lines;
-            if (!ReadCorpusFile(CorpusFilePath(dir, language), lines) || lines.empty())
-                continue;  // the builder has already refused what it could not read
-            trainingLines.emplace_back();
-            validationLines.emplace_back();
-            SplitLines(lines, recipe, trainingLines.back(), validationLines.back());
-        }
-        const LetterCase letterCase = LanguageTable[language].letterCase;
-        const auto add = [&](const std::vector<std::vector<std::u16string>>& sources, size_t quota,
-                             uint64_t seed, WindowSet& set) {
-            std::vector<std::u16string> windows;
-            for (size_t s = 0; s < sources.size(); ++s)
-                TakeWindows(sources[s], language, quota / sources.size(), recipe,
-                            seed + 1000 * uint64_t(language) + s, windows);
-            for (size_t w = 0; w < windows.size(); ++w) {
-                // Some windows typed in capitals, so that the keys for capitals learn too.
-                const bool capitals = recipe.capitalEvery > 0 && letterCase != LetterCase::None &&
-                                      w % 5 == 4;
-                AddWindow(index, language, capitals ? ToCapitals(windows[w], letterCase) : windows[w], set);
-            }
-        };
-        add(trainingLines, size_t(recipe.learnWindows), 1, training);
-        add(validationLines, size_t(recipe.learnWindows) / 4, 500000, validation);
+        trainingHits += trainingOf[size_t(language)].hits.size();
+        validationHits += validationOf[size_t(language)].hits.size();
+    }
+    training.hits.reserve(trainingHits);
+    validation.hits.reserve(validationHits);
+    for (int language = 0; language < kLanguageCount; ++language) {
+        training.Append(trainingOf[size_t(language)]);
+        validation.Append(validationOf[size_t(language)]);
+        trainingOf[size_t(language)] = WindowSet();
+        validationOf[size_t(language)] = WindowSet();
     }
     report.trainingWindows = training.Size();
     report.validationWindows = validation.Size();

@@ -59,6 +59,7 @@ struct LearningReport
 // language by the margin, every hit of the label's profile gains the step and every hit of that
 // other language loses it (a count never falls below 1). The counts kept are the average over all
 // windows learnt from (the averaged perceptron), of the epoch that gets the most validation windows
-// right. Counts only change; the keys stay.
+// right. Counts only change; the keys stay. The windows are cut and looked up on `threads` threads;
+// the learning itself is one sequence, so the result does not depend on their number.
 void LearnCounts(const std::vector<std::string>& corpusDirs, const BuildRecipe& recipe, int32_t total,
-                 std::vector<std::vector<NgramCount>>& profiles, LearningReport& report);
+                 int threads, std::vector<std::vector<NgramCount>>& profiles, LearningReport& report);
