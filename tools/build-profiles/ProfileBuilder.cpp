@@ -197,6 +197,21 @@ int Budget(int keys, int language, const BuildRecipe& recipe)
 
 }  // namespace
 
+void ForEachLanguage(int threads, const std::function<void(int)>& work)
+{
+    std::atomic<int> next(0);
+    const auto worker = [&]() {
+        for (int language = next++; language < kLanguageCount; language = next++)
+            work(language);
+    };
+    std::vector<std::thread> pool;
+    for (int t = 1; t < std::max(1, threads); ++t)
+        pool.emplace_back(worker);
+    worker();
+    for (std::thread& t : pool)
+        t.join();
+}
+
 // Cleaning of a corpus line before it is prepared like scored text. Each rule:
 // - a byte-order mark (U+FEFF) is dropped wherever it stands: it is invisible and never typed;
 // - other control characters than tab (U+0000 to U+001F, U+007F) become spaces, so that no key holds
@@ -635,17 +650,7 @@ bool BuildProfiles(const std::vector<std::string>& corpusDirs, const BuildRecipe
     // Counting is independent per language and runs on the workers; each result lands in its own
     // row, so the outcome does not depend on which worker took which language.
     std::vector<LanguageCounts> counts(kLanguageCount);
-    std::atomic<int> next(0);
-    auto worker = [&]() {
-        for (int language = next++; language < kLanguageCount; language = next++)
-            counts[language] = CountLanguage(corpusDirs, language, recipe);
-    };
-    std::vector<std::thread> pool;
-    for (int t = 1; t < std::max(1, threads); ++t)
-        pool.emplace_back(worker);
-    worker();
-    for (std::thread& t : pool)
-        t.join();
+    ForEachLanguage(threads, [&](int language) { counts[language] = CountLanguage(corpusDirs, language, recipe); });
 
     for (int language = 0; language < kLanguageCount; ++language) {
         if (!counts[language].error.empty()) {

@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -86,6 +87,10 @@ struct BuildRecipe
     int validationBlock = 3;   // lines of blocks 3, 13, 23 and 33 of 40: the learning only
                                // validates on them (they still count for keys and counts)
 };
+
+// Calls work(language) for every catalogue row on `threads` threads (this one included), each row
+// once, in no fixed order: the work writes only its own row's results.
+void ForEachLanguage(int threads, const std::function<void(int)>& work);
 
 // The largest corpus file read. While a file is counted the builder holds its bytes, its lines and
 // the counts of its distinct n-grams: up to some 35 times the file's size for text as varied as

@@ -6,9 +6,7 @@
 #include "ProfileBuilder.h"
 
 #include <algorithm>
-#include <atomic>
 #include <memory>
-#include <thread>
 
 uint64_t CSplitMix::Next()
 {
@@ -363,18 +361,10 @@ void LearnCounts(const std::vector<std::string>& corpusDirs, const BuildRecipe& 
     CLearningIndex index(profiles, total);
     // The windows of every language on worker threads, then in catalogue order.
     std::vector<WindowSet> trainingOf(kLanguageCount), validationOf(kLanguageCount);
-    std::atomic<int> next{0};
-    const auto worker = [&] {
-        for (int language = next++; language < kLanguageCount; language = next++)
-            PrepareWindows(corpusDirs, recipe, index, language, trainingOf[size_t(language)],
-                           validationOf[size_t(language)]);
-    };
-    std::vector<std::thread> pool;
-    for (int t = 1; t < std::max(1, threads); ++t)
-        pool.emplace_back(worker);
-    worker();
-    for (std::thread& t : pool)
-        t.join();
+    ForEachLanguage(threads, [&](int language) {
+        PrepareWindows(corpusDirs, recipe, index, language, trainingOf[size_t(language)],
+                       validationOf[size_t(language)]);
+    });
     WindowSet training, validation;
     size_t trainingHits = 0, validationHits = 0;
     for (int language = 0; language < kLanguageCount; ++language) {
