@@ -45,7 +45,7 @@ enum class SplitRule { Blocks, Lines };
 // include English's commonest, " the" and "and ", which the untranslated strings of other
 // languages' software text put in their top sets. Keeping every shared key and letting the learning
 // weigh them gained 0.2 point on short windows but lost Norwegian to Danish in mixed text and
-// running text with numbers around it, and took half as long again to learn.)
+// running text with numbers around it, and took 1.6 times as long to build.)
 //
 // The later corpora count as at most 300,000 units of prepared text for every language; a language
 // with more has each of their occurrences scaled down, so that a language with far more running
